@@ -1,0 +1,43 @@
+#pragma once
+
+// What the core asks of the main window: its controls by id, its timers, the
+// MCU tree and property list. The desktop program maps these to widgets, the
+// command line to a terminal, the tests to a recording fake.
+
+#include <string>
+#include <vector>
+
+namespace o8r {
+
+struct McuTreeGroup {
+    std::string text;                 // group name as cut from the catalogue
+    std::vector<std::string> series;  // child items, in file order
+};
+
+struct McuListRow {
+    std::string part;        // column 0, full 10-character part name
+    std::string memorySize;  // column 1
+};
+
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    virtual void ShowControl(int id, bool show) = 0;
+    virtual void EnableControl(int id, bool enable) = 0;
+    virtual void SetControlText(int id, const std::string& text) = 0;
+    virtual void SetButtonIcon(int id, int icon) = 0;
+    // Progress bar 1020, range 0 to 100.
+    virtual void SetProgress(int percent) = 0;
+    virtual int Progress() const = 0;
+
+    virtual void StartTimer(int timerId, int periodMs) = 0;
+    virtual void StopTimer(int timerId) = 0;
+
+    virtual void FillMcuTree(const std::vector<McuTreeGroup>& groups) = 0;
+    // Inserts the property list's two columns (empty headings, 100 pixels each).
+    virtual void SetUpMcuListColumns() = 0;
+    virtual void SetMcuListRows(const std::vector<McuListRow>& rows) = 0;
+};
+
+}  // namespace o8r

@@ -1,0 +1,88 @@
+#pragma once
+
+// The main window's logic: programmer detection, the connect sequence, the
+// operation engine and every button handler. The desktop program, the command
+// line and the tests drive it through MainView and Prompts; it reaches the box
+// only through the Bridge and lets time pass only through the Clock.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/MainView.h"
+#include "app/Prompts.h"
+#include "link/Bridge.h"
+#include "link/Clock.h"
+
+namespace o8r {
+
+class ProgrammerController {
+public:
+    ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
+
+    // Window initialisation: g_mcuFilePath from the program directory, the MCU
+    // tree, the list columns, then TIMER_DEVICE_POLL.
+    void OnInitDialog(const std::string& programDirectory);
+    // Timer dispatch: 111 to PollProgrammer, 112 to OnOperationTimer, others ignored.
+    void OnTimer(int timerId);
+
+    // MCU tree and property list.
+    void OnTreeSelectionChanged(const std::string& itemText);
+    void OnListClick(int row);        // first selected row, -1 for none
+    void OnListDoubleClick(int row);  // opens the ID code dialog
+    const std::vector<McuListRow>& ListRows() const { return m_listRows; }
+
+    // Programmer link.
+    void PollProgrammer();
+    void CloseLink();  // Escape or the close box; the host then ends the window
+    bool ResetProgrammer();
+    bool ConfigureLine(std::uint32_t baud);
+    bool WaitBoxReady(int maxPolls);
+    bool ConnectProgrammer();
+
+    // Command buttons.
+    void OnProgram();
+    void OnErase();
+    void OnRead();
+    void OnLoadButton();
+    void OnBlankCheck();
+    void OnOperationTimer();
+
+    bool SelectAndLoadFile();
+    void EnableCommandButtons(bool enable);
+    void ShowCommandButtons(int show);
+
+    // Engine state, readable by front ends and tests.
+    bool m_operationRunning = false;
+    bool m_bUpdateMode = false;
+    bool m_waitingReply = false;
+    std::int32_t m_timeoutTicks = 0;
+    int m_operationType = 0;
+    std::int32_t m_pageIndex = 0;
+    std::int32_t m_progressPercent = 0;
+    bool m_blankSoFar = false;
+    std::uint32_t m_firstFilledAddress = 0;
+
+private:
+    void ArmReplyWait(std::int32_t ticks);
+    bool ReplyTimedOut();
+    void ProgramStep();
+    void EraseStep();
+    void LoadStep();
+    void BlankCheckStep();
+    void EvaluateBlankPage();
+    void EndWithMessage(const std::string& text, const std::string& caption, MsgIcon icon,
+                        bool setFailureStatus);
+    void RunFirmwareUpdate();
+    void StartLoad();
+    void CancelLoad();
+
+    Bridge& m_bridge;
+    Clock& m_clock;
+    MainView& m_view;
+    Prompts& m_prompts;
+    std::vector<McuListRow> m_listRows;
+    std::uint64_t m_replyDeadline = 0;
+};
+
+}  // namespace o8r

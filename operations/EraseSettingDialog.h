@@ -1,0 +1,47 @@
+#pragma once
+
+// The rules of the Erase setting dialog (template 131), without widgets.
+
+#include <string>
+#include <vector>
+
+#include "app/Prompts.h"
+
+namespace o8r {
+
+// One row of the block list, as its three columns read.
+struct EraseBlockRow {
+    std::string block;    // "Block 0", "Block A", "Block 12"
+    std::string size;     // the 4-character size field, unchanged
+    std::string address;  // "  0x" followed by the 5 address digits
+};
+
+class EraseSettingDialog {
+public:
+    explicit EraseSettingDialog(Prompts& prompts) : m_prompts(prompts) {}
+
+    // Reads the block entries of g_selectedMcu from g_mcuFilePath; all rows unchecked.
+    void Fill();
+
+    const std::vector<EraseBlockRow>& Rows() const { return m_rows; }
+    bool Checked(std::size_t row) const { return m_checked.at(row); }
+    void SetChecked(std::size_t row, bool checked) { m_checked.at(row) = checked; }
+    // Select/Deselect All toggled to `checked`: every row follows it.
+    void SetSelectAll(bool checked);
+    bool SelectAll() const { return m_selectAll; }
+    // Double click on the list: toggles the row hit; -1 (no row) changes nothing.
+    void ToggleRow(int row);
+
+    // The OK button: builds g_eraseList and g_eraseBlockCount from the checked rows
+    // in list order; with none checked shows the warning (owned by this dialog)
+    // and returns false, the dialog staying open.
+    bool PressOk();
+
+private:
+    Prompts& m_prompts;
+    std::vector<EraseBlockRow> m_rows;
+    std::vector<bool> m_checked;
+    bool m_selectAll = false;
+};
+
+}  // namespace o8r

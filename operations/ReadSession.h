@@ -1,0 +1,72 @@
+#pragma once
+
+// The read-data window (template 167, caption "Read data") without widgets: it
+// fetches the range page by page on its own 1 ms timer 114, keeps the hex dump
+// rows, and saves them as an S-record file.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/Prompts.h"
+#include "link/Bridge.h"
+#include "link/Clock.h"
+
+namespace o8r {
+
+// One row of the hex dump: column 0 " 0XXXX0", columns 1 to 16 "00".."FF" or empty.
+using ReadRow = std::array<std::string, 17>;
+
+// What the session asks of its window.
+class ReadView {
+public:
+    virtual ~ReadView() = default;
+    virtual void SetButtonIcon(int icon) = 0;             // button 1050
+    virtual void SetStatusText(const std::string& text) = 0;  // text 1052
+    virtual void ShowStatus(bool show) = 0;
+    virtual void ShowProgress(bool show) = 0;              // bar 1051
+    virtual void SetProgress(int percent) = 0;
+    virtual void StartTimer(int timerId, int periodMs) = 0;
+    virtual void StopTimer(int timerId) = 0;
+    // Rows were appended or cells emptied; `firstChanged` is the first row touched.
+    virtual void RowsChanged(std::size_t firstChanged) = 0;
+    // Ends the modal window with IDOK or IDCANCEL.
+    virtual void Close(int result) = 0;
+};
+
+class ReadSession {
+public:
+    ReadSession(Bridge& bridge, Clock& clock, Prompts& prompts);
+
+    // Binds the window; called once when it opens (icon 160, progress 0, timer 114).
+    void Open(ReadView& view);
+    void OnTimer(int timerId);
+    void OnButton();         // button 1050 (or Enter): cancel while reading, else save
+    void OnCancelCommand();  // Escape or the close box
+
+    const std::vector<ReadRow>& Rows() const { return m_rows; }
+    bool ReadFinished() const { return m_readFinished; }
+    bool DataSaved() const { return m_dataSaved; }
+
+private:
+    void RequestOrFinish();
+    void ReceivePage();
+    void AddPageRows(const std::uint8_t* page);
+    bool ConfirmCancelReading();
+    void CancelReading();
+    void Save();
+
+    Bridge& m_bridge;
+    Clock& m_clock;
+    Prompts& m_prompts;
+    ReadView* m_view = nullptr;
+    std::vector<ReadRow> m_rows;
+    bool m_pageRequested = false;
+    bool m_readFinished = false;
+    bool m_dataSaved = false;
+    std::int32_t m_ticksLeft = 0;
+    std::uint64_t m_deadline = 0;
+};
+
+}  // namespace o8r
