@@ -21,6 +21,8 @@ struct Message {
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::Ok;
     Owner owner = Owner::MainWindow;
+
+    friend bool operator==(const Message&, const Message&) = default;
 };
 
 struct FileDialogSpec {

@@ -12,11 +12,9 @@
 #include "app/Prompts.h"
 #include "link/Bridge.h"
 #include "link/Clock.h"
+#include "srec/ReadRow.h"
 
 namespace o8r {
-
-// One row of the hex dump: column 0 " 0XXXX0", columns 1 to 16 "00".."FF" or empty.
-using ReadRow = std::array<std::string, 17>;
 
 // What the session asks of its window.
 class ReadView {

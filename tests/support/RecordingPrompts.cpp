@@ -1,0 +1,74 @@
+#include "support/RecordingPrompts.h"
+
+#include <ostream>
+
+namespace o8r::test {
+
+MsgAnswer RecordingPrompts::ShowMessage(const Message& message) {
+    messages.push_back(message);
+    if (onMessage) onMessage(message);
+    if (message.buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+    if (answers.empty()) return MsgAnswer::No;
+    MsgAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> RecordingPrompts::ChooseOpenFile(Owner, const FileDialogSpec& spec) {
+    openSpecs.push_back(spec);
+    if (openFiles.empty()) return std::nullopt;
+    auto choice = openFiles.front();
+    openFiles.pop_front();
+    return choice;
+}
+
+std::optional<std::string> RecordingPrompts::ChooseSaveFile(Owner, const FileDialogSpec& spec) {
+    saveSpecs.push_back(spec);
+    if (saveFiles.empty()) return std::nullopt;
+    auto choice = saveFiles.front();
+    saveFiles.pop_front();
+    return choice;
+}
+
+int RecordingPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+    return idCodeDialog ? idCodeDialog(dialog) : IDCANCEL;
+}
+int RecordingPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+    return eraseDialog ? eraseDialog(dialog) : IDCANCEL;
+}
+int RecordingPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+    return addressDialog ? addressDialog(dialog) : IDCANCEL;
+}
+int RecordingPrompts::RunReadWindow(ReadSession& session) {
+    return readWindow ? readWindow(session) : IDCANCEL;
+}
+int RecordingPrompts::RunFileLoadDialog(FileLoadJob& job) {
+    return fileLoadDialog ? fileLoadDialog(job) : IDCANCEL;
+}
+
+std::vector<std::string> RecordingPrompts::Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : messages) texts.push_back(m.text);
+    return texts;
+}
+
+Message Msg(std::string text, std::string caption, MsgIcon icon, MsgButtons buttons,
+            Owner owner) {
+    return Message{std::move(text), std::move(caption), icon, buttons, owner};
+}
+
+}  // namespace o8r::test
+
+namespace o8r {
+
+std::ostream& operator<<(std::ostream& os, const Message& m) {
+    static const char* icons[] = {"none", "error", "exclamation", "question"};
+    static const char* owners[] = {"main",    "file-loading",    "read-data",
+                                   "erase-setting", "address-setting", "id-code"};
+    return os << "{\"" << m.text << "\", \"" << m.caption << "\", "
+              << icons[static_cast<int>(m.icon)] << ", "
+              << (m.buttons == MsgButtons::Ok ? "ok" : "yes/no") << ", "
+              << owners[static_cast<int>(m.owner)] << "}";
+}
+
+}  // namespace o8r
