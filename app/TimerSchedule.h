@@ -1,0 +1,70 @@
+#pragma once
+
+// Window timers for hosts without an event loop (the command line, benchmarks,
+// tests). It keeps the running timers and their next due times on a Clock;
+// RunUntil lets time pass to the next due timer and delivers it, as a
+// platform's timer messages would, until the caller's condition holds. On a
+// VirtualClock the waits cost nothing.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "link/Clock.h"
+
+namespace o8r {
+
+class TimerSchedule {
+  public:
+    // Without a clock the schedule takes the one handed to the first RunUntil;
+    // timers started before then count their first period from that moment.
+    TimerSchedule() = default;
+    explicit TimerSchedule(Clock& clock) : m_clock(&clock) {}
+
+    // Starts a timer, or restarts it: its first tick falls one period from now.
+    void Start(int id, int periodMs);
+    void Stop(int id);
+    bool IsRunning(int id) const;
+    // Period of a running timer in milliseconds, 0 when it is not running.
+    int PeriodMs(int id) const;
+    bool AnyRunning() const { return !m_timers.empty(); }
+
+    enum class Outcome { Done, NoTimer, LimitReached };
+
+    // Lets time pass on `clock` to the next due timer and delivers it through
+    // `dispatch`, until `done()` holds (checked before every delivery), no
+    // timer runs any more, or `limitNs` of clock time has passed. A timer whose
+    // handler ran longer than its period fires once more at once and then keeps
+    // its period; missed ticks are not delivered in a burst, as with the timer
+    // messages of a window system. The clock becomes the schedule's clock.
+    Outcome RunUntil(Clock& clock, const std::function<bool()>& done,
+                     const std::function<void(int)>& dispatch,
+                     std::optional<std::uint64_t> limitNs = std::nullopt);
+    // The same on the schedule's own clock (NoTimer when it has none yet).
+    Outcome RunUntil(const std::function<bool()>& done, const std::function<void(int)>& dispatch,
+                     std::optional<std::uint64_t> limitNs = std::nullopt);
+
+    // Number of timer deliveries so far.
+    std::uint64_t Deliveries() const { return m_deliveries; }
+
+  private:
+    struct Timer {
+        int id;
+        std::uint64_t periodNs;
+        std::uint64_t due;  // meaningless until the schedule has a clock
+        bool dueKnown;
+        std::uint64_t generation;
+    };
+    Timer* Find(int id);
+    const Timer* Find(int id) const;
+
+    void Bind(Clock& clock);
+
+    Clock* m_clock = nullptr;
+    std::vector<Timer> m_timers;  // in order of starting: equal due times go in that order
+    std::uint64_t m_nextGeneration = 1;
+    std::uint64_t m_deliveries = 0;
+};
+
+}  // namespace o8r

@@ -1,0 +1,72 @@
+#pragma once
+
+// A MainView fake that keeps the state of every control of the main window as
+// a person would see it (shown, enabled, text, icon), the progress bar with
+// every position it took, the MCU tree and list, and the window timers (run by
+// a TimerSchedule). Each call is also logged as one line, for tests that care
+// about order.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/MainView.h"
+#include "app/TimerSchedule.h"
+
+namespace o8r::test {
+
+struct ControlState {
+    bool shown = true;
+    bool enabled = true;
+    std::string text;
+    int icon = 0;  // 0 = none set
+};
+
+class RecordingMainView : public MainView {
+  public:
+    // Controls start as the window template creates them: command buttons,
+    // labels, tree and progress bar hidden; picture, status line and list
+    // shown; the list disabled; the labels with their captions.
+    RecordingMainView();
+    explicit RecordingMainView(Clock& clock);
+
+    void ShowControl(int id, bool show) override;
+    void EnableControl(int id, bool enable) override;
+    void SetControlText(int id, const std::string& text) override;
+    void SetButtonIcon(int id, int icon) override;
+    void SetProgress(int percent) override;
+    int Progress() const override { return m_progress; }
+    void StartTimer(int timerId, int periodMs) override;
+    void StopTimer(int timerId) override;
+    void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
+    void SetUpMcuListColumns() override;
+    void SetMcuListRows(const std::vector<McuListRow>& rows) override;
+
+    const ControlState& Control(int id) const;
+    bool Shown(int id) const { return Control(id).shown; }
+    bool Enabled(int id) const { return Control(id).enabled; }
+    const std::string& Text(int id) const { return Control(id).text; }
+    int Icon(int id) const { return Control(id).icon; }
+    std::string StatusText() const;
+
+    // Every position the progress bar was set to, in order.
+    std::vector<int> progressHistory;
+    std::vector<McuTreeGroup> tree;
+    bool listColumnsSetUp = false;
+    std::vector<McuListRow> listRows;
+    TimerSchedule timers;
+    // One line per call: "show 1020 1", "enable 1001 0", "text 1024 Please select MCU",
+    // "icon 1001 160", "progress 25", "start 112 1", "stop 112", "tree 2", "columns", "rows 3".
+    std::vector<std::string> log;
+
+    void ClearLog() { log.clear(); }
+    void ClearProgressHistory() { progressHistory.clear(); }
+
+  private:
+    ControlState& Mutable(int id);
+
+    std::map<int, ControlState> m_controls;
+    int m_progress = 0;
+};
+
+}  // namespace o8r::test
