@@ -20,8 +20,9 @@ class ProgrammerController {
 public:
     ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
 
-    // Window initialisation: g_mcuFilePath from the program directory, the MCU
-    // tree, the list columns, then TIMER_DEVICE_POLL.
+    // Window initialisation: the button icons, g_mcuFilePath from the program
+    // directory (with or without its closing separator), the MCU tree, the list
+    // columns, then TIMER_DEVICE_POLL.
     void OnInitDialog(const std::string& programDirectory);
     // Timer dispatch: 111 to PollProgrammer, 112 to OnOperationTimer, others ignored.
     void OnTimer(int timerId);
@@ -34,7 +35,9 @@ public:
 
     // Programmer link.
     void PollProgrammer();
-    void CloseLink();  // Escape or the close box; the host then ends the window
+    // Escape or the close box: holds the box in reset, closes it and stops the
+    // window's timers; the host then ends the window. The only way out.
+    void CloseLink();
     bool ResetProgrammer();
     bool ConfigureLine(std::uint32_t baud);
     bool WaitBoxReady(int maxPolls);
@@ -63,9 +66,34 @@ public:
     bool m_blankSoFar = false;
     std::uint32_t m_firstFilledAddress = 0;
 
+    // The 16-byte name field of the Load header for a file path: the file name
+    // (after the last '/' or '\\') without its last four characters, cut to 16
+    // and filled up with spaces.
+    static std::string LoadNameField(const std::string& path);
+
 private:
+    // Link helpers: a failed modem-status query reads as busy (CTS high); a
+    // read that returns no byte gives -1, which no answer byte equals.
+    std::uint8_t QueryModemStatus();
+    bool CtsHigh() { return (QueryModemStatus() & kModemCts) != 0; }
+    int ReadAnswerByte();
+    std::uint32_t WriteBytes(const std::uint8_t* data, std::uint32_t count);
+    bool WriteExactly(const std::uint8_t* data, std::uint32_t count);
+    void SetFlow(std::uint8_t rts, std::uint8_t dtr);
+    void ShowMessage(const std::string& text, const std::string& caption, MsgIcon icon,
+                     MsgButtons buttons = MsgButtons::Ok);
+    bool FailAfterReset(const std::string& text);
+
+    // Operation start, pause and resume around a question.
+    void StartOperationTimer();
+    void PauseOperation();
+    void ResumeOperation();
+    MsgAnswer AskToCancel(const char* question);
+
     void ArmReplyWait(std::int32_t ticks);
     bool ReplyTimedOut();
+    void SendPageRecord(bool withCommandByte, std::int32_t ticks);
+    static std::int32_t PageRecordCount();
     void ProgramStep();
     void EraseStep();
     void LoadStep();
@@ -73,6 +101,8 @@ private:
     void EvaluateBlankPage();
     void EndWithMessage(const std::string& text, const std::string& caption, MsgIcon icon,
                         bool setFailureStatus);
+    void CancelProgram();
+    void CancelBlankCheck();
     void RunFirmwareUpdate();
     void StartLoad();
     void CancelLoad();
@@ -82,7 +112,8 @@ private:
     MainView& m_view;
     Prompts& m_prompts;
     std::vector<McuListRow> m_listRows;
-    std::uint64_t m_replyDeadline = 0;
+    std::uint64_t m_replyDeadline = 0;  // Clock time at which the awaited answer is late
+    std::uint64_t m_pausedAt = 0;       // when TIMER_OPERATION was stopped for a question
 };
 
 }  // namespace o8r

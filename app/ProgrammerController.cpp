@@ -1,0 +1,112 @@
+#include "app/ProgrammerController.h"
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/SharedState.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/IdCodeDialog.h"
+
+namespace o8r {
+
+namespace {
+
+// The five command buttons and their labels, in the order the window switches them.
+constexpr int kCommandControls[] = {
+    IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
+    IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
+
+constexpr char kCatalogueFileName[] = "MCUType.mcu";
+
+}  // namespace
+
+ProgrammerController::ProgrammerController(Bridge& bridge, Clock& clock, MainView& view,
+                                           Prompts& prompts)
+    : m_bridge(bridge), m_clock(clock), m_view(view), m_prompts(prompts) {}
+
+void ProgrammerController::OnInitDialog(const std::string& programDirectory) {
+    m_view.SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
+    m_view.SetButtonIcon(IDC_ERASE, IDI_ERASE);
+    m_view.SetButtonIcon(IDC_READ, IDI_READ);
+    m_view.SetButtonIcon(IDC_LOAD, IDI_LOAD);
+    m_view.SetButtonIcon(IDC_BLANK_CHECK, IDI_BLANK_CHECK);
+
+    std::string directory = programDirectory;
+    if (!directory.empty() && directory.back() != '/' && directory.back() != '\\') {
+        directory += '/';
+    }
+    g_mcuFilePath = directory + kCatalogueFileName;
+
+    if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
+        m_view.FillMcuTree(BuildMcuTree(*lines));
+        m_view.SetUpMcuListColumns();
+    } else {
+        ShowMessage(text::kMcuFileMissing, text::kCaptionError, MsgIcon::Error);
+    }
+    m_view.StartTimer(TIMER_DEVICE_POLL, 200);
+}
+
+void ProgrammerController::OnTimer(int timerId) {
+    if (timerId == TIMER_DEVICE_POLL) {
+        PollProgrammer();
+    } else if (timerId == TIMER_OPERATION) {
+        OnOperationTimer();
+    }
+}
+
+void ProgrammerController::OnTreeSelectionChanged(const std::string& itemText) {
+    m_listRows.clear();
+    m_view.SetMcuListRows(m_listRows);
+    auto lines = ReadCatalogueLines(g_mcuFilePath);
+    if (!lines) {
+        ShowMessage(text::kMcuFileMissing, text::kCaptionError, MsgIcon::Error);
+        return;
+    }
+    TreeItemRows found = RowsForTreeItem(*lines, itemText);
+    if (found.listEnabled)
+        m_view.EnableControl(IDC_MCU_LIST, *found.listEnabled);
+    m_listRows = std::move(found.rows);
+    m_view.SetMcuListRows(m_listRows);
+    m_view.SetControlText(IDC_STATUS, text::kStatusClickList);
+}
+
+void ProgrammerController::OnListClick(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_listRows.size())
+        return;
+    g_selectedMcu = m_listRows[static_cast<std::size_t>(row)].part;
+    m_view.SetControlText(IDC_STATUS, text::SelectedStatus(g_selectedMcu));
+    // Without the file, or without the part in it, the map stays empty and
+    // refuses every address.
+    SetMemoryMap(MemoryMap{});
+    auto lines = ReadCatalogueLines(g_mcuFilePath);
+    if (!lines)
+        return;
+    if (auto map = MemoryMapForPart(*lines, g_selectedMcu))
+        SetMemoryMap(*map);
+}
+
+void ProgrammerController::OnListDoubleClick(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_listRows.size())
+        return;
+    g_selectedMcu = m_listRows[static_cast<std::size_t>(row)].part;
+    m_view.SetControlText(IDC_STATUS, text::SelectedStatus(g_selectedMcu));
+    g_idCode.fill(0xFF);
+    IdCodeDialog dialog(m_prompts);
+    m_prompts.RunIdCodeDialog(dialog);
+}
+
+void ProgrammerController::EnableCommandButtons(bool enable) {
+    for (int id : kCommandControls)
+        m_view.EnableControl(id, enable);
+}
+
+void ProgrammerController::ShowCommandButtons(int show) {
+    for (int id : kCommandControls)
+        m_view.ShowControl(id, show != 0);
+}
+
+void ProgrammerController::ShowMessage(const std::string& text, const std::string& caption,
+                                       MsgIcon icon, MsgButtons buttons) {
+    m_prompts.ShowMessage(Message{text, caption, icon, buttons, Owner::MainWindow});
+}
+
+}  // namespace o8r

@@ -1,0 +1,121 @@
+// The operation engine: one small step of the running operation per tick of
+// TIMER_OPERATION, either the next command or a look at the box's answer.
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/ProgrammerController.h"
+#include "app/SharedState.h"
+
+namespace o8r {
+
+namespace {
+constexpr std::uint8_t kAnswerOk = 'O';
+}  // namespace
+
+void ProgrammerController::StartOperationTimer() {
+    m_view.StartTimer(TIMER_OPERATION, 1);
+}
+
+void ProgrammerController::PauseOperation() {
+    m_view.StopTimer(TIMER_OPERATION);
+    m_pausedAt = m_clock.Now();
+}
+
+void ProgrammerController::ResumeOperation() {
+    // Time spent on the question is not the box's: the allowance of an
+    // answer still awaited counts only the ticks the engine ran.
+    if (m_waitingReply)
+        m_replyDeadline += m_clock.Now() - m_pausedAt;
+    StartOperationTimer();
+}
+
+MsgAnswer ProgrammerController::AskToCancel(const char* question) {
+    PauseOperation();
+    const MsgAnswer answer = m_prompts.ShowMessage(Message{
+        question, text::kCaptionWarning, MsgIcon::Question, MsgButtons::YesNo, Owner::MainWindow});
+    if (answer != MsgAnswer::Yes)
+        ResumeOperation();
+    return answer;
+}
+
+void ProgrammerController::ArmReplyWait(std::int32_t ticks) {
+    m_timeoutTicks = ticks;
+    m_waitingReply = true;
+    m_replyDeadline = m_clock.Now() + static_cast<std::uint64_t>(ticks) * kTickAllowanceNs;
+}
+
+bool ProgrammerController::ReplyTimedOut() {
+    // The tick count is kept for what it tells (ticks seen busy); the decision
+    // is on elapsed time, so a fast timer never cuts a slow box short.
+    if (m_timeoutTicks > 0)
+        --m_timeoutTicks;
+    return m_clock.Now() >= m_replyDeadline;
+}
+
+void ProgrammerController::EndWithMessage(const std::string& message, const std::string& caption,
+                                          MsgIcon icon, bool setFailureStatus) {
+    m_view.StopTimer(TIMER_OPERATION);
+    ResetProgrammer();
+    ShowMessage(message, caption, icon);
+    if (setFailureStatus)
+        m_view.SetControlText(IDC_STATUS, text::kStatusClickListAfterFailure);
+}
+
+void ProgrammerController::OnOperationTimer() {
+    if (m_waitingReply) {
+        if (CtsHigh()) {
+            if (ReplyTimedOut()) {
+                EndWithMessage(text::kTimeOutError, text::kCaptionError, MsgIcon::Error, true);
+            }
+            return;
+        }
+        m_waitingReply = false;
+        if (m_operationType == OP_BLANK_CHECK) {
+            EvaluateBlankPage();
+            return;
+        }
+        if (ReadAnswerByte() == kAnswerOk)
+            return;
+        EndWithMessage(m_operationType == OP_ERASE ? text::kEraseError : text::kVerifyError,
+                       text::kCaptionError, MsgIcon::Error, true);
+        return;
+    }
+
+    switch (m_operationType) {
+        case OP_PROGRAM:
+            ProgramStep();
+            break;
+        case OP_ERASE:
+            EraseStep();
+            break;
+        case OP_LOAD:
+            LoadStep();
+            break;
+        case OP_BLANK_CHECK:
+            BlankCheckStep();
+            break;
+        default:
+            break;  // Read runs in its own window; nothing to do here
+    }
+}
+
+std::int32_t ProgrammerController::PageRecordCount() {
+    // Never more records than their array holds, whatever the count says.
+    return static_cast<std::int32_t>(g_pageCount < kMaxPageRecords ? g_pageCount : kMaxPageRecords);
+}
+
+void ProgrammerController::SendPageRecord(bool withCommandByte, std::int32_t ticks) {
+    const std::int32_t count = PageRecordCount();
+    if (withCommandByte) {
+        const std::uint8_t command = 'V';
+        WriteBytes(&command, 1);
+    }
+    const PageRecord& record = g_pageRecords[static_cast<std::size_t>(m_pageIndex)];
+    WriteBytes(record.data(), static_cast<std::uint32_t>(record.size()));
+    ArmReplyWait(ticks);
+    m_progressPercent = m_pageIndex * 100 / count;
+    m_view.SetProgress(m_progressPercent);
+    ++m_pageIndex;
+}
+
+}  // namespace o8r

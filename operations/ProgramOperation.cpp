@@ -1,0 +1,63 @@
+// Program: the loaded image goes to the box page by page ('V' and a page
+// record), which programs and verifies each page in the target.
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/ProgrammerController.h"
+#include "app/SharedState.h"
+
+namespace o8r {
+
+namespace {
+constexpr std::int32_t kProgramTicks = 100;
+}  // namespace
+
+void ProgrammerController::OnProgram() {
+    if (m_operationRunning) {
+        CancelProgram();
+        return;
+    }
+    if (g_selectedMcu.empty()) {
+        ShowMessage(text::kNoMcuSelected, text::kCaptionWarning, MsgIcon::Exclamation);
+        return;
+    }
+    m_operationType = OP_PROGRAM;
+    m_progressPercent = 0;
+    if (!ConnectProgrammer())
+        return;
+    m_operationRunning = true;
+    if (!SelectAndLoadFile()) {
+        ResetProgrammer();
+        return;
+    }
+    m_view.EnableControl(IDC_PROGRAM, true);
+    m_view.EnableControl(IDC_PROGRAM_LABEL, true);
+    m_view.SetButtonIcon(IDC_PROGRAM, IDI_CANCEL);
+    m_view.SetControlText(IDC_PROGRAM_LABEL, text::kLabelCancel);
+    m_view.ShowControl(IDC_PROGRESS, true);
+    m_view.ShowControl(IDC_STATUS, false);
+    StartOperationTimer();
+}
+
+void ProgrammerController::CancelProgram() {
+    if (AskToCancel(text::kCancelOperationQuestion) != MsgAnswer::Yes)
+        return;
+    m_progressPercent = m_view.Progress();
+    ResetProgrammer();
+    m_view.SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
+    m_operationRunning = false;
+    ShowMessage(
+        text::CanceledText(text::kOperationCanceled, m_progressPercent, text::kPercentFinished),
+        text::kCaptionInfo, MsgIcon::None);
+    m_view.SetControlText(IDC_STATUS, text::kStatusClickList);
+}
+
+void ProgrammerController::ProgramStep() {
+    if (m_pageIndex >= PageRecordCount()) {
+        EndWithMessage(text::kProgramCompleted, text::kCaptionInfo, MsgIcon::None, false);
+        return;
+    }
+    SendPageRecord(true, kProgramTicks);
+}
+
+}  // namespace o8r

@@ -1,0 +1,38 @@
+// Choosing the image file for Program, Load and the firmware update, and
+// loading it into the page records unless the last complete load still holds.
+
+#include "app/Messages.h"
+#include "app/ProgrammerController.h"
+#include "app/SharedState.h"
+#include "srec/FileLoadJob.h"
+#include "srec/LoadedFile.h"
+
+namespace o8r {
+
+bool ProgrammerController::SelectAndLoadFile() {
+    const FileDialogSpec spec{text::kOpenFileTitle, text::kMotFilterLabel, text::kMotPattern, ""};
+    const std::optional<std::string> chosen = m_prompts.ChooseOpenFile(Owner::MainWindow, spec);
+    if (!chosen)
+        return false;
+
+    EnableCommandButtons(false);
+    m_waitingReply = false;
+    m_pageIndex = 0;
+    g_filePath = *chosen;
+
+    // A file whose status cannot be read goes on to the loading dialog, whose
+    // open then fails with its own message.
+    const FileStatus status = ReadFileStatus(g_filePath);
+    if (status.readable) {
+        if (status.size > kMaxImageFileSize) {
+            ShowMessage(text::kFileTooLarge, text::kCaptionError, MsgIcon::None);
+            return false;
+        }
+        if (CanReuseLastLoad(g_filePath, status, CurrentMemoryMap()))
+            return true;
+    }
+    FileLoadJob job(m_prompts);
+    return m_prompts.RunFileLoadDialog(job) == IDOK;
+}
+
+}  // namespace o8r
