@@ -1,0 +1,142 @@
+#pragma once
+
+// The main window's controller wired to a simulated box on a virtual clock,
+// with a tracing bridge in between, a recording view and scripted prompts:
+// everything an operation test needs, running in milliseconds.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ProgrammerController.h"
+#include "app/TimerSchedule.h"
+#include "link/Clock.h"
+#include "link/TracingBridge.h"
+#include "sim/SimulatedBox.h"
+#include "support/RecordingMainView.h"
+#include "support/RecordingPrompts.h"
+
+namespace o8r::test {
+
+// Sits between the tracing bridge and the box and bends chosen calls, for the
+// failures a healthy simulated box never shows on cue. Calls are matched by
+// their description, the left side of a trace line: "baud 500000", "line 0800",
+// "write 43", "write 55", "modem", "read 1", "flow 0 0 1 0 0 0", "count" ...
+class FaultInjector final : public Bridge {
+  public:
+    using Match = std::function<bool(const std::string& call)>;
+
+    explicit FaultInjector(Bridge& inner) : m_inner(inner) {}
+
+    // Matching calls fail with status 1 and never reach the box.
+    Match failWhen;
+    // Matching writes report one byte fewer written and deliver one fewer.
+    Match shortWriteWhen;
+    // From a matching call on, the modem status reads CTS high until the box
+    // is next held in reset (DTR asserted).
+    Match holdCtsAfter;
+    // After a matching call, the next read returns these bytes instead of the
+    // box's (which are still taken from it); an empty list is a read that
+    // returns nothing.
+    Match replyAfter;
+    std::vector<std::uint8_t> reply;
+
+    // Descriptions of every call, in order.
+    std::vector<std::string> calls;
+
+    BridgeStatus GetDeviceCount(std::uint32_t& count) override;
+    BridgeStatus Open(std::uint32_t deviceIndex, DeviceHandle& handle) override;
+    BridgeStatus Close(DeviceHandle handle) override;
+    BridgeStatus Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
+                      std::uint32_t& got) override;
+    BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t count,
+                       std::uint32_t& written) override;
+    BridgeStatus FlushBuffers(DeviceHandle handle, std::uint8_t flushTransmit,
+                              std::uint8_t flushReceive) override;
+    BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
+    BridgeStatus CheckRxQueue(DeviceHandle handle, std::uint32_t& bytesQueued,
+                              std::uint32_t& queueStatus) override;
+    BridgeStatus SetBaudRate(DeviceHandle handle, std::uint32_t baud) override;
+    BridgeStatus SetLineControl(DeviceHandle handle, std::uint16_t lineControl) override;
+    BridgeStatus SetFlowControl(DeviceHandle handle, std::uint8_t ctsMask, std::uint8_t rtsMask,
+                                std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
+                                bool xonXoff) override;
+    BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+
+  private:
+    // Records the call and arms the rules it matches; true when it must fail.
+    bool Enter(const std::string& call);
+
+    Bridge& m_inner;
+    bool m_holdingCts = false;
+    bool m_replyArmed = false;
+};
+
+// Matches one exact call description, or any call starting with a prefix.
+FaultInjector::Match CallIs(std::string call);
+FaultInjector::Match CallStartsWith(std::string prefix);
+
+class ControllerHarness {
+  public:
+    // Starts from the shared state of a fresh process.
+    explicit ControllerHarness(SimOptions options = SimOptions{});
+    ControllerHarness(const ControllerHarness&) = delete;
+    ControllerHarness& operator=(const ControllerHarness&) = delete;
+
+    VirtualClock clock;
+    SimulatedBox box;
+    FaultInjector faults;
+    std::ostringstream traceOut;
+    TracingBridge bridge;
+    RecordingMainView view;
+    RecordingPrompts prompts;
+    ProgrammerController controller;
+    // Every percentage the loading dialog's bar showed.
+    std::vector<int> loadProgress;
+
+    // The window's initialisation with the catalogue in `directory` (the
+    // shipped one by default).
+    void InitWindow(const std::string& directory = ShippedDataDirectory());
+    // One tick of the programmer poll.
+    void Poll() { controller.OnTimer(111); }
+    // Window initialisation and the poll that finds the box.
+    void Start();
+    // The tree item of the part's series, then a click on its row; false when
+    // the part is not in the catalogue.
+    bool SelectPart(const std::string& part);
+    // Start() and SelectPart() with the trace cleared afterwards: the box idle,
+    // the window in its Normal view, the part chosen.
+    bool StartWithPart(const std::string& part);
+
+    // Delivers the window timers until TIMER_OPERATION has stopped (or the
+    // limit of virtual time has passed).
+    TimerSchedule::Outcome RunUntilIdle(std::uint64_t limitNs = 600'000'000'000ull);
+    // Runs `count` ticks of TIMER_OPERATION (and any poll falling due) at most.
+    void RunTicks(int count);
+    bool OperationTimerRunning() const { return view.timers.IsRunning(112); }
+
+    // The trace of bridge calls, one line each.
+    std::vector<std::string> TraceLines() const;
+    // Only the lines that carry bytes to or from the box ("write ..." and "read ...").
+    std::vector<std::string> DataLines() const;
+    void ClearTrace();
+
+    // Scripts for the dialogs: the chooser picks `path`; the address dialog
+    // gets the two texts; the erase dialog checks the rows given (in list
+    // order) or all of them.
+    void ChooseFile(const std::string& path) { prompts.openFiles.push_back(path); }
+    void ScriptAddressRange(const std::string& start, const std::string& end);
+    void ScriptEraseRows(const std::vector<std::size_t>& rows);
+    void ScriptEraseAll();
+
+    static std::string ShippedDataDirectory();
+};
+
+// A single message box as the main window shows it.
+Message MainMsg(std::string text, std::string caption, MsgIcon icon,
+                MsgButtons buttons = MsgButtons::Ok);
+
+}  // namespace o8r::test
