@@ -1,0 +1,142 @@
+#include "link/BridgeFactory.h"
+
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "sim/SimulatedBox.h"
+
+#ifdef O8R_HAVE_SERIAL
+#include "link/SerialBridge.h"
+#endif
+
+namespace o8r {
+
+namespace {
+
+// A simulated box that lives in a state file between runs.
+class PersistentSimBox final : public Bridge {
+  public:
+    PersistentSimBox(Clock& clock, const SimOptions& options, std::string path)
+        : m_box(clock, options), m_path(std::move(path)) {}
+
+    ~PersistentSimBox() override {
+        // A file that could not be read is left as it is, never overwritten.
+        if (!m_loaded)
+            return;
+        std::string error;
+        if (!m_box.SaveState(m_path, error)) {
+            std::cerr << "simulated box: its state was not saved: " << error << std::endl;
+        }
+    }
+
+    bool Load(std::string& error) {
+        std::error_code ec;
+        bool exists = std::filesystem::exists(m_path, ec);
+        if (ec) {
+            error = "cannot look for '" + m_path + "': " + ec.message();
+            return false;
+        }
+        m_loaded = !exists || m_box.LoadState(m_path, error);  // missing: a new box
+        return m_loaded;
+    }
+
+    BridgeStatus GetDeviceCount(std::uint32_t& count) override {
+        return m_box.GetDeviceCount(count);
+    }
+    BridgeStatus Open(std::uint32_t deviceIndex, DeviceHandle& handle) override {
+        return m_box.Open(deviceIndex, handle);
+    }
+    BridgeStatus Close(DeviceHandle handle) override { return m_box.Close(handle); }
+    BridgeStatus Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
+                      std::uint32_t& got) override {
+        return m_box.Read(handle, buffer, wanted, got);
+    }
+    BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t count,
+                       std::uint32_t& written) override {
+        return m_box.Write(handle, buffer, count, written);
+    }
+    BridgeStatus FlushBuffers(DeviceHandle handle, std::uint8_t flushTransmit,
+                              std::uint8_t flushReceive) override {
+        return m_box.FlushBuffers(handle, flushTransmit, flushReceive);
+    }
+    BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override {
+        return m_box.SetTimeouts(readMs, writeMs);
+    }
+    BridgeStatus CheckRxQueue(DeviceHandle handle, std::uint32_t& bytesQueued,
+                              std::uint32_t& queueStatus) override {
+        return m_box.CheckRxQueue(handle, bytesQueued, queueStatus);
+    }
+    BridgeStatus SetBaudRate(DeviceHandle handle, std::uint32_t baud) override {
+        return m_box.SetBaudRate(handle, baud);
+    }
+    BridgeStatus SetLineControl(DeviceHandle handle, std::uint16_t lineControl) override {
+        return m_box.SetLineControl(handle, lineControl);
+    }
+    BridgeStatus SetFlowControl(DeviceHandle handle, std::uint8_t ctsMask, std::uint8_t rtsMask,
+                                std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
+                                bool xonXoff) override {
+        return m_box.SetFlowControl(handle, ctsMask, rtsMask, dtrMask, dsrMask, dcdMask, xonXoff);
+    }
+    BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override {
+        return m_box.GetModemStatus(handle, status);
+    }
+
+  private:
+    SimulatedBox m_box;
+    std::string m_path;
+    bool m_loaded = false;
+};
+
+}  // namespace
+
+std::optional<BoxChoice> ParseBoxChoice(std::string_view text, std::string& error) {
+    BoxChoice choice;
+    constexpr std::string_view kSerialPrefix = "serial:";
+    if (text == "auto") {
+        choice.kind = BoxChoice::Kind::Auto;
+    } else if (text == "sim") {
+        choice.kind = BoxChoice::Kind::Sim;
+    } else if (text.substr(0, kSerialPrefix.size()) == kSerialPrefix &&
+               text.size() > kSerialPrefix.size()) {
+        choice.kind = BoxChoice::Kind::Serial;
+        choice.port = std::string(text.substr(kSerialPrefix.size()));
+    } else {
+        error = "unknown box '" + std::string(text) +
+                "': use auto (every real box found), sim (the simulated box) or serial:PORT";
+        return std::nullopt;
+    }
+    return choice;
+}
+
+std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::string& error) {
+    switch (choice.kind) {
+        case BoxChoice::Kind::Sim: {
+            if (choice.simStatePath.empty()) {
+                return std::make_unique<SimulatedBox>(clock, choice.sim);
+            }
+            auto box = std::make_unique<PersistentSimBox>(clock, choice.sim, choice.simStatePath);
+            if (!box->Load(error))
+                return nullptr;
+            return box;
+        }
+        case BoxChoice::Kind::Auto:
+        case BoxChoice::Kind::Serial: {
+#ifdef O8R_HAVE_SERIAL
+            SerialMatch match;
+            if (choice.kind == BoxChoice::Kind::Serial)
+                match.portName = choice.port;
+            return std::make_unique<SerialBridge>(match);
+#else
+            error =
+                "this program was built without support for real boxes; only the simulated "
+                "box (sim) is available";
+            return nullptr;
+#endif
+        }
+    }
+    error = "unknown box choice";
+    return nullptr;
+}
+
+}  // namespace o8r

@@ -1,0 +1,130 @@
+#pragma once
+
+// The real box on Linux and macOS: its USB-to-UART bridge shows up as a
+// serial port (the cp210x driver, USB id 10c4:ea61), reached through
+// libserialport. DTR is the box's reset line, CTS its busy line.
+//
+// Every call that can block is bounded: reads and writes by the time-outs
+// (a time-out of 0 means "do not wait", never "wait for ever"), everything
+// else returns as soon as the operating system answers, so a box that
+// vanishes mid-call gives a failure status instead of a hang.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/Bridge.h"
+
+namespace o8r {
+
+// Status values, numbered like those of the USB bridge library.
+constexpr BridgeStatus kSerialStatusInvalidHandle = 0x01;
+constexpr BridgeStatus kSerialStatusReadError = 0x02;
+constexpr BridgeStatus kSerialStatusWriteError = 0x04;
+constexpr BridgeStatus kSerialStatusInvalidParameter = 0x06;
+constexpr BridgeStatus kSerialStatusIoFailed = 0x08;
+constexpr BridgeStatus kSerialStatusInvalidBaudRate = 0x09;
+constexpr BridgeStatus kSerialStatusNotSupported = 0x0A;
+constexpr BridgeStatus kSerialStatusSystemError = 0x0C;
+constexpr BridgeStatus kSerialStatusDeviceNotFound = 0xFF;
+
+// Which ports count as boxes.
+struct SerialMatch {
+    std::uint16_t vid = 0x10C4;
+    std::uint16_t pid = 0xEA61;
+    // When set, exactly this port is the one box (if it exists), whatever its id.
+    std::string portName;
+};
+
+// One port as the operating system describes it.
+struct SerialPortInfo {
+    std::string name;
+    bool usb = false;
+    int vid = -1;
+    int pid = -1;
+};
+
+// The ports that are boxes, sorted by name so that device indexes stay put.
+std::vector<std::string> BoxPortNames(const std::vector<SerialPortInfo>& ports,
+                                      const SerialMatch& match);
+
+// Line-control word: bits 0-3 stop bits (0 = 1, 1 = 1.5, 2 = 2), bits 4-7
+// parity (0 none, 1 odd, 2 even, 3 mark, 4 space), bits 8-15 data bits (5-8).
+struct LineSettings {
+    int dataBits = 8;
+    enum class Parity { None, Odd, Even, Mark, Space } parity = Parity::None;
+    int stopBits = 1;  // 1 or 2; one and a half is not offered by serial ports here
+    friend bool operator==(const LineSettings&, const LineSettings&) = default;
+};
+std::optional<LineSettings> DecodeLineControl(std::uint16_t word);
+
+// Flow-control masks: RTS and DTR 0 = held inactive, 1 = held active; CTS and
+// DSR 0 = status input, 1 = handshake. DCD handshake and the bridge's other
+// modes are not available on a serial port.
+struct FlowSettings {
+    bool ctsHandshake = false;
+    bool rtsActive = false;
+    bool dtrActive = false;
+    bool dsrHandshake = false;
+    bool xonXoff = false;
+    friend bool operator==(const FlowSettings&, const FlowSettings&) = default;
+};
+std::optional<FlowSettings> DecodeFlowControl(std::uint8_t ctsMask, std::uint8_t rtsMask,
+                                              std::uint8_t dtrMask, std::uint8_t dsrMask,
+                                              std::uint8_t dcdMask, bool xonXoff);
+
+// The modem status byte: CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80.
+std::uint8_t ModemStatusFromSignals(bool cts, bool dsr, bool dcd, bool ri);
+
+// A libserialport result (bytes or a negative error) as a bridge status;
+// `onFailure` names what failed when the operating system refused.
+BridgeStatus StatusFromSerialResult(int result, BridgeStatus onFailure);
+
+class SerialBridge final : public Bridge {
+  public:
+    explicit SerialBridge(SerialMatch match = {});
+    ~SerialBridge() override;
+    SerialBridge(const SerialBridge&) = delete;
+    SerialBridge& operator=(const SerialBridge&) = delete;
+
+    BridgeStatus GetDeviceCount(std::uint32_t& count) override;
+    BridgeStatus Open(std::uint32_t deviceIndex, DeviceHandle& handle) override;
+    BridgeStatus Close(DeviceHandle handle) override;
+    BridgeStatus Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
+                      std::uint32_t& got) override;
+    BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t count,
+                       std::uint32_t& written) override;
+    BridgeStatus FlushBuffers(DeviceHandle handle, std::uint8_t flushTransmit,
+                              std::uint8_t flushReceive) override;
+    BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
+    BridgeStatus CheckRxQueue(DeviceHandle handle, std::uint32_t& bytesQueued,
+                              std::uint32_t& queueStatus) override;
+    BridgeStatus SetBaudRate(DeviceHandle handle, std::uint32_t baud) override;
+    BridgeStatus SetLineControl(DeviceHandle handle, std::uint16_t lineControl) override;
+    BridgeStatus SetFlowControl(DeviceHandle handle, std::uint8_t ctsMask, std::uint8_t rtsMask,
+                                std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
+                                bool xonXoff) override;
+    BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+
+    // The ports found by the last device count.
+    const std::vector<std::string>& FoundPorts() const { return m_found; }
+    std::size_t OpenHandleCount() const { return m_open.size(); }
+
+  private:
+    struct OpenPort;
+    OpenPort* Find(DeviceHandle handle);
+    std::vector<std::string> Enumerate();
+    void CloseOpenPort(std::map<DeviceHandle, std::unique_ptr<OpenPort>>::iterator it);
+
+    SerialMatch m_match;
+    std::vector<std::string> m_found;
+    std::map<DeviceHandle, std::unique_ptr<OpenPort>> m_open;
+    DeviceHandle m_nextHandle = 1;
+    std::uint32_t m_readTimeoutMs = 1000;
+    std::uint32_t m_writeTimeoutMs = 1000;
+};
+
+}  // namespace o8r

@@ -1,0 +1,10 @@
+#include "sim/SimOptions.h"
+
+namespace o8r {
+
+std::vector<FlashBlock> DefaultFlashBlocks() {
+    return {{0x02400, 0x400},  {0x02800, 0x400},  {0x04000, 0x4000}, {0x08000, 0x4000},
+            {0x0C000, 0x4000}, {0x10000, 0x4000}, {0x14000, 0x8000}, {0x1C000, 0x8000}};
+}
+
+}  // namespace o8r
