@@ -1,0 +1,266 @@
+// The address range entry of Read and Blank Check: precedence of the checks, the
+// memory-map boundaries, page counts, and what the dialog's OK button writes.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/Messages.h"
+#include "app/SharedState.h"
+#include "operations/AddressRangeRules.h"
+#include "operations/AddressSettingDialog.h"
+#include "support/RecordingPrompts.h"
+
+namespace o8r {
+namespace {
+
+constexpr MemoryMap kTwoRegions{0x2400, 0x2C00, 0x4000, 0xC000};
+constexpr MemoryMap kRegion2Only{0, 0, 0x4000, 0x14000};
+constexpr std::uint32_t kUnreadable = 0xFFFFFFFF;
+
+struct RangeCase {
+    const char* what;
+    std::string start, end;
+    MemoryMap map;
+    RangeOutcome outcome;
+    std::uint32_t startValue, endValue;
+    std::uint16_t pageCount;  // checked for Accepted and AskExchange
+};
+
+class CheckAddressRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(CheckAddressRangeTest, OutcomeValuesAndPages) {
+    const RangeCase& c = GetParam();
+    RangeCheck check = CheckAddressRange(c.start, c.end, c.map);
+    EXPECT_EQ(check.outcome, c.outcome) << c.what;
+    EXPECT_EQ(check.start, c.startValue) << c.what;
+    EXPECT_EQ(check.end, c.endValue) << c.what;
+    if (c.outcome == RangeOutcome::Accepted || c.outcome == RangeOutcome::AskExchange) {
+        EXPECT_EQ(check.pageCount, c.pageCount) << c.what;
+    }
+}
+
+using R = RangeOutcome;
+
+// One failure at a time, the first in this order: empty start, empty end, format,
+// memory map, exchange.
+INSTANTIATE_TEST_SUITE_P(
+    Precedence, CheckAddressRangeTest,
+    ::testing::Values(
+        RangeCase{"both empty", "", "", kTwoRegions, R::EmptyStart, 0, 0, 0},
+        RangeCase{"empty start before a bad end", "", "zz", kTwoRegions, R::EmptyStart, 0,
+                  kUnreadable, 0},
+        RangeCase{"empty end", "4000", "", kTwoRegions, R::EmptyEnd, 0x4000, 0, 0},
+        RangeCase{"empty end before a bad start", "zz", "", kTwoRegions, R::EmptyEnd, kUnreadable,
+                  0, 0},
+        RangeCase{"x prefix", "0x100", "4000", kTwoRegions, R::FormatError, kUnreadable, 0x4000, 0},
+        RangeCase{"blank inside", "4000", "4 00", kTwoRegions, R::FormatError, 0x4000, kUnreadable,
+                  0},
+        RangeCase{"sign", "-4000", "4000", kTwoRegions, R::FormatError, kUnreadable, 0x4000, 0},
+        RangeCase{"format before map", "100", "G", kTwoRegions, R::FormatError, 0x100, kUnreadable,
+                  0},
+        RangeCase{"map before exchange", "C000", "4000", kTwoRegions, R::OutOfMap, 0xC000, 0x4000,
+                  0},
+        RangeCase{"end out of map", "4000", "C000", kTwoRegions, R::OutOfMap, 0x4000, 0xC000, 0},
+        RangeCase{"start above end", "5000", "4000", kTwoRegions, R::AskExchange, 0x5000, 0x4000,
+                  0x11},
+        RangeCase{"equal ends ask nothing", "4000", "4000", kTwoRegions, R::Accepted, 0x4000,
+                  0x4000, 1}));
+
+INSTANTIATE_TEST_SUITE_P(
+    PagesAndSpelling, CheckAddressRangeTest,
+    ::testing::Values(
+        RangeCase{"one page", "C000", "C0FF", kRegion2Only, R::Accepted, 0xC000, 0xC0FF, 1},
+        RangeCase{"two pages across a boundary", "C0FF", "C100", kRegion2Only, R::Accepted, 0xC0FF,
+                  0xC100, 2},
+        RangeCase{"three pages", "10F0", "1210", MemoryMap{0, 0, 0x1000, 0x2000}, R::Accepted,
+                  0x10F0, 0x1210, 3},
+        RangeCase{"whole region 2", "4000", "13FFF", kRegion2Only, R::Accepted, 0x4000, 0x13FFF,
+                  0x100},
+        RangeCase{"exchange counts pages the right way round", "C100", "C0FF", kRegion2Only,
+                  R::AskExchange, 0xC100, 0xC0FF, 2},
+        RangeCase{"region 1 into region 2 spans the gap", "2400", "BFFF", kTwoRegions, R::Accepted,
+                  0x2400, 0xBFFF, 0xBF - 0x24 + 1},
+        RangeCase{"lower case", "c000", "c0ff", kRegion2Only, R::Accepted, 0xC000, 0xC0FF, 1},
+        RangeCase{"leading zeros", "0000C000", "00C0FF", kRegion2Only, R::Accepted, 0xC000, 0xC0FF,
+                  1},
+        // A text too wide for 32 bits never wraps onto an address in the map.
+        RangeCase{"nine significant digits", "100004000", "4000", kRegion2Only, R::FormatError,
+                  kUnreadable, 0x4000, 0},
+        RangeCase{"seventeen digits", "10000000000004000", "4000", kRegion2Only, R::FormatError,
+                  kUnreadable, 0x4000, 0},
+        RangeCase{"eight digits out of map", "FFFFFFFE", "4000", kRegion2Only, R::OutOfMap,
+                  0xFFFFFFFE, 0x4000, 0},
+        RangeCase{"eight F digits are unreadable", "FFFFFFFF", "4000", kRegion2Only, R::FormatError,
+                  kUnreadable, 0x4000, 0}));
+
+struct MapCase {
+    const char* layout;
+    MemoryMap map;
+    std::uint32_t address;
+    bool inside;
+};
+
+class RangeMemoryMapTest : public ::testing::TestWithParam<MapCase> {};
+
+// Each address is tested as a one-byte range.
+TEST_P(RangeMemoryMapTest, BoundaryAddresses) {
+    const MapCase& c = GetParam();
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", c.address);
+    RangeCheck check = CheckAddressRange(text, text, c.map);
+    EXPECT_EQ(check.outcome, c.inside ? R::Accepted : R::OutOfMap) << c.layout << " " << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, RangeMemoryMapTest,
+                         ::testing::Values(MapCase{"two regions", kTwoRegions, 0x23FF, false},
+                                           MapCase{"two regions", kTwoRegions, 0x2400, true},
+                                           MapCase{"two regions", kTwoRegions, 0x2BFF, true},
+                                           MapCase{"two regions", kTwoRegions, 0x2C00, false},
+                                           MapCase{"two regions", kTwoRegions, 0x3FFF, false},
+                                           MapCase{"two regions", kTwoRegions, 0x4000, true},
+                                           MapCase{"two regions", kTwoRegions, 0xBFFF, true},
+                                           MapCase{"two regions", kTwoRegions, 0xC000, false},
+                                           MapCase{"region 2 only", kRegion2Only, 0, false},
+                                           MapCase{"region 2 only", kRegion2Only, 0x3FFF, false},
+                                           MapCase{"region 2 only", kRegion2Only, 0x4000, true},
+                                           MapCase{"region 2 only", kRegion2Only, 0x13FFF, true},
+                                           MapCase{"region 2 only", kRegion2Only, 0x14000, false},
+                                           MapCase{"nothing selected", MemoryMap{}, 0, false}));
+
+// ---------------------------------------------------------------- the dialog
+
+Message AddrError(const char* text) {
+    return test::Msg(text, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
+                     Owner::AddressSetting);
+}
+const Message kExchange = test::Msg(text::kExchangeAddressesQuestion, text::kCaptionWarning,
+                                    MsgIcon::Question, MsgButtons::YesNo, Owner::AddressSetting);
+
+struct PressCase {
+    const char* what;
+    std::string start, end;
+    std::vector<MsgAnswer> answers;
+    bool closes;
+    std::vector<Message> messages;
+    std::string startAfter, endAfter;  // the field texts afterwards
+    std::uint32_t rangeStart, rangeEnd;
+    std::uint16_t pageCount;  // 0x7777 when it must stay untouched
+};
+
+class AddressSettingDialogTest : public ::testing::TestWithParam<PressCase> {};
+
+TEST_P(AddressSettingDialogTest, WritesTheRangeAndShowsOneMessage) {
+    const PressCase& c = GetParam();
+    ResetSharedState();
+    SetMemoryMap(kTwoRegions);
+    g_rangePageCount = 0x7777;
+    test::RecordingPrompts prompts;
+    prompts.answers.assign(c.answers.begin(), c.answers.end());
+    AddressSettingDialog dialog(prompts);
+    std::string start = c.start, end = c.end;
+
+    EXPECT_EQ(dialog.PressOk(start, end), c.closes) << c.what;
+    EXPECT_EQ(prompts.messages, c.messages) << c.what;
+    EXPECT_EQ(start, c.startAfter) << c.what;
+    EXPECT_EQ(end, c.endAfter) << c.what;
+    EXPECT_EQ(g_rangeStart, c.rangeStart) << c.what;
+    EXPECT_EQ(g_rangeEnd, c.rangeEnd) << c.what;
+    EXPECT_EQ(g_rangePageCount, c.pageCount) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OkButton, AddressSettingDialogTest,
+    ::testing::Values(
+        PressCase{"accepted", "4000", "41ff", {}, true, {}, "4000", "41ff", 0x4000, 0x41FF, 2},
+        PressCase{"empty start",
+                  "",
+                  "4000",
+                  {},
+                  false,
+                  {AddrError(text::kNoStartAddress)},
+                  "",
+                  "4000",
+                  0,
+                  0x4000,
+                  0x7777},
+        PressCase{"empty end",
+                  "4000",
+                  "",
+                  {},
+                  false,
+                  {AddrError(text::kNoEndAddress)},
+                  "4000",
+                  "",
+                  0x4000,
+                  0,
+                  0x7777},
+        PressCase{"format error still writes both values",
+                  "0x10",
+                  "4000",
+                  {},
+                  false,
+                  {AddrError(text::kInputFormatError)},
+                  "0x10",
+                  "4000",
+                  kUnreadable,
+                  0x4000,
+                  0x7777},
+        PressCase{"out of map",
+                  "2C00",
+                  "4000",
+                  {},
+                  false,
+                  {AddrError(text::kAddressOutOfMap)},
+                  "2C00",
+                  "4000",
+                  0x2C00,
+                  0x4000,
+                  0x7777},
+        PressCase{"exchange answered Yes",
+                  "bfff",
+                  "2400",
+                  {MsgAnswer::Yes},
+                  true,
+                  {kExchange},
+                  "2400",
+                  "bfff",
+                  0x2400,
+                  0xBFFF,
+                  0xBF - 0x24 + 1},
+        PressCase{"exchange answered No",
+                  "bfff",
+                  "2400",
+                  {MsgAnswer::No},
+                  false,
+                  {kExchange},
+                  "",
+                  "",
+                  0xBFFF,
+                  0x2400,
+                  0x7777}));
+
+TEST(AddressSettingDialog, ChecksAgainstTheSelectedMemoryMap) {
+    ResetSharedState();
+    test::RecordingPrompts prompts;
+    AddressSettingDialog dialog(prompts);
+    std::string start = "4000", end = "4000";
+    EXPECT_FALSE(dialog.PressOk(start, end));  // nothing selected: an empty map
+    SetMemoryMap(kRegion2Only);
+    EXPECT_TRUE(dialog.PressOk(start, end));
+    EXPECT_EQ(prompts.messages, (std::vector<Message>{AddrError(text::kAddressOutOfMap)}));
+}
+
+TEST(AddressSettingDialog, PromptIsTheCallersText) {
+    ResetSharedState();
+    test::RecordingPrompts prompts;
+    g_rangePrompt = text::kPromptCheckRange;
+    EXPECT_EQ(AddressSettingDialog(prompts).Prompt(), "Please set check range");
+    EXPECT_EQ(AddressSettingDialog::kFieldLength, 5u);
+}
+
+}  // namespace
+}  // namespace o8r
