@@ -1,0 +1,49 @@
+#include "operations/EraseSettingDialog.h"
+
+#include "app/Messages.h"
+#include "app/SharedState.h"
+#include "catalogue/Catalogue.h"
+
+namespace o8r {
+
+void EraseSettingDialog::Fill() {
+    m_rows.clear();
+    if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
+        m_rows = EraseBlocksForPart(*lines, g_selectedMcu);
+    }
+    m_checked.assign(m_rows.size(), false);
+    m_selectAll = false;
+}
+
+void EraseSettingDialog::SetSelectAll(bool checked) {
+    m_selectAll = checked;
+    m_checked.assign(m_rows.size(), checked);
+}
+
+void EraseSettingDialog::ToggleRow(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_checked.size())
+        return;
+    m_checked[static_cast<std::size_t>(row)] = !m_checked[static_cast<std::size_t>(row)];
+}
+
+bool EraseSettingDialog::PressOk() {
+    g_eraseList.clear();
+    g_eraseBlockCount = 0;
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (!m_checked[row])
+            continue;
+        // "  0x0C000" -> "00C0": the block's first page, four digits wide.
+        const std::string& address = m_rows[row].address;
+        g_eraseList += '0';
+        g_eraseList += address.substr(4, 3);
+        ++g_eraseBlockCount;
+    }
+    if (g_eraseBlockCount == 0) {
+        m_prompts.ShowMessage(Message{text::kNoEraseBlock, text::kCaptionWarning,
+                                      MsgIcon::Exclamation, MsgButtons::Ok, Owner::EraseSetting});
+        return false;
+    }
+    return true;
+}
+
+}  // namespace o8r
