@@ -8,7 +8,10 @@
 #include "operations/AddressSettingDialog.h"
 #include "operations/EraseSettingDialog.h"
 #include "srec/FileLoadJob.h"
+#include "support/SRecordText.h"
 #include "support/TestData.h"
+
+#include <gtest/gtest.h>
 
 namespace o8r::test {
 
@@ -170,6 +173,7 @@ ControllerHarness::ControllerHarness(SimOptions options)
       view(clock),
       controller(bridge, clock, view, prompts) {
     prompts.fileLoadDialog = [this](FileLoadJob& job) {
+        ++loadDialogRuns;
         ProgressLoadView loadView(loadProgress);
         return job.Run(loadView) ? IDOK : IDCANCEL;
     };
@@ -229,6 +233,48 @@ void ControllerHarness::RunTicks(int count) {
                 ++ticks;
             controller.OnTimer(id);
         });
+}
+
+void ControllerHarness::RunUntil(const std::function<bool()>& done) {
+    view.timers.RunUntil(
+        clock, [&] { return done() || !OperationTimerRunning(); },
+        [this](int id) { controller.OnTimer(id); });
+}
+
+std::string ControllerHarness::WriteImage(const std::string& name, std::uint32_t base,
+                                          const std::vector<std::uint8_t>& data) {
+    return scratch.Write(name, SRecordImage(base, data));
+}
+
+void ControllerHarness::ExpectIdleWindow(const std::string& status) const {
+    constexpr int kCommandControls[] = {
+        IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
+        IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
+    for (int id : kCommandControls) {
+        EXPECT_TRUE(view.Shown(id)) << "control " << id << " shown";
+        EXPECT_TRUE(view.Enabled(id)) << "control " << id << " enabled";
+    }
+    EXPECT_EQ(view.Icon(IDC_PROGRAM), IDI_PROGRAM);
+    EXPECT_EQ(view.Icon(IDC_LOAD), IDI_LOAD);
+    EXPECT_EQ(view.Icon(IDC_BLANK_CHECK), IDI_BLANK_CHECK);
+    EXPECT_EQ(view.Text(IDC_PROGRAM_LABEL), "Program");
+    EXPECT_EQ(view.Text(IDC_LOAD_LABEL), "Load");
+    EXPECT_EQ(view.Text(IDC_BLANK_CHECK_LABEL), "Blank Check");
+    EXPECT_FALSE(view.Shown(IDC_PROGRESS));
+    EXPECT_EQ(view.Progress(), 0);
+    EXPECT_TRUE(view.Shown(IDC_STATUS));
+    EXPECT_EQ(view.StatusText(), status);
+    EXPECT_FALSE(controller.m_operationRunning);
+    EXPECT_FALSE(OperationTimerRunning());
+}
+
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        // Varies within a page and from page to page, and is never all 0xFF.
+        bytes[i] = static_cast<std::uint8_t>(seed + i + i / 256 * 7);
+    }
+    return bytes;
 }
 
 std::vector<std::string> ControllerHarness::TraceLines() const {

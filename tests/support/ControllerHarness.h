@@ -18,6 +18,7 @@
 #include "sim/SimulatedBox.h"
 #include "support/RecordingMainView.h"
 #include "support/RecordingPrompts.h"
+#include "support/ScratchDir.h"
 
 namespace o8r::test {
 
@@ -94,8 +95,11 @@ class ControllerHarness {
     RecordingMainView view;
     RecordingPrompts prompts;
     ProgrammerController controller;
-    // Every percentage the loading dialog's bar showed.
+    // Every percentage the loading dialog's bar showed, and how often it ran.
     std::vector<int> loadProgress;
+    int loadDialogRuns = 0;
+    // Files the test writes (images), removed with the harness.
+    ScratchDir scratch;
 
     // The window's initialisation with the catalogue in `directory` (the
     // shipped one by default).
@@ -116,6 +120,8 @@ class ControllerHarness {
     TimerSchedule::Outcome RunUntilIdle(std::uint64_t limitNs = 600'000'000'000ull);
     // Runs `count` ticks of TIMER_OPERATION (and any poll falling due) at most.
     void RunTicks(int count);
+    // Delivers the window timers until `done()` holds or the operation ends.
+    void RunUntil(const std::function<bool()>& done);
     bool OperationTimerRunning() const { return view.timers.IsRunning(112); }
 
     // The trace of bridge calls, one line each.
@@ -132,8 +138,21 @@ class ControllerHarness {
     void ScriptEraseRows(const std::vector<std::size_t>& rows);
     void ScriptEraseAll();
 
+    // An S-record image of `data` from `base`, written into the scratch
+    // directory; returns its path.
+    std::string WriteImage(const std::string& name, std::uint32_t base,
+                           const std::vector<std::uint8_t>& data);
+
+    // The window as every operation leaves it: command controls enabled, the
+    // idle icons and labels, the progress bar hidden at 0, the status line
+    // shown with `status`, no operation running and TIMER_OPERATION stopped.
+    void ExpectIdleWindow(const std::string& status) const;
+
     static std::string ShippedDataDirectory();
 };
+
+// `size` bytes counting up from `seed`, so that every page differs.
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed = 0);
 
 // A single message box as the main window shows it.
 Message MainMsg(std::string text, std::string caption, MsgIcon icon,
