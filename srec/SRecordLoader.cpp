@@ -1,0 +1,156 @@
+#include "srec/SRecordLoader.h"
+
+#include <bitset>
+#include <cstring>
+#include <string>
+
+#include "app/Messages.h"
+#include "srec/LineReader.h"
+#include "srec/PageChecksum.h"
+#include "srec/SRecordLine.h"
+
+namespace o8r {
+
+namespace {
+
+constexpr std::size_t kPageCountInImage = kMemImageSize / kPageSize;
+
+Message ErrorBox(std::string text) {
+    return Message{std::move(text), text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
+                   Owner::FileLoading};
+}
+
+SRecordLoadResult Refuse(std::string text) {
+    return {false, ErrorBox(std::move(text))};
+}
+
+SRecordLoadResult RefuseLine(std::size_t lineNumber, const char* reason) {
+    return Refuse(std::string(text::kErrorFormat) + "\nLine " + std::to_string(lineNumber) + ": " +
+                  reason);
+}
+
+bool AddressAccepted(const MemoryMap& map, std::uint64_t address) {
+    if (address < kMapFreeLimit)
+        return true;
+    if (address >= kMemImageSize)
+        return false;
+    return InMemoryMap(map, static_cast<std::uint32_t>(address));
+}
+
+// The pages a file touches, in any order; records are built from the set in
+// ascending order once the whole file is read.
+class TouchedPages {
+  public:
+    TouchedPages(std::uint64_t fileSize, const std::function<void(int)>& progress)
+        : m_divisor(fileSize / 512 + 2), m_progress(progress) {}
+
+    // False once more pages are touched than the box takes.
+    bool Touch(std::size_t first, std::size_t last) {
+        for (std::size_t page = first; page <= last; ++page) {
+            if (m_pages.test(page))
+                continue;
+            m_pages.set(page);
+            if (++m_count > kMaxPageRecords)
+                return false;
+            if (m_progress) {
+                const std::uint64_t percent = m_count * 100 / m_divisor;
+                m_progress(percent > 100 ? 100 : static_cast<int>(percent));
+            }
+        }
+        return true;
+    }
+
+    std::size_t Count() const { return m_count; }
+    bool Has(std::size_t page) const { return m_pages.test(page); }
+
+  private:
+    std::bitset<kPageCountInImage> m_pages;
+    std::size_t m_count = 0;
+    std::uint64_t m_divisor;
+    const std::function<void(int)>& m_progress;
+};
+
+void BuildPageRecords(const TouchedPages& pages) {
+    std::size_t index = 0;
+    for (std::size_t page = kMapFreeLimit / kPageSize; page < kPageCountInImage; ++page) {
+        if (!pages.Has(page))
+            continue;
+        PageRecord& record = g_pageRecords[index++];
+        const std::uint8_t* data = g_memImage.data() + page * kPageSize;
+        const std::uint16_t checksum = PageChecksum(data, kPageSize);
+        record[0] = static_cast<std::uint8_t>(page & 0xFF);
+        record[1] = static_cast<std::uint8_t>(page >> 8);
+        record[2] = static_cast<std::uint8_t>(checksum & 0xFF);
+        record[3] = static_cast<std::uint8_t>(checksum >> 8);
+        std::memcpy(record.data() + 4, data, kPageSize);
+    }
+    g_pageCount = static_cast<std::uint16_t>(index);
+}
+
+}  // namespace
+
+SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, const MemoryMap& map,
+                                   const std::function<void(int)>& progress) {
+    g_memImage.fill(0xFF);
+    LineReader reader(in);
+    SRecord record;
+    std::string_view line;
+
+    // The first line must be the S0 header; an empty file has one empty line.
+    LineReader::Status status = reader.Next(line);
+    if (status == LineReader::Status::ReadError)
+        return Refuse(kCanNotReadFile);
+    if (status == LineReader::Status::End)
+        line = {};
+    if (line.substr(0, 2) != "S0")
+        return Refuse(text::kErrorFormat);
+    if (status == LineReader::Status::TooLong)
+        return RefuseLine(1, "line too long");
+    if (const RecordFault fault = ParseSRecordLine(line, record); fault != RecordFault::None) {
+        return RefuseLine(1, RecordFaultReason(fault));
+    }
+
+    TouchedPages pages(fileSize, progress);
+    std::size_t lineNumber = 1;
+    for (;;) {
+        status = reader.Next(line);
+        ++lineNumber;
+        if (status == LineReader::Status::End)
+            break;
+        if (status == LineReader::Status::ReadError)
+            return Refuse(kCanNotReadFile);
+        if (status == LineReader::Status::TooLong)
+            return RefuseLine(lineNumber, "line too long");
+        if (line.empty())
+            continue;
+
+        if (const RecordFault fault = ParseSRecordLine(line, record); fault != RecordFault::None) {
+            return RefuseLine(lineNumber, RecordFaultReason(fault));
+        }
+        if (record.type == '7' || record.type == '8' || record.type == '9')
+            break;
+        if (record.type != '1' && record.type != '2' && record.type != '3')
+            continue;
+        if (record.length == 0)
+            continue;
+
+        const std::uint64_t first = record.address;
+        const std::uint64_t last = first + record.length - 1;
+        for (std::uint64_t address = first; address <= last; ++address) {
+            if (!AddressAccepted(map, address))
+                return Refuse(text::kLoadAddressOutOfMap);
+        }
+        std::memcpy(g_memImage.data() + first, record.data.data(), record.length);
+        if (last >= kMapFreeLimit) {
+            const std::uint64_t listedFrom = first < kMapFreeLimit ? kMapFreeLimit : first;
+            if (!pages.Touch(listedFrom / kPageSize, last / kPageSize)) {
+                return Refuse(text::kTooManyPages);
+            }
+        }
+    }
+
+    BuildPageRecords(pages);
+    return {true, {}};
+}
+
+}  // namespace o8r

@@ -1,0 +1,35 @@
+#pragma once
+
+// Motorola S-record text into the memory image and the page records the box
+// is sent.
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+
+#include "app/Prompts.h"
+#include "app/SharedState.h"
+
+namespace o8r {
+
+// A read failure in the middle of a file (the file itself could be opened).
+inline constexpr char kCanNotReadFile[] = "Can not read file!";
+
+// Data below this address is accepted whatever the memory map says and never
+// becomes a page record.
+constexpr std::uint32_t kMapFreeLimit = 0x200;
+
+struct SRecordLoadResult {
+    bool ok = false;
+    Message message;  // owner Owner::FileLoading; shown by the caller when !ok
+};
+
+// Parses S-record text into g_memImage (filled with 0xFF first) and, on success
+// only, rebuilds g_pageRecords / g_pageCount: one record for every page at or
+// above kMapFreeLimit that the data touches, in ascending page order.
+// `progress` gets the percentage the loading dialog shows, each time a new page
+// is touched. Never touches the file system.
+SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, const MemoryMap& map,
+                                   const std::function<void(int)>& progress);
+
+}  // namespace o8r
