@@ -1,0 +1,106 @@
+// Any bytes as an S-record file: the loader must refuse or load without
+// reading or writing outside its buffers, and what it loads must be coherent.
+// A slice of the input also goes through the writer and back.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/SharedState.h"
+#include "srec/PageChecksum.h"
+#include "srec/SRecordLoader.h"
+#include "srec/SRecordWriter.h"
+
+namespace {
+
+using namespace o8r;
+
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+const MemoryMap kMaps[] = {
+    {0, 0, 0x4000, 0x24000},            // program ROM only
+    {0x2400, 0x2C00, 0x4000, 0x14000},  // data flash and program ROM
+    {0, 0, 0xFE000, 0x100000},          // the box's own loader
+    {0, 0, 0x200, 0xFFFFFFFF},          // a map larger than the image
+};
+
+void CheckLoad(const std::string& text, const MemoryMap& map) {
+    std::istringstream in(text);
+    int lastProgress = 0;
+    const SRecordLoadResult result = LoadSRecordImage(in, text.size(), map, [&](int percent) {
+        Require(percent >= lastProgress && percent <= 100, "progress in 0..100, never back");
+        lastProgress = percent;
+    });
+    if (!result.ok) {
+        Require(!result.message.text.empty() && result.message.caption == "ERROR",
+                "a refusal says why");
+        return;
+    }
+    Require(g_pageCount <= kMaxPageRecords, "at most 512 page records");
+    int previous = -1;
+    for (std::size_t i = 0; i < g_pageCount; ++i) {
+        const PageRecord& record = g_pageRecords[i];
+        const int page = PageRecordNumber(record);
+        Require(page > previous && page >= 2 && page < 4096, "pages ascending from 0x200");
+        previous = page;
+        const std::uint8_t* data = g_memImage.data() + page * kPageSize;
+        Require(std::memcmp(record.data() + 4, data, kPageSize) == 0, "record holds the image");
+        Require(PageRecordChecksum(record) == PageChecksum(data, kPageSize), "checksum");
+        for (std::size_t b = 0; b < kPageSize; ++b) {
+            const std::uint32_t address = static_cast<std::uint32_t>(page * kPageSize + b);
+            Require(data[b] == 0xFF || InMemoryMap(map, address), "data only inside the map");
+        }
+    }
+}
+
+// The writer's file for bytes read from `start` loads back into the same bytes.
+void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
+    if (size < 4)
+        return;
+    const std::uint32_t start =
+        0x200 + ((data[0] << 16 | data[1] << 8 | data[2]) % (0x100000 - 0x300));
+    const std::size_t length = 1 + data[3] % 200;
+    std::vector<std::uint8_t> bytes(length);
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = data[(4 + i) % size];
+    const std::uint32_t end = start + static_cast<std::uint32_t>(length) - 1;
+    if (end >= kMemImageSize)
+        return;
+
+    std::vector<ReadRow> rows;
+    for (std::uint32_t row = start & ~0xFu; row <= end; row += 16) {
+        ReadRow r;
+        char text[16];
+        std::snprintf(text, sizeof text, " %06X", row);
+        r[0] = text;
+        for (std::uint32_t i = 0; i < 16; ++i) {
+            if (row + i < start || row + i > end)
+                continue;
+            std::snprintf(text, sizeof text, "%02X", bytes[row + i - start]);
+            r[i + 1] = text;
+        }
+        rows.push_back(r);
+    }
+    std::istringstream in(BuildSRecordFile(rows, start));
+    const SRecordLoadResult result = LoadSRecordImage(in, 0, MemoryMap{0, 0, 0x200, 0x100000}, {});
+    Require(result.ok, "our own file loads");
+    Require(std::memcmp(g_memImage.data() + start, bytes.data(), length) == 0, "round trip");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckLoad(text, kMaps[size % 4]);
+    CheckRoundTrip(data, size);
+    return 0;
+}
