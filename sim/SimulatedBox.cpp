@@ -16,6 +16,13 @@ std::uint16_t Le16(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
 }
 
+// The box's processor decodes 20 address lines: the top four bits of the
+// high byte do not matter, so 0xFF and 0x0F both name 0xFxxxx.
+std::uint32_t LoaderAddress(std::uint8_t middle, std::uint8_t high) {
+    return ((static_cast<std::uint32_t>(high) << 16) | (static_cast<std::uint32_t>(middle) << 8)) &
+           0xFFFFF;
+}
+
 std::string Hex4(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
@@ -478,15 +485,13 @@ void SimulatedBox::Execute(const Command& command) {
             m_loader.ClearStatus();
             break;
         case Kind::LoaderErase: {
-            std::uint32_t address =
-                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[1]) << 8);
+            std::uint32_t address = LoaderAddress(b[1], b[2]);
             m_log.push_back("20 " + Hex5(address));
             m_loader.EraseBlock(address, b[3] == 0xD0);
             break;
         }
         case Kind::LoaderProgram: {
-            std::uint32_t address =
-                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[1]) << 8);
+            std::uint32_t address = LoaderAddress(b[1], b[2]);
             m_log.push_back("41 " + Hex5(address));
             m_loader.ProgramPage(address, b.data() + 3);
             break;
