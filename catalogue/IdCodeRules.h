@@ -4,6 +4,7 @@
 // seven bytes it stores. The code a protected target is unlocked with.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 

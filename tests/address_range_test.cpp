@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -96,40 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                   0xFFFFFFFE, 0x4000, 0},
         RangeCase{"eight F digits are unreadable", "FFFFFFFF", "4000", kRegion2Only, R::FormatError,
                   kUnreadable, 0x4000, 0}));
-
-struct MapCase {
-    const char* layout;
-    MemoryMap map;
-    std::uint32_t address;
-    bool inside;
-};
-
-class RangeMemoryMapTest : public ::testing::TestWithParam<MapCase> {};
-
-// Each address is tested as a one-byte range.
-TEST_P(RangeMemoryMapTest, BoundaryAddresses) {
-    const MapCase& c = GetParam();
-    char text[16];
-    std::snprintf(text, sizeof text, "%X", c.address);
-    RangeCheck check = CheckAddressRange(text, text, c.map);
-    EXPECT_EQ(check.outcome, c.inside ? R::Accepted : R::OutOfMap) << c.layout << " " << text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Boundaries, RangeMemoryMapTest,
-                         ::testing::Values(MapCase{"two regions", kTwoRegions, 0x23FF, false},
-                                           MapCase{"two regions", kTwoRegions, 0x2400, true},
-                                           MapCase{"two regions", kTwoRegions, 0x2BFF, true},
-                                           MapCase{"two regions", kTwoRegions, 0x2C00, false},
-                                           MapCase{"two regions", kTwoRegions, 0x3FFF, false},
-                                           MapCase{"two regions", kTwoRegions, 0x4000, true},
-                                           MapCase{"two regions", kTwoRegions, 0xBFFF, true},
-                                           MapCase{"two regions", kTwoRegions, 0xC000, false},
-                                           MapCase{"region 2 only", kRegion2Only, 0, false},
-                                           MapCase{"region 2 only", kRegion2Only, 0x3FFF, false},
-                                           MapCase{"region 2 only", kRegion2Only, 0x4000, true},
-                                           MapCase{"region 2 only", kRegion2Only, 0x13FFF, true},
-                                           MapCase{"region 2 only", kRegion2Only, 0x14000, false},
-                                           MapCase{"nothing selected", MemoryMap{}, 0, false}));
 
 // ---------------------------------------------------------------- the dialog
 

@@ -228,17 +228,6 @@ TEST(RowsForTreeItem, GroupMatchStopsTheScan) {
     EXPECT_EQ(result.rows[0].part, Part("P1"));
 }
 
-TEST(RowsForTreeItem, ShippedSeriesListEightPartsEach) {
-    const Lines lines = Shipped();
-    for (const char* series : {"R8C/2A    ", "R8C/2B    "}) {
-        auto result = RowsForTreeItem(lines, series);
-        EXPECT_EQ(result.listEnabled, true);
-        ASSERT_EQ(result.rows.size(), 8u) << series;
-        EXPECT_EQ(result.rows[0].part.substr(0, 7), std::string("R5F212") + series[5]);
-    }
-    EXPECT_EQ(RowsForTreeItem(lines, "R5F212A8SN").listEnabled, std::nullopt);
-}
-
 // ---------------------------------------------------------------- memory map of a part
 
 struct ShippedMapCase {

@@ -203,18 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
                   {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b', 'c'}},
         PressCase{"too many characters", "ABCDEFGH", true, {}, false, {kLong}, kErased}));
 
-TEST(IdCodeDialog, FieldFollowsTheCheckBox) {
-    test::RecordingPrompts prompts;
-    IdCodeDialog dialog(prompts);
-    EXPECT_EQ(IdCodeDialog::InitialText(), "FFFFFFFFFFFFFF");
-    EXPECT_FALSE(dialog.CharacterMode());
-    EXPECT_EQ(dialog.MaxLength(), 14u);
-    dialog.SetCharacterMode(true);
-    EXPECT_EQ(dialog.MaxLength(), 7u);
-    dialog.SetCharacterMode(false);
-    EXPECT_EQ(dialog.MaxLength(), 14u);
-}
-
 TEST(IdCodeDialog, RetryAfterAFailureStoresTheNewCode) {
     ResetSharedState();
     test::RecordingPrompts prompts;

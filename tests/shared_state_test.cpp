@@ -85,17 +85,5 @@ INSTANTIATE_TEST_SUITE_P(
                       MapCase{"before any selection", kNothing, 0, false},
                       MapCase{"before any selection", kNothing, 0x4000, false}));
 
-TEST(MemoryMapGlobals, SetAndReadBackThroughTheFourGlobals) {
-    ResetSharedState();
-    SetMemoryMap(kTwoRegions);
-    EXPECT_EQ(g_mapRegion1Start, 0x2400u);
-    EXPECT_EQ(g_mapRegion1End, 0x2C00u);
-    EXPECT_EQ(g_mapRegion2Start, 0x4000u);
-    EXPECT_EQ(g_mapRegion2End, 0xC000u);
-    EXPECT_EQ(CurrentMemoryMap(), kTwoRegions);
-    ResetSharedState();
-    EXPECT_EQ(CurrentMemoryMap(), kNothing);
-}
-
 }  // namespace
 }  // namespace o8r
