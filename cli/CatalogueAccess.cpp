@@ -1,0 +1,74 @@
+#include "cli/CatalogueAccess.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "app/Messages.h"
+#include "cli/ExitStatus.h"
+
+namespace o8r::cli {
+
+namespace {
+
+std::string Range(std::uint32_t start, std::uint32_t end) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%05X-%05X", static_cast<unsigned>(start),
+                  static_cast<unsigned>(end - 1));
+    return buffer;
+}
+
+std::string TrimmedRight(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+}  // namespace
+
+std::string CataloguePath(const GlobalOptions& options) {
+    if (!options.catalogue.empty()) {
+        return options.catalogue;
+    }
+    return options.programDirectory + "MCUType.mcu";
+}
+
+std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& options,
+                                                      std::ostream& err) {
+    auto lines = ReadCatalogueLines(CataloguePath(options));
+    if (!lines) {
+        err << text::kCaptionError << ": " << text::kMcuFileMissing << '\n';
+    }
+    return lines;
+}
+
+SelectedPart ResolvePart(const std::vector<std::string>& lines, const std::string& name) {
+    auto record = FindPartLoosely(lines, name);
+    if (!record) {
+        throw UsageError("--mcu: the catalogue has no part \"" + TrimmedRight(name) +
+                         "\" (o8rprog mcus lists them)");
+    }
+    SelectedPart part{*record, {}};
+    if (const auto map = MemoryMapForPart(lines, record->part)) {
+        part.map = *map;
+    }
+    return part;
+}
+
+std::string FormatMemoryMap(const MemoryMap& map) {
+    std::string text;
+    if (map.region1Start != 0 && map.region1End > map.region1Start) {
+        text = Range(map.region1Start, map.region1End);
+    }
+    if (map.region2End > map.region2Start) {
+        text += (text.empty() ? "" : " ") + Range(map.region2Start, map.region2End);
+    }
+    return text.empty() ? "(none)" : text;
+}
+
+std::string ShownBlockName(const std::string& name) {
+    if (name.size() == 2 && name[0] == '0') {
+        return name.substr(1);
+    }
+    return name;
+}
+
+}  // namespace o8r::cli

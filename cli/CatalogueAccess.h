@@ -1,0 +1,40 @@
+#pragma once
+
+// The catalogue as the command line uses it: where it is, the part a --mcu
+// option names, and how a memory map reads on a terminal.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/SharedState.h"
+#include "catalogue/Catalogue.h"
+#include "cli/Options.h"
+
+namespace o8r::cli {
+
+// --catalogue, or MCUType.mcu beside the executable.
+std::string CataloguePath(const GlobalOptions& options);
+
+// The catalogue's lines; nullopt after "ERROR: Can not find MCU file!" on `err`.
+std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& options,
+                                                      std::ostream& err);
+
+struct SelectedPart {
+    McuRecord record;  // part name exactly as the catalogue holds it (10 characters)
+    MemoryMap map;
+};
+
+// The part named by --mcu, trailing blanks ignored. Throws UsageError for a
+// name the catalogue does not hold.
+SelectedPart ResolvePart(const std::vector<std::string>& lines, const std::string& name);
+
+// "04000-13FFF", regions inclusive as the address dialog takes them; region 1
+// first when there is one; "(none)" for a map without addresses.
+std::string FormatMemoryMap(const MemoryMap& map);
+
+// A block name as the erase dialog shows it: "0A" -> "A", "02" -> "2", "12" -> "12".
+std::string ShownBlockName(const std::string& name);
+
+}  // namespace o8r::cli

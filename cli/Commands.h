@@ -1,0 +1,20 @@
+#pragma once
+
+// One function per command of o8rprog; each returns the exit status.
+
+#include "cli/Options.h"
+
+namespace o8r::cli {
+
+int RunMcus(const GlobalOptions& global);
+int RunImage(const GlobalOptions& global, const ImageOptions& options);
+int RunDetect(const GlobalOptions& global);
+int RunProgram(const GlobalOptions& global, const ProgramOptions& options);
+int RunErase(const GlobalOptions& global, const EraseOptions& options);
+int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options);
+int RunRead(const GlobalOptions& global, const RangeOptions& options);
+int RunLoad(const GlobalOptions& global, const FileOptions& options);
+int RunQuery(const GlobalOptions& global);
+int RunUpdate(const GlobalOptions& global, const FileOptions& options);
+
+}  // namespace o8r::cli

@@ -1,0 +1,58 @@
+// o8rprog image: a file loaded under a part's memory map, shown as the page
+// records the box would be sent.
+
+#include <cstdio>
+#include <iostream>
+
+#include "app/Messages.h"
+#include "app/SharedState.h"
+#include "cli/CatalogueAccess.h"
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/ProgressBar.h"
+#include "cli/Terminal.h"
+#include "cli/TerminalPrompts.h"
+#include "link/Clock.h"
+#include "srec/FileLoadJob.h"
+#include "srec/LoadedFile.h"
+
+namespace o8r::cli {
+
+int RunImage(const GlobalOptions& global, const ImageOptions& options) {
+    const auto lines = LoadCatalogue(global, std::cerr);
+    if (!lines) {
+        return kExitFailure;
+    }
+    const SelectedPart part = ResolvePart(*lines, options.mcu);
+
+    RealClock clock;
+    ProgressBar bar(std::cerr, StderrIsTerminal() && !global.quiet, [&] { return clock.Now(); });
+    TerminalPrompts prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, bar);
+
+    // The size limit comes first, as when a file is chosen for an operation.
+    const FileStatus status = ReadFileStatus(options.file);
+    if (status.readable && status.size > kMaxImageFileSize) {
+        prompts.ShowMessage(Message{text::kFileTooLarge, text::kCaptionError, MsgIcon::None,
+                                    MsgButtons::Ok, Owner::MainWindow});
+        return kExitFailure;
+    }
+    g_filePath = options.file;
+    SetMemoryMap(part.map);
+    FileLoadJob job(prompts);
+    if (prompts.RunFileLoadDialog(job) != IDOK) {
+        return kExitFailure;
+    }
+
+    std::string out = "pages " + std::to_string(g_pageCount) + '\n';
+    out.reserve(out.size() + g_pageCount * 10u);
+    for (std::size_t i = 0; i < g_pageCount; ++i) {
+        char line[16];
+        std::snprintf(line, sizeof line, "%04X %04X\n", PageRecordNumber(g_pageRecords[i]),
+                      PageRecordChecksum(g_pageRecords[i]));
+        out += line;
+    }
+    std::cout << out << std::flush;
+    return kExitOk;
+}
+
+}  // namespace o8r::cli

@@ -1,0 +1,216 @@
+// o8rprog: every operation of the programmer box from the command line, for
+// scripts, production lines and CI. Option parsing lives here alone (CLI11 is
+// heavy to compile); each command runs in its own file.
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/Interrupt.h"
+#include "cli/Options.h"
+#include "sim/SimFaults.h"
+
+namespace o8r::cli {
+
+namespace {
+
+// The directory of the running executable, with a trailing separator, so that
+// MCUType.mcu is found beside it whatever the working directory.
+std::string ProgramDirectory(const char* argv0) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    if (error || exe.empty()) {
+        exe = fs::absolute(fs::path(argv0 != nullptr ? argv0 : ""), error);
+    }
+    if (error || !exe.has_parent_path()) {
+        return {};
+    }
+    std::string directory = exe.parent_path().string();
+    if (!directory.empty() && directory.back() != fs::path::preferred_separator) {
+        directory += fs::path::preferred_separator;
+    }
+    return directory;
+}
+
+bool IsHex(const std::string& text) {
+    return text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
+}
+
+std::string HelpFooter() {
+    return "\nWithout --id or --id-text the ID code sent to the target is the erased-state\n"
+           "code, seven bytes 0xFF. A short --id or --id-text asks whether to fill the\n"
+           "higher bytes with 0xFF; answer it with --yes in scripts.\n"
+           "\n"
+           "Questions are asked on the terminal; --yes answers Yes; without a terminal\n"
+           "and without --yes the answer is No.\n"
+           "\n"
+           "Exit status: 0 success (blank-check: the range is empty), 1 a failure or\n"
+           "refusal, 2 a usage error, 3 blank-check found data in the range.\n"
+           "\n"
+           "Faults of the simulated box (--sim-fault, may be given several times):\n" +
+           SimFaultHelp();
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    GlobalOptions global;
+    global.programDirectory = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
+
+    CLI::App app{
+        "o8rprog: programs Renesas R8C/2A and R8C/2B microcontrollers through the\n"
+        "USB flash-programmer box, or through a simulated box."};
+    app.name("o8rprog");
+    app.require_subcommand(1);
+    app.footer(HelpFooter());
+    app.set_version_flag("--version", "o8rprog 0.1.0");
+
+    app.add_option("--box", global.box,
+                   "auto (default): the one real box attached; sim: the simulated box; "
+                   "serial:PORT: the box on that serial port")
+        ->option_text("auto|sim|serial:PORT");
+    app.add_option("--sim-state", global.simState,
+                   "the simulated box keeps its state (target memory, store, loader memory) in "
+                   "FILE across runs")
+        ->option_text("FILE");
+    app.add_option("--sim-protect", global.simProtect,
+                   "a new simulated target holds this 14-digit ID code in its ID area")
+        ->option_text("HEX")
+        ->check([](const std::string& text) {
+            return text.size() == 14 && IsHex(text) ? std::string()
+                                                    : "expected 14 hexadecimal digits";
+        });
+    app.add_flag("--sim-update-mode", global.simUpdateMode,
+                 "the simulated box starts in its firmware-update loader");
+    app.add_option("--sim-fault", global.simFaults, "a fault of the simulated box (listed below)")
+        ->option_text("SPEC");
+    app.add_flag("--sim-realtime", global.simRealtime,
+                 "the simulated box takes real time, as a real one would");
+    auto* id = app.add_option("--id", global.id, "the target's ID code in hexadecimal")
+                   ->option_text("HEX")
+                   ->check([](const std::string& text) {
+                       return text.size() <= 14 ? std::string() : "at most 14 hexadecimal digits";
+                   });
+    auto* idText = app.add_option("--id-text", global.idText, "the target's ID code as characters")
+                       ->option_text("TEXT")
+                       ->check([](const std::string& text) {
+                           return text.size() <= 7 ? std::string() : "at most 7 characters";
+                       });
+    id->excludes(idText);
+    app.add_option("--catalogue", global.catalogue,
+                   "the MCU catalogue (default: MCUType.mcu beside the program)")
+        ->option_text("FILE");
+    app.add_option("--trace", global.trace, "write every call to the box to FILE")
+        ->option_text("FILE");
+    app.add_flag("-y,--yes", global.yes, "answer every question with Yes");
+    app.add_flag("-q,--quiet", global.quiet, "no progress bar");
+
+    ImageOptions image;
+    ProgramOptions program;
+    EraseOptions erase;
+    RangeOptions blank;
+    RangeOptions read;
+    FileOptions load;
+    FileOptions update;
+
+    auto* mcus = app.add_subcommand("mcus", "print the catalogue: groups, series and parts");
+    auto* imageCmd = app.add_subcommand("image", "print the page records of an S-record file");
+    imageCmd->add_option("--mcu", image.mcu, "the target part")->required();
+    imageCmd->add_option("file", image.file, "the S-record file (*.mot)")->required();
+    auto* detect =
+        app.add_subcommand("detect", "find the box; print \"normal\" or \"firmware-update\"");
+    auto* programCmd = app.add_subcommand("program", "program an S-record file into the target");
+    programCmd->add_option("--mcu", program.mcu, "the target part")->required();
+    programCmd->add_option("file", program.file, "the S-record file (*.mot)")->required();
+    programCmd->add_flag("--verify", program.verify,
+                         "then read every programmed page back and compare");
+    auto* eraseCmd = app.add_subcommand("erase", "erase flash blocks of the target");
+    eraseCmd->add_option("--mcu", erase.mcu, "the target part")->required();
+    auto* blocksGroup = eraseCmd->add_option_group("blocks", "which blocks (one of)");
+    blocksGroup
+        ->add_option("--blocks", erase.blocks,
+                     "blocks as the erase dialog names them, such as 0,1,A; erased in list "
+                     "order")
+        ->delimiter(',')
+        ->option_text("LIST");
+    blocksGroup->add_flag("--all", erase.all, "every block of the part");
+    blocksGroup->require_option(1);
+    auto* blankCmd =
+        app.add_subcommand("blank-check", "check that an address range of the target is erased");
+    blankCmd->add_option("--mcu", blank.mcu, "the target part")->required();
+    blankCmd
+        ->add_option("--range", blank.range, "inclusive range in hexadecimal, such as C000-C3FF")
+        ->required()
+        ->option_text("START-END");
+    auto* readCmd = app.add_subcommand("read", "read an address range of the target");
+    readCmd->add_option("--mcu", read.mcu, "the target part")->required();
+    readCmd->add_option("--range", read.range, "inclusive range in hexadecimal, such as C000-C3FF")
+        ->required()
+        ->option_text("START-END");
+    auto* outputGroup =
+        readCmd->add_option_group("output", "what to do with the data (one or both)");
+    outputGroup->add_option("-o,--output", read.output, "save it as an S-record file")
+        ->option_text("FILE");
+    outputGroup->add_flag("--dump", read.dump, "print it as a hex dump");
+    outputGroup->require_option(1, 2);
+    auto* loadCmd = app.add_subcommand("load", "store an S-record file in the box");
+    loadCmd->add_option("--mcu", load.mcu, "the target part")->required();
+    loadCmd->add_option("file", load.file, "the S-record file (*.mot)")->required();
+    auto* query = app.add_subcommand("query", "print the name of the image the box stores");
+    auto* updateCmd =
+        app.add_subcommand("update", "update the firmware of a box in its firmware-update mode");
+    updateCmd->add_option("file", update.file, "the firmware S-record file (*.mot)")->required();
+
+    // Global options may also follow the command.
+    for (CLI::App* sub : app.get_subcommands({})) {
+        sub->fallthrough();
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    }
+
+    InstallInterruptHandler();
+    try {
+        if (*mcus)
+            return RunMcus(global);
+        if (*imageCmd)
+            return RunImage(global, image);
+        if (*detect)
+            return RunDetect(global);
+        if (*programCmd)
+            return RunProgram(global, program);
+        if (*eraseCmd)
+            return RunErase(global, erase);
+        if (*blankCmd)
+            return RunBlankCheck(global, blank);
+        if (*readCmd)
+            return RunRead(global, read);
+        if (*loadCmd)
+            return RunLoad(global, load);
+        if (*query)
+            return RunQuery(global);
+        if (*updateCmd)
+            return RunUpdate(global, update);
+    } catch (const UsageError& e) {
+        std::cerr << e.what() << "\nRun with --help for more information.\n";
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        std::cerr << "o8rprog: " << e.what() << '\n';
+        return kExitFailure;
+    }
+    return kExitUsage;
+}
+
+}  // namespace o8r::cli
+
+int main(int argc, char** argv) {
+    return o8r::cli::Main(argc, argv);
+}

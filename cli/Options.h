@@ -1,0 +1,56 @@
+#pragma once
+
+// What the command line asked for, as plain values.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace o8r::cli {
+
+struct GlobalOptions {
+    std::string box = "auto";    // auto | sim | serial:PORT
+    std::string simState;        // file the simulated box keeps its state in
+    std::string simProtect;      // 14 hexadecimal digits for a new simulated target
+    bool simUpdateMode = false;  // the simulated box starts in its update loader
+    std::vector<std::string> simFaults;
+    bool simRealtime = false;           // the simulated box on the real clock
+    std::optional<std::string> id;      // 2 to 14 hexadecimal digits
+    std::optional<std::string> idText;  // 1 to 7 characters
+    std::string catalogue;              // empty: MCUType.mcu beside the executable
+    std::string trace;                  // file for the bridge trace
+    bool yes = false;                   // answer every question with Yes
+    bool quiet = false;                 // no progress bar
+    std::string programDirectory;       // where the executable lies, with a trailing separator
+};
+
+struct ImageOptions {
+    std::string mcu;
+    std::string file;
+};
+
+struct ProgramOptions {
+    std::string mcu;
+    std::string file;
+    bool verify = false;
+};
+
+struct EraseOptions {
+    std::string mcu;
+    std::vector<std::string> blocks;
+    bool all = false;
+};
+
+struct RangeOptions {
+    std::string mcu;
+    std::string range;   // START-END in hexadecimal
+    std::string output;  // read: S-record file to save
+    bool dump = false;   // read: print the hex dump
+};
+
+struct FileOptions {
+    std::string mcu;  // load only
+    std::string file;
+};
+
+}  // namespace o8r::cli

@@ -1,0 +1,140 @@
+#include "cli/TerminalPrompts.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <ostream>
+
+#include "app/Messages.h"
+#include "cli/ProgressBar.h"
+#include "srec/FileLoadJob.h"
+
+namespace o8r::cli {
+
+namespace {
+
+// The loading dialog's bar becomes the terminal's bar for the time of the load.
+class TerminalFileLoadView : public FileLoadView {
+  public:
+    explicit TerminalFileLoadView(ProgressBar& bar) : m_bar(bar) {}
+    void SetText(const std::string&) override {}
+    void SetProgress(int percent) override { m_bar.Update(percent); }
+
+  private:
+    ProgressBar& m_bar;
+};
+
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+}  // namespace
+
+TerminalPrompts::TerminalPrompts(std::ostream& out, std::ostream& err, std::istream& in,
+                                 bool interactive, bool yes, ProgressBar& bar)
+    : m_out(out), m_err(err), m_in(in), m_interactive(interactive), m_yes(yes), m_bar(bar) {}
+
+MsgAnswer TerminalPrompts::ShowMessage(const Message& message) {
+    m_shown.push_back(message);
+    if (message.buttons == MsgButtons::YesNo) {
+        return Ask(message);
+    }
+    m_bar.Suspend();
+    if (message.caption == text::kCaptionInfo) {
+        m_out << message.text << '\n' << std::flush;
+    } else {
+        m_err << message.caption << ": " << message.text << '\n' << std::flush;
+    }
+    return MsgAnswer::Ok;
+}
+
+MsgAnswer TerminalPrompts::Ask(const Message& message) {
+    if (interceptQuestion) {
+        if (const auto answer = interceptQuestion(message)) {
+            return *answer;
+        }
+    }
+    m_bar.Suspend();
+    m_err << message.caption << ": " << message.text << " [y/N] ";
+    if (nextAnswer) {
+        const MsgAnswer answer = *nextAnswer;
+        nextAnswer.reset();
+        m_err << (answer == MsgAnswer::Yes ? "y" : "n") << " (interrupted)\n" << std::flush;
+        return answer;
+    }
+    if (m_yes) {
+        m_err << "y (--yes)\n" << std::flush;
+        return MsgAnswer::Yes;
+    }
+    if (!m_interactive) {
+        m_err << "n (no terminal to ask; --yes answers Yes)\n" << std::flush;
+        return MsgAnswer::No;
+    }
+    m_err << std::flush;
+    std::string line;
+    if (!std::getline(m_in, line)) {
+        m_err << '\n' << std::flush;
+        return MsgAnswer::No;
+    }
+    const std::string answer = Lowered(Trimmed(line));
+    return answer == "y" || answer == "yes" ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+std::optional<std::string> TerminalPrompts::ChooseOpenFile(Owner, const FileDialogSpec&) {
+    ++m_openFileRequests;
+    return openFile;
+}
+
+std::optional<std::string> TerminalPrompts::ChooseSaveFile(Owner, const FileDialogSpec&) {
+    return saveFile;
+}
+
+int TerminalPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+    return idCodeDialog ? idCodeDialog(dialog) : IDCANCEL;
+}
+
+int TerminalPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+    return eraseDialog ? eraseDialog(dialog) : IDCANCEL;
+}
+
+int TerminalPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+    return addressDialog ? addressDialog(dialog) : IDCANCEL;
+}
+
+int TerminalPrompts::RunReadWindow(ReadSession& session) {
+    return readWindow ? readWindow(session) : IDCANCEL;
+}
+
+int TerminalPrompts::RunFileLoadDialog(FileLoadJob& job) {
+    const std::string label = m_bar.Label();
+    m_bar.SetLabel("Loading");
+    TerminalFileLoadView view(m_bar);
+    m_bar.Begin();
+    const bool ok = job.Run(view);
+    m_bar.End();
+    m_bar.SetLabel(label);
+    return ok ? IDOK : IDCANCEL;
+}
+
+bool TerminalPrompts::WasShown(std::string_view text) const {
+    return std::any_of(m_shown.begin(), m_shown.end(),
+                       [&](const Message& m) { return m.text == text; });
+}
+
+bool TerminalPrompts::ErrorShown() const {
+    return std::any_of(m_shown.begin(), m_shown.end(), [](const Message& m) {
+        return m.caption == text::kCaptionError || m.caption == text::kCaptionErrorMixedCase;
+    });
+}
+
+}  // namespace o8r::cli

@@ -1,0 +1,73 @@
+#pragma once
+
+// Message boxes and dialogs on a terminal. Completion notices go to stdout,
+// errors, warnings and questions to stderr as `CAPTION: text`. Questions are
+// asked when stdin is a terminal; --yes answers Yes; otherwise the answer is No.
+// The dialogs are run from what the command line already holds (the file
+// argument, --range, --blocks, -o), through hooks the command sets.
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Prompts.h"
+
+namespace o8r::cli {
+
+class ProgressBar;
+
+class TerminalPrompts : public Prompts {
+  public:
+    TerminalPrompts(std::ostream& out, std::ostream& err, std::istream& in, bool interactive,
+                    bool yes, ProgressBar& bar);
+
+    // What the dialogs answer. Unset choosers are cancelled; unset dialogs
+    // return IDCANCEL.
+    std::optional<std::string> openFile;
+    std::optional<std::string> saveFile;
+    std::function<int(IdCodeDialog&)> idCodeDialog;
+    std::function<int(EraseSettingDialog&)> eraseDialog;
+    std::function<int(AddressSettingDialog&)> addressDialog;
+    std::function<int(ReadSession&)> readWindow;
+    // Answers the next question from the program itself (a cancel asked for by
+    // Ctrl-C) instead of from the person.
+    std::optional<MsgAnswer> nextAnswer;
+    // A question the command answers itself, silently: return an answer to
+    // take it, or nullopt to ask as usual.
+    std::function<std::optional<MsgAnswer>(const Message&)> interceptQuestion;
+
+    MsgAnswer ShowMessage(const Message& message) override;
+    std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
+    std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
+    int RunIdCodeDialog(IdCodeDialog& dialog) override;
+    int RunEraseDialog(EraseSettingDialog& dialog) override;
+    int RunAddressDialog(AddressSettingDialog& dialog) override;
+    int RunReadWindow(ReadSession& session) override;
+    int RunFileLoadDialog(FileLoadJob& job) override;
+
+    // How often a file was asked for to open.
+    int OpenFileRequests() const { return m_openFileRequests; }
+
+    // Every message shown, in order.
+    const std::vector<Message>& Shown() const { return m_shown; }
+    bool WasShown(std::string_view text) const;
+    // True when a message with an "ERROR" or "Error" caption was shown.
+    bool ErrorShown() const;
+
+  private:
+    MsgAnswer Ask(const Message& message);
+
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::istream& m_in;
+    bool m_interactive;
+    bool m_yes;
+    ProgressBar& m_bar;
+    std::vector<Message> m_shown;
+    int m_openFileRequests = 0;
+};
+
+}  // namespace o8r::cli
