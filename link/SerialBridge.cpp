@@ -106,63 +106,214 @@ BridgeStatus StatusFromSerialResult(int result, BridgeStatus onFailure) {
     }
 }
 
-struct SerialBridge::OpenPort {
-    std::string name;
-    sp_port* port = nullptr;
+namespace {
+
+// Ports are held in a table; a port id is its index.
+class LibSerialPortDriver final : public SerialPortDriver {
+  public:
+    ~LibSerialPortDriver() override {
+        for (std::size_t i = 0; i < m_ports.size(); ++i)
+            Close(static_cast<int>(i));
+    }
+
+    std::vector<SerialPortInfo> ListPorts() override {
+        std::vector<SerialPortInfo> ports;
+        sp_port** list = nullptr;
+        if (sp_list_ports(&list) != SP_OK || list == nullptr)
+            return ports;
+        for (sp_port** p = list; *p != nullptr; ++p) {
+            const char* name = sp_get_port_name(*p);
+            if (name == nullptr)
+                continue;
+            SerialPortInfo info;
+            info.name = name;
+            info.usb = sp_get_port_transport(*p) == SP_TRANSPORT_USB;
+            int vid = -1;
+            int pid = -1;
+            if (info.usb && sp_get_port_usb_vid_pid(*p, &vid, &pid) == SP_OK) {
+                info.vid = vid;
+                info.pid = pid;
+            }
+            ports.push_back(std::move(info));
+        }
+        sp_free_port_list(list);
+        return ports;
+    }
+
+    bool PortExists(const std::string& name) override {
+        std::error_code ec;
+        return std::filesystem::exists(name, ec);
+    }
+
+    int Open(const std::string& name) override {
+        sp_port* port = nullptr;
+        int result = sp_get_port_by_name(name.c_str(), &port);
+        if (result != SP_OK)
+            return result;
+        result = sp_open(port, SP_MODE_READ_WRITE);
+        if (result != SP_OK) {
+            sp_free_port(port);
+            return result;
+        }
+        // No flow control until asked for: CTS is a status input.
+        sp_set_flowcontrol(port, SP_FLOWCONTROL_NONE);
+        for (std::size_t i = 0; i < m_ports.size(); ++i) {
+            if (m_ports[i] == nullptr) {
+                m_ports[i] = port;
+                return static_cast<int>(i);
+            }
+        }
+        m_ports.push_back(port);
+        return static_cast<int>(m_ports.size() - 1);
+    }
+
+    void Close(int id) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return;
+        sp_close(port);
+        sp_free_port(port);
+        m_ports[static_cast<std::size_t>(id)] = nullptr;
+    }
+
+    int Read(int id, std::uint8_t* buffer, std::uint32_t count, std::uint32_t timeoutMs) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return SP_ERR_ARG;
+        // libserialport waits for ever on a time-out of 0; here 0 means no wait.
+        return timeoutMs == 0 ? sp_nonblocking_read(port, buffer, count)
+                              : sp_blocking_read(port, buffer, count, timeoutMs);
+    }
+
+    int Write(int id, const std::uint8_t* buffer, std::uint32_t count,
+              std::uint32_t timeoutMs) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return SP_ERR_ARG;
+        return timeoutMs == 0 ? sp_nonblocking_write(port, buffer, count)
+                              : sp_blocking_write(port, buffer, count, timeoutMs);
+    }
+
+    int Flush(int id, bool transmit, bool receive) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return SP_ERR_ARG;
+        int which = (transmit ? SP_BUF_OUTPUT : 0) | (receive ? SP_BUF_INPUT : 0);
+        if (which == 0)
+            return SP_OK;
+        return sp_flush(port, static_cast<sp_buffer>(which));
+    }
+
+    int InputWaiting(int id) override {
+        sp_port* port = At(id);
+        return port == nullptr ? SP_ERR_ARG : sp_input_waiting(port);
+    }
+
+    int SetBaudRate(int id, std::uint32_t baud) override {
+        sp_port* port = At(id);
+        return port == nullptr ? SP_ERR_ARG : sp_set_baudrate(port, static_cast<int>(baud));
+    }
+
+    int SetLine(int id, const LineSettings& line) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return SP_ERR_ARG;
+        sp_parity parity = SP_PARITY_NONE;
+        switch (line.parity) {
+            case LineSettings::Parity::None:
+                parity = SP_PARITY_NONE;
+                break;
+            case LineSettings::Parity::Odd:
+                parity = SP_PARITY_ODD;
+                break;
+            case LineSettings::Parity::Even:
+                parity = SP_PARITY_EVEN;
+                break;
+            case LineSettings::Parity::Mark:
+                parity = SP_PARITY_MARK;
+                break;
+            case LineSettings::Parity::Space:
+                parity = SP_PARITY_SPACE;
+                break;
+        }
+        int result = sp_set_bits(port, line.dataBits);
+        if (result == SP_OK)
+            result = sp_set_parity(port, parity);
+        if (result == SP_OK)
+            result = sp_set_stopbits(port, line.stopBits);
+        return result;
+    }
+
+    int SetFlow(int id, const FlowSettings& flow) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return SP_ERR_ARG;
+        // Handshakes first, so that RTS and DTR are free to be set by hand.
+        int result = sp_set_cts(port, flow.ctsHandshake ? SP_CTS_FLOW_CONTROL : SP_CTS_IGNORE);
+        if (result == SP_OK) {
+            result = sp_set_dsr(port, flow.dsrHandshake ? SP_DSR_FLOW_CONTROL : SP_DSR_IGNORE);
+        }
+        if (result == SP_OK) {
+            result = sp_set_xon_xoff(port, flow.xonXoff ? SP_XONXOFF_INOUT : SP_XONXOFF_DISABLED);
+        }
+        if (result == SP_OK)
+            result = sp_set_rts(port, flow.rtsActive ? SP_RTS_ON : SP_RTS_OFF);
+        if (result == SP_OK)
+            result = sp_set_dtr(port, flow.dtrActive ? SP_DTR_ON : SP_DTR_OFF);
+        return result;
+    }
+
+    int ModemStatus(int id) override {
+        sp_port* port = At(id);
+        if (port == nullptr)
+            return SP_ERR_ARG;
+        sp_signal signals = static_cast<sp_signal>(0);
+        int result = sp_get_signals(port, &signals);
+        if (result != SP_OK)
+            return result;
+        return ModemStatusFromSignals((signals & SP_SIG_CTS) != 0, (signals & SP_SIG_DSR) != 0,
+                                      (signals & SP_SIG_DCD) != 0, (signals & SP_SIG_RI) != 0);
+    }
+
+  private:
+    sp_port* At(int id) const {
+        if (id < 0 || static_cast<std::size_t>(id) >= m_ports.size())
+            return nullptr;
+        return m_ports[static_cast<std::size_t>(id)];
+    }
+
+    std::vector<sp_port*> m_ports;
 };
 
-SerialBridge::SerialBridge(SerialMatch match) : m_match(std::move(match)) {}
+}  // namespace
+
+std::unique_ptr<SerialPortDriver> MakeLibSerialPortDriver() {
+    return std::make_unique<LibSerialPortDriver>();
+}
+
+SerialBridge::SerialBridge(SerialMatch match)
+    : SerialBridge(std::move(match), MakeLibSerialPortDriver()) {}
+
+SerialBridge::SerialBridge(SerialMatch match, std::unique_ptr<SerialPortDriver> driver)
+    : m_match(std::move(match)), m_driver(std::move(driver)) {}
 
 SerialBridge::~SerialBridge() {
-    while (!m_open.empty())
-        CloseOpenPort(m_open.begin());
+    for (const auto& [handle, open] : m_open)
+        m_driver->Close(open.port);
 }
 
-SerialBridge::OpenPort* SerialBridge::Find(DeviceHandle handle) {
+const SerialBridge::OpenPort* SerialBridge::Find(DeviceHandle handle) const {
     auto it = m_open.find(handle);
-    return it == m_open.end() ? nullptr : it->second.get();
-}
-
-void SerialBridge::CloseOpenPort(std::map<DeviceHandle, std::unique_ptr<OpenPort>>::iterator it) {
-    if (it->second->port != nullptr) {
-        sp_close(it->second->port);
-        sp_free_port(it->second->port);
-    }
-    m_open.erase(it);
+    return it == m_open.end() ? nullptr : &it->second;
 }
 
 std::vector<std::string> SerialBridge::Enumerate() {
     if (!m_match.portName.empty()) {
-        // A named port need not be a USB port the enumeration lists (a
-        // pseudo terminal, a symbolic link); it is there when its node is.
-        std::error_code ec;
-        if (std::filesystem::exists(m_match.portName, ec))
+        if (m_driver->PortExists(m_match.portName))
             return {m_match.portName};
         return {};
     }
-    std::vector<SerialPortInfo> ports;
-    sp_port** list = nullptr;
-    if (sp_list_ports(&list) != SP_OK || list == nullptr)
-        return {};
-    for (sp_port** p = list; *p != nullptr; ++p) {
-        SerialPortInfo info;
-        const char* name = sp_get_port_name(*p);
-        if (name == nullptr)
-            continue;
-        info.name = name;
-        info.usb = sp_get_port_transport(*p) == SP_TRANSPORT_USB;
-        if (info.usb) {
-            int vid = -1;
-            int pid = -1;
-            if (sp_get_port_usb_vid_pid(*p, &vid, &pid) == SP_OK) {
-                info.vid = vid;
-                info.pid = pid;
-            }
-        }
-        ports.push_back(std::move(info));
-    }
-    sp_free_port_list(list);
-    return BoxPortNames(ports, m_match);
+    return BoxPortNames(m_driver->ListPorts(), m_match);
 }
 
 BridgeStatus SerialBridge::GetDeviceCount(std::uint32_t& count) {
@@ -176,31 +327,24 @@ BridgeStatus SerialBridge::Open(std::uint32_t deviceIndex, DeviceHandle& handle)
         m_found = Enumerate();
     if (deviceIndex >= m_found.size())
         return kSerialStatusDeviceNotFound;
-    const std::string& name = m_found[deviceIndex];
+    const std::string name = m_found[deviceIndex];
     // Opening a port that is still open from an earlier Open (the poll going
     // from two boxes back to one) closes the earlier handle first.
     for (auto it = m_open.begin(); it != m_open.end();) {
-        auto next = std::next(it);
-        if (it->second->name == name)
-            CloseOpenPort(it);
-        it = next;
+        if (it->second.name == name) {
+            m_driver->Close(it->second.port);
+            it = m_open.erase(it);
+        } else {
+            ++it;
+        }
     }
-    auto open = std::make_unique<OpenPort>();
-    open->name = name;
-    if (sp_get_port_by_name(name.c_str(), &open->port) != SP_OK) {
-        open->port = nullptr;
+    int port = m_driver->Open(name);
+    if (port < 0)
         return kSerialStatusDeviceNotFound;
-    }
-    if (sp_open(open->port, SP_MODE_READ_WRITE) != SP_OK) {
-        sp_free_port(open->port);
-        return kSerialStatusDeviceNotFound;
-    }
-    // No flow control until the caller asks for it: CTS is a status input.
-    sp_set_flowcontrol(open->port, SP_FLOWCONTROL_NONE);
     DeviceHandle assigned = m_nextHandle++;
     if (m_nextHandle == 0)
         m_nextHandle = 1;
-    m_open.emplace(assigned, std::move(open));
+    m_open.emplace(assigned, OpenPort{name, port});
     handle = assigned;
     return kBridgeOk;
 }
@@ -209,59 +353,52 @@ BridgeStatus SerialBridge::Close(DeviceHandle handle) {
     auto it = m_open.find(handle);
     if (it == m_open.end())
         return kSerialStatusInvalidHandle;
-    CloseOpenPort(it);
+    m_driver->Close(it->second.port);
+    m_open.erase(it);
     return kBridgeOk;
 }
 
 BridgeStatus SerialBridge::Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
                                 std::uint32_t& got) {
     got = 0;
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
     if (buffer == nullptr && wanted > 0)
         return kSerialStatusInvalidParameter;
     if (wanted == 0)
         return kBridgeOk;
-    // libserialport waits for ever on a time-out of 0; here 0 means no wait.
-    int result = m_readTimeoutMs == 0
-                     ? sp_nonblocking_read(open->port, buffer, wanted)
-                     : sp_blocking_read(open->port, buffer, wanted, m_readTimeoutMs);
+    int result = m_driver->Read(open->port, buffer, wanted, m_readTimeoutMs);
     if (result < 0)
         return StatusFromSerialResult(result, kSerialStatusReadError);
-    got = static_cast<std::uint32_t>(result);
+    got = std::min(static_cast<std::uint32_t>(result), wanted);
     return kBridgeOk;
 }
 
 BridgeStatus SerialBridge::Write(DeviceHandle handle, const std::uint8_t* buffer,
                                  std::uint32_t count, std::uint32_t& written) {
     written = 0;
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
     if (buffer == nullptr && count > 0)
         return kSerialStatusInvalidParameter;
     if (count == 0)
         return kBridgeOk;
-    int result = m_writeTimeoutMs == 0
-                     ? sp_nonblocking_write(open->port, buffer, count)
-                     : sp_blocking_write(open->port, buffer, count, m_writeTimeoutMs);
+    int result = m_driver->Write(open->port, buffer, count, m_writeTimeoutMs);
     if (result < 0)
         return StatusFromSerialResult(result, kSerialStatusWriteError);
-    written = static_cast<std::uint32_t>(result);
+    written = std::min(static_cast<std::uint32_t>(result), count);
     return kBridgeOk;
 }
 
 BridgeStatus SerialBridge::FlushBuffers(DeviceHandle handle, std::uint8_t flushTransmit,
                                         std::uint8_t flushReceive) {
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
-    int which = (flushTransmit != 0 ? SP_BUF_OUTPUT : 0) | (flushReceive != 0 ? SP_BUF_INPUT : 0);
-    if (which == 0)
-        return kBridgeOk;
-    return StatusFromSerialResult(sp_flush(open->port, static_cast<sp_buffer>(which)),
-                                  kSerialStatusIoFailed);
+    return StatusFromSerialResult(
+        m_driver->Flush(open->port, flushTransmit != 0, flushReceive != 0), kSerialStatusIoFailed);
 }
 
 BridgeStatus SerialBridge::SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
@@ -272,10 +409,10 @@ BridgeStatus SerialBridge::SetTimeouts(std::uint32_t readMs, std::uint32_t write
 
 BridgeStatus SerialBridge::CheckRxQueue(DeviceHandle handle, std::uint32_t& bytesQueued,
                                         std::uint32_t& queueStatus) {
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
-    int result = sp_input_waiting(open->port);
+    int result = m_driver->InputWaiting(open->port);
     if (result < 0)
         return StatusFromSerialResult(result, kSerialStatusIoFailed);
     bytesQueued = static_cast<std::uint32_t>(result);
@@ -284,87 +421,49 @@ BridgeStatus SerialBridge::CheckRxQueue(DeviceHandle handle, std::uint32_t& byte
 }
 
 BridgeStatus SerialBridge::SetBaudRate(DeviceHandle handle, std::uint32_t baud) {
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
-    if (baud == 0 || baud > 4'000'000)
+    if (baud == 0 || baud > kMaxSerialBaud)
         return kSerialStatusInvalidBaudRate;
-    int result = sp_set_baudrate(open->port, static_cast<int>(baud));
+    int result = m_driver->SetBaudRate(open->port, baud);
     if (result == SP_ERR_ARG)
         return kSerialStatusInvalidBaudRate;
     return StatusFromSerialResult(result, kSerialStatusIoFailed);
 }
 
 BridgeStatus SerialBridge::SetLineControl(DeviceHandle handle, std::uint16_t lineControl) {
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
     std::optional<LineSettings> line = DecodeLineControl(lineControl);
     if (!line)
         return kSerialStatusInvalidParameter;
-    sp_parity parity = SP_PARITY_NONE;
-    switch (line->parity) {
-        case LineSettings::Parity::None:
-            parity = SP_PARITY_NONE;
-            break;
-        case LineSettings::Parity::Odd:
-            parity = SP_PARITY_ODD;
-            break;
-        case LineSettings::Parity::Even:
-            parity = SP_PARITY_EVEN;
-            break;
-        case LineSettings::Parity::Mark:
-            parity = SP_PARITY_MARK;
-            break;
-        case LineSettings::Parity::Space:
-            parity = SP_PARITY_SPACE;
-            break;
-    }
-    int result = sp_set_bits(open->port, line->dataBits);
-    if (result == SP_OK)
-        result = sp_set_parity(open->port, parity);
-    if (result == SP_OK)
-        result = sp_set_stopbits(open->port, line->stopBits);
-    return StatusFromSerialResult(result, kSerialStatusIoFailed);
+    return StatusFromSerialResult(m_driver->SetLine(open->port, *line), kSerialStatusIoFailed);
 }
 
 BridgeStatus SerialBridge::SetFlowControl(DeviceHandle handle, std::uint8_t ctsMask,
                                           std::uint8_t rtsMask, std::uint8_t dtrMask,
                                           std::uint8_t dsrMask, std::uint8_t dcdMask,
                                           bool xonXoff) {
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
     std::optional<FlowSettings> flow =
         DecodeFlowControl(ctsMask, rtsMask, dtrMask, dsrMask, dcdMask, xonXoff);
     if (!flow)
         return kSerialStatusInvalidParameter;
-    sp_port* port = open->port;
-    // Handshakes first, so that RTS and DTR are free to be set by hand.
-    int result = sp_set_cts(port, flow->ctsHandshake ? SP_CTS_FLOW_CONTROL : SP_CTS_IGNORE);
-    if (result == SP_OK) {
-        result = sp_set_dsr(port, flow->dsrHandshake ? SP_DSR_FLOW_CONTROL : SP_DSR_IGNORE);
-    }
-    if (result == SP_OK) {
-        result = sp_set_xon_xoff(port, flow->xonXoff ? SP_XONXOFF_INOUT : SP_XONXOFF_DISABLED);
-    }
-    if (result == SP_OK)
-        result = sp_set_rts(port, flow->rtsActive ? SP_RTS_ON : SP_RTS_OFF);
-    if (result == SP_OK)
-        result = sp_set_dtr(port, flow->dtrActive ? SP_DTR_ON : SP_DTR_OFF);
-    return StatusFromSerialResult(result, kSerialStatusIoFailed);
+    return StatusFromSerialResult(m_driver->SetFlow(open->port, *flow), kSerialStatusIoFailed);
 }
 
 BridgeStatus SerialBridge::GetModemStatus(DeviceHandle handle, std::uint8_t& status) {
-    OpenPort* open = Find(handle);
+    const OpenPort* open = Find(handle);
     if (open == nullptr)
         return kSerialStatusInvalidHandle;
-    sp_signal signals = static_cast<sp_signal>(0);
-    int result = sp_get_signals(open->port, &signals);
-    if (result != SP_OK)
+    int result = m_driver->ModemStatus(open->port);
+    if (result < 0)
         return StatusFromSerialResult(result, kSerialStatusIoFailed);
-    status = ModemStatusFromSignals((signals & SP_SIG_CTS) != 0, (signals & SP_SIG_DSR) != 0,
-                                    (signals & SP_SIG_DCD) != 0, (signals & SP_SIG_RI) != 0);
+    status = static_cast<std::uint8_t>(result);
     return kBridgeOk;
 }
 

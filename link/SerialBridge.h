@@ -30,6 +30,7 @@ constexpr BridgeStatus kSerialStatusInvalidBaudRate = 0x09;
 constexpr BridgeStatus kSerialStatusNotSupported = 0x0A;
 constexpr BridgeStatus kSerialStatusSystemError = 0x0C;
 constexpr BridgeStatus kSerialStatusDeviceNotFound = 0xFF;
+constexpr std::uint32_t kMaxSerialBaud = 4'000'000;
 
 // Which ports count as boxes.
 struct SerialMatch {
@@ -79,13 +80,43 @@ std::optional<FlowSettings> DecodeFlowControl(std::uint8_t ctsMask, std::uint8_t
 // The modem status byte: CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80.
 std::uint8_t ModemStatusFromSignals(bool cts, bool dsr, bool dcd, bool ri);
 
-// A libserialport result (bytes or a negative error) as a bridge status;
-// `onFailure` names what failed when the operating system refused.
+// A driver result (bytes or a negative libserialport error) as a bridge
+// status; `onFailure` names what failed when the operating system refused.
 BridgeStatus StatusFromSerialResult(int result, BridgeStatus onFailure);
+
+// The operating system's serial ports, as the bridge needs them. Results are
+// libserialport's: a count of bytes, 0, or a negative error code.
+class SerialPortDriver {
+  public:
+    virtual ~SerialPortDriver() = default;
+    virtual std::vector<SerialPortInfo> ListPorts() = 0;
+    // A named port need not be one the listing shows (a symbolic link).
+    virtual bool PortExists(const std::string& name) = 0;
+    // A port id (>= 0) or an error.
+    virtual int Open(const std::string& name) = 0;
+    virtual void Close(int port) = 0;
+    // `timeoutMs` 0: take what is there and return at once.
+    virtual int Read(int port, std::uint8_t* buffer, std::uint32_t count,
+                     std::uint32_t timeoutMs) = 0;
+    virtual int Write(int port, const std::uint8_t* buffer, std::uint32_t count,
+                      std::uint32_t timeoutMs) = 0;
+    virtual int Flush(int port, bool transmit, bool receive) = 0;
+    virtual int InputWaiting(int port) = 0;
+    virtual int SetBaudRate(int port, std::uint32_t baud) = 0;
+    virtual int SetLine(int port, const LineSettings& line) = 0;
+    virtual int SetFlow(int port, const FlowSettings& flow) = 0;
+    // The modem status byte (ModemStatusFromSignals), or an error.
+    virtual int ModemStatus(int port) = 0;
+};
+
+// The driver over libserialport.
+std::unique_ptr<SerialPortDriver> MakeLibSerialPortDriver();
 
 class SerialBridge final : public Bridge {
   public:
+    // Over libserialport.
     explicit SerialBridge(SerialMatch match = {});
+    SerialBridge(SerialMatch match, std::unique_ptr<SerialPortDriver> driver);
     ~SerialBridge() override;
     SerialBridge(const SerialBridge&) = delete;
     SerialBridge& operator=(const SerialBridge&) = delete;
@@ -114,14 +145,17 @@ class SerialBridge final : public Bridge {
     std::size_t OpenHandleCount() const { return m_open.size(); }
 
   private:
-    struct OpenPort;
-    OpenPort* Find(DeviceHandle handle);
+    struct OpenPort {
+        std::string name;
+        int port = -1;
+    };
+    const OpenPort* Find(DeviceHandle handle) const;
     std::vector<std::string> Enumerate();
-    void CloseOpenPort(std::map<DeviceHandle, std::unique_ptr<OpenPort>>::iterator it);
 
     SerialMatch m_match;
+    std::unique_ptr<SerialPortDriver> m_driver;
     std::vector<std::string> m_found;
-    std::map<DeviceHandle, std::unique_ptr<OpenPort>> m_open;
+    std::map<DeviceHandle, OpenPort> m_open;
     DeviceHandle m_nextHandle = 1;
     std::uint32_t m_readTimeoutMs = 1000;
     std::uint32_t m_writeTimeoutMs = 1000;
