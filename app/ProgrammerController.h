@@ -17,7 +17,7 @@
 namespace o8r {
 
 class ProgrammerController {
-public:
+  public:
     ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
 
     // Window initialisation: the button icons, g_mcuFilePath from the program
@@ -71,7 +71,7 @@ public:
     // and filled up with spaces.
     static std::string LoadNameField(const std::string& path);
 
-private:
+  private:
     // Link helpers: a failed modem-status query reads as busy (CTS high); a
     // read that returns no byte gives -1, which no answer byte equals.
     std::uint8_t QueryModemStatus();
@@ -98,7 +98,7 @@ private:
     void EraseStep();
     void LoadStep();
     void BlankCheckStep();
-    void EvaluateBlankPage();
+    bool EvaluateBlankPage();  // false when the check has ended on a short page
     void EndWithMessage(const std::string& text, const std::string& caption, MsgIcon icon,
                         bool setFailureStatus);
     void CancelProgram();

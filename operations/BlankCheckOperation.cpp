@@ -83,7 +83,7 @@ void ProgrammerController::BlankCheckStep() {
     ArmReplyWait(kReadPageTicks);
 }
 
-void ProgrammerController::EvaluateBlankPage() {
+bool ProgrammerController::EvaluateBlankPage() {
     std::array<std::uint8_t, kPageSize> page{};
     std::uint32_t got = 0;
     if (m_bridge.Read(g_hDevice, page.data(), static_cast<std::uint32_t>(page.size()), got) !=
@@ -91,7 +91,7 @@ void ProgrammerController::EvaluateBlankPage() {
         got != page.size()) {
         // Bytes that never came must not pass for erased ones.
         EndWithMessage(text::kTimeOutError, text::kCaptionError, MsgIcon::Error, true);
-        return;
+        return false;
     }
 
     const std::uint32_t firstPage = g_rangeStart >> 8;
@@ -110,13 +110,14 @@ void ProgrammerController::EvaluateBlankPage() {
         if (page[offset] != 0xFF) {
             m_blankSoFar = false;
             m_firstFilledAddress = static_cast<std::uint32_t>(g_currentPage) * 256 + offset;
-            return;
+            return true;
         }
     }
     const std::uint32_t pages = g_rangePageCount == 0 ? 1 : g_rangePageCount;
     m_progressPercent = static_cast<std::int32_t>((g_currentPage - firstPage + 1) * 100 / pages);
     m_view.SetProgress(m_progressPercent);
     ++g_currentPage;
+    return true;
 }
 
 }  // namespace o8r

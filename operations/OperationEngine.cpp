@@ -71,14 +71,15 @@ void ProgrammerController::OnOperationTimer() {
         }
         m_waitingReply = false;
         if (m_operationType == OP_BLANK_CHECK) {
-            EvaluateBlankPage();
+            if (!EvaluateBlankPage())
+                return;
+        } else if (ReadAnswerByte() != kAnswerOk) {
+            EndWithMessage(m_operationType == OP_ERASE ? text::kEraseError : text::kVerifyError,
+                           text::kCaptionError, MsgIcon::Error, true);
             return;
         }
-        if (ReadAnswerByte() == kAnswerOk)
-            return;
-        EndWithMessage(m_operationType == OP_ERASE ? text::kEraseError : text::kVerifyError,
-                       text::kCaptionError, MsgIcon::Error, true);
-        return;
+        // A good answer: the next command goes out in this same tick rather
+        // than the next one, so a page costs the box's time and not a tick more.
     }
 
     switch (m_operationType) {

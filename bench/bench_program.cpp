@@ -1,0 +1,200 @@
+// Program of 512 pages through the controller and the simulated box on the
+// real clock, with the window timers run by a TimerSchedule as the command
+// line runs them.
+//
+// Program512OnTimedBox: the box models the 500000-baud line and an 8 ms page
+// program. The page phase may take at most 1.15 x (wire time + the box's own
+// time); counter `limit_use` is the measured time over that limit (<= 1 passes).
+//
+// Program512OnInstantBox: the box answers at once; at least 400 pages a
+// second are required; `limit_use` is 400 over the measured rate (<= 1 passes).
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "app/Ids.h"
+#include "app/MainView.h"
+#include "app/ProgrammerController.h"
+#include "app/Prompts.h"
+#include "app/SharedState.h"
+#include "app/TimerSchedule.h"
+#include "link/Clock.h"
+#include "sim/SimulatedBox.h"
+#include "srec/FileLoadJob.h"
+
+namespace {
+
+using namespace o8r;
+
+constexpr std::size_t kPages = 512;
+constexpr std::uint32_t kRomStart = 0x4000;  // 128 KB of program ROM from here: 512 pages
+constexpr double kPageProgramSeconds = 0.008;
+constexpr double kBaud = 500000.0;
+// 'V', the 260-byte record, and the one-byte answer, 10 bits a byte.
+constexpr double kWireSecondsPerPage = (1 + 260 + 1) * 10 / kBaud;
+constexpr double kTimedLimitFactor = 1.15;
+constexpr double kInstantMinPagesPerSecond = 400.0;
+
+class BenchView final : public MainView {
+  public:
+    explicit BenchView(Clock& clock) : timers(clock) {}
+    void ShowControl(int, bool) override {}
+    void EnableControl(int, bool) override {}
+    void SetControlText(int, const std::string&) override {}
+    void SetButtonIcon(int, int) override {}
+    void SetProgress(int percent) override { m_progress = percent; }
+    int Progress() const override { return m_progress; }
+    void StartTimer(int id, int periodMs) override { timers.Start(id, periodMs); }
+    void StopTimer(int id) override { timers.Stop(id); }
+    void FillMcuTree(const std::vector<McuTreeGroup>&) override {}
+    void SetUpMcuListColumns() override {}
+    void SetMcuListRows(const std::vector<McuListRow>&) override {}
+
+    TimerSchedule timers;
+
+  private:
+    int m_progress = 0;
+};
+
+class NullLoadView final : public FileLoadView {
+  public:
+    void SetText(const std::string&) override {}
+    void SetProgress(int) override {}
+};
+
+class BenchPrompts final : public Prompts {
+  public:
+    explicit BenchPrompts(std::string file) : m_file(std::move(file)) {}
+    MsgAnswer ShowMessage(const Message& message) override {
+        last = message;
+        return MsgAnswer::No;
+    }
+    std::optional<std::string> ChooseOpenFile(Owner, const FileDialogSpec&) override {
+        return m_file;
+    }
+    std::optional<std::string> ChooseSaveFile(Owner, const FileDialogSpec&) override {
+        return std::nullopt;
+    }
+    int RunIdCodeDialog(IdCodeDialog&) override { return IDCANCEL; }
+    int RunEraseDialog(EraseSettingDialog&) override { return IDCANCEL; }
+    int RunAddressDialog(AddressSettingDialog&) override { return IDCANCEL; }
+    int RunReadWindow(ReadSession&) override { return IDCANCEL; }
+    int RunFileLoadDialog(FileLoadJob& job) override {
+        NullLoadView view;
+        return job.Run(view) ? IDOK : IDCANCEL;
+    }
+
+    Message last;
+
+  private:
+    std::string m_file;
+};
+
+// A 128 KB image of 32-byte S2 records filling the program ROM.
+std::string WriteImageFile() {
+    const auto path = std::filesystem::temp_directory_path() / "o8r-bench-program.mot";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "S00600005A4F4B05\r\n";
+    char text[16];
+    for (std::uint32_t address = kRomStart; address < kRomStart + kPages * 256; address += 32) {
+        unsigned sum = 32 + 4 + (address >> 16 & 0xFF) + (address >> 8 & 0xFF) + (address & 0xFF);
+        std::snprintf(text, sizeof text, "S224%06X", static_cast<unsigned>(address));
+        out << text;
+        for (std::uint32_t i = 0; i < 32; ++i) {
+            const auto byte = static_cast<std::uint8_t>((address + i) * 7 + (address >> 8));
+            sum += byte;
+            std::snprintf(text, sizeof text, "%02X", byte);
+            out << text;
+        }
+        std::snprintf(text, sizeof text, "%02X\r\n", 0xFF - (sum & 0xFF));
+        out << text;
+    }
+    out << "S804004000BB\r\n";
+    return path.string();
+}
+
+// Runs one Program of the whole image; returns the seconds of its page phase
+// (from the first tick of the operation timer to the completion message).
+std::optional<double> ProgramOnce(const SimOptions& options, const std::string& file,
+                                  std::string& error) {
+    ResetSharedState();
+    g_selectedMcu = "R5F212BCSN";
+    SetMemoryMap(MemoryMap{0x2400, 0x2C00, kRomStart, kRomStart + kPages * 256});
+
+    RealClock clock;
+    SimulatedBox box(clock, options);
+    BenchView view(clock);
+    BenchPrompts prompts(file);
+    ProgrammerController controller(box, clock, view, prompts);
+    auto dispatch = [&](int id) { controller.OnTimer(id); };
+
+    view.timers.Start(TIMER_DEVICE_POLL, 200);
+    controller.PollProgrammer();
+    controller.OnProgram();
+    if (!view.timers.IsRunning(TIMER_OPERATION)) {
+        error = "Program did not start: " + prompts.last.text;
+        return std::nullopt;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    view.timers.RunUntil(
+        clock, [&] { return !view.timers.IsRunning(TIMER_OPERATION); }, dispatch);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (prompts.last.text != "Program successfully completed." || g_pageCount != kPages) {
+        error = "Program ended with: " + prompts.last.text;
+        return std::nullopt;
+    }
+    return elapsed.count();
+}
+
+void Program512OnTimedBox(benchmark::State& state) {
+    SimOptions options;
+    options.timings.pageProgramNs = static_cast<std::uint64_t>(kPageProgramSeconds * 1e9);
+    const std::string file = WriteImageFile();
+    const double ideal = kPages * (kWireSecondsPerPage + kPageProgramSeconds);
+    double worst = 0;
+    for (auto _ : state) {
+        std::string error;
+        const auto seconds = ProgramOnce(options, file, error);
+        if (!seconds) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        state.SetIterationTime(*seconds);
+        worst = std::max(worst, *seconds);
+    }
+    state.counters["ideal_s"] = ideal;
+    state.counters["worst_s"] = worst;
+    state.counters["overhead"] = worst / ideal;
+    state.counters["limit_use"] = worst / (kTimedLimitFactor * ideal);
+}
+
+void Program512OnInstantBox(benchmark::State& state) {
+    SimOptions options;
+    options.instant = true;
+    const std::string file = WriteImageFile();
+    double worst = 0;
+    for (auto _ : state) {
+        std::string error;
+        const auto seconds = ProgramOnce(options, file, error);
+        if (!seconds) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        state.SetIterationTime(*seconds);
+        worst = std::max(worst, *seconds);
+    }
+    const double rate = kPages / worst;
+    state.counters["pages_per_s"] = rate;
+    state.counters["limit_use"] = kInstantMinPagesPerSecond / rate;
+}
+
+BENCHMARK(Program512OnTimedBox)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(3);
+BENCHMARK(Program512OnInstantBox)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
