@@ -66,8 +66,7 @@ int Main(int argc, char** argv) {
         "o8rprog: programs Renesas R8C/2A and R8C/2B microcontrollers through the\n"
         "USB flash-programmer box, or through a simulated box."};
     app.name("o8rprog");
-    app.require_subcommand(1);
-    app.footer(HelpFooter());
+    app.require_subcommand(0, 1);
     app.set_version_flag("--version", "o8rprog 0.1.0");
 
     app.add_option("--box", global.box,
@@ -120,17 +119,23 @@ int Main(int argc, char** argv) {
 
     auto* mcus = app.add_subcommand("mcus", "print the catalogue: groups, series and parts");
     auto* imageCmd = app.add_subcommand("image", "print the page records of an S-record file");
-    imageCmd->add_option("--mcu", image.mcu, "the target part")->required();
-    imageCmd->add_option("file", image.file, "the S-record file (*.mot)")->required();
+    imageCmd->add_option("--mcu", image.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
+    imageCmd->add_option("FILE", image.file, "the S-record file (*.mot)")->required();
     auto* detect =
         app.add_subcommand("detect", "find the box; print \"normal\" or \"firmware-update\"");
     auto* programCmd = app.add_subcommand("program", "program an S-record file into the target");
-    programCmd->add_option("--mcu", program.mcu, "the target part")->required();
-    programCmd->add_option("file", program.file, "the S-record file (*.mot)")->required();
+    programCmd->add_option("--mcu", program.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
+    programCmd->add_option("FILE", program.file, "the S-record file (*.mot)")->required();
     programCmd->add_flag("--verify", program.verify,
                          "then read every programmed page back and compare");
     auto* eraseCmd = app.add_subcommand("erase", "erase flash blocks of the target");
-    eraseCmd->add_option("--mcu", erase.mcu, "the target part")->required();
+    eraseCmd->add_option("--mcu", erase.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
     auto* blocksGroup = eraseCmd->add_option_group("blocks", "which blocks (one of)");
     blocksGroup
         ->add_option("--blocks", erase.blocks,
@@ -142,13 +147,17 @@ int Main(int argc, char** argv) {
     blocksGroup->require_option(1);
     auto* blankCmd =
         app.add_subcommand("blank-check", "check that an address range of the target is erased");
-    blankCmd->add_option("--mcu", blank.mcu, "the target part")->required();
+    blankCmd->add_option("--mcu", blank.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
     blankCmd
         ->add_option("--range", blank.range, "inclusive range in hexadecimal, such as C000-C3FF")
         ->required()
         ->option_text("START-END");
     auto* readCmd = app.add_subcommand("read", "read an address range of the target");
-    readCmd->add_option("--mcu", read.mcu, "the target part")->required();
+    readCmd->add_option("--mcu", read.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
     readCmd->add_option("--range", read.range, "inclusive range in hexadecimal, such as C000-C3FF")
         ->required()
         ->option_text("START-END");
@@ -159,12 +168,20 @@ int Main(int argc, char** argv) {
     outputGroup->add_flag("--dump", read.dump, "print it as a hex dump");
     outputGroup->require_option(1, 2);
     auto* loadCmd = app.add_subcommand("load", "store an S-record file in the box");
-    loadCmd->add_option("--mcu", load.mcu, "the target part")->required();
-    loadCmd->add_option("file", load.file, "the S-record file (*.mot)")->required();
+    loadCmd->add_option("--mcu", load.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
+    loadCmd->add_option("FILE", load.file, "the S-record file (*.mot)")->required();
     auto* query = app.add_subcommand("query", "print the name of the image the box stores");
     auto* updateCmd =
         app.add_subcommand("update", "update the firmware of a box in its firmware-update mode");
-    updateCmd->add_option("file", update.file, "the firmware S-record file (*.mot)")->required();
+    updateCmd->add_option("FILE", update.file, "the firmware S-record file (*.mot)")->required();
+
+    // Only the program's own help carries the notes below.
+    app.footer(HelpFooter());
+    app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+    app.get_formatter()->label("SUBCOMMANDS", "COMMANDS");
+    app.get_formatter()->label("Subcommands", "Commands");
 
     // Global options may also follow the command.
     for (CLI::App* sub : app.get_subcommands({})) {
@@ -175,6 +192,12 @@ int Main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (app.get_subcommands().empty()) {
+        std::cerr << "A command is required: mcus, image, detect, program, erase, blank-check, "
+                     "read, load, query or update\nRun with --help for more information.\n";
+        return kExitUsage;
     }
 
     InstallInterruptHandler();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 
@@ -36,6 +37,17 @@ std::string Trimmed(const std::string& text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A file chooser hands back a full path (the Load header takes the file's
+// name from after its last separator).
+std::optional<std::string> FullPath(const std::optional<std::string>& path) {
+    if (!path || path->empty()) {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(*path, error);
+    return error ? *path : full.string();
 }
 
 }  // namespace
@@ -92,11 +104,11 @@ MsgAnswer TerminalPrompts::Ask(const Message& message) {
 
 std::optional<std::string> TerminalPrompts::ChooseOpenFile(Owner, const FileDialogSpec&) {
     ++m_openFileRequests;
-    return openFile;
+    return FullPath(openFile);
 }
 
 std::optional<std::string> TerminalPrompts::ChooseSaveFile(Owner, const FileDialogSpec&) {
-    return saveFile;
+    return FullPath(saveFile);
 }
 
 int TerminalPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {

@@ -1,0 +1,13 @@
+# End-to-end cases: the real o8rprog against the simulated box, each run's
+# output compared with a golden transcript (tests/cli/golden/NAME.txt).
+if(TARGET o8rprog)
+    find_program(O8R_BASH bash REQUIRED)
+    file(GLOB O8R_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/cases/*.sh)
+    foreach(case IN LISTS O8R_CLI_CASES)
+        get_filename_component(name ${case} NAME_WE)
+        add_test(NAME cli.${name}
+                 COMMAND ${O8R_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/cli/run_case.sh
+                         $<TARGET_FILE:o8rprog> ${PROJECT_SOURCE_DIR} ${name})
+        set_tests_properties(cli.${name} PROPERTIES LABELS cli TIMEOUT 300)
+    endforeach()
+endif()

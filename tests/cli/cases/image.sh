@@ -1,0 +1,12 @@
+note "The sample image under the map of R5F212A8SN: four page records."
+run o8rprog image --mcu R5F212A8SN sample.mot
+note "A part name is matched with its trailing blanks ignored."
+run o8rprog image --mcu "R5F212A8SN  " tiny.mot
+note "S1 records into the data flash of a 2B part, and the same file refused by a 2A part."
+run o8rprog image --mcu R5F212B8SN dataflash.mot
+run o8rprog image --mcu R5F212A8SN dataflash.mot
+note "The box firmware lies outside every target's map."
+run o8rprog image --mcu R5F212ACSN firmware-sample.mot
+note "A wrong record checksum, and a file that does not exist."
+run o8rprog image --mcu R5F212A8SN bad-checksum.mot
+run o8rprog image --mcu R5F212A8SN nothing.mot

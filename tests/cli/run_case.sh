@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs one command-line case against the simulated box and compares its
+# transcript with the golden one.
+#
+#   run_case.sh O8RPROG SOURCE_DIR CASE
+#
+# The case (cases/CASE.sh) runs in a fresh temporary folder holding copies of
+# the sample images; each `run` line adds the command, its standard output,
+# its standard error (lines marked "stderr| ") and its exit status to the
+# transcript. O8R_UPDATE_GOLDEN=1 writes the transcript as the new golden file.
+set -uo pipefail
+
+prog=$1
+source_dir=$2
+case_name=$3
+here=$(cd "$(dirname "$0")" && pwd)
+case_file="$here/cases/$case_name.sh"
+golden="$here/golden/$case_name.txt"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/o8rprog-$case_name.XXXXXX")
+cleanup() { [ "${O8R_KEEP_WORK:-0}" = 1 ] || rm -rf "$work"; }
+trap cleanup EXIT
+cp "$source_dir/data/sample.mot" "$source_dir/data/firmware-sample.mot" "$work/"
+cp "$here"/data/*.mot "$work/" 2>/dev/null || true
+cd "$work" || exit 1
+transcript="$work/transcript.txt"
+: >"$transcript"
+
+# The simulated box, its state kept in this folder across the case's runs.
+SIM=(--box sim --sim-state box.state)
+
+# run o8rprog ARGS... | run TOOL ARGS...
+run() {
+    local tool=$1
+    shift
+    local exe=$tool
+    [ "$tool" = o8rprog ] && exe=$prog
+    { printf '$ %s' "$tool"; [ $# -eq 0 ] || printf ' %q' "$@"; printf '\n'; } >>"$transcript"
+    "$exe" "$@" </dev/null >"$work/.out" 2>"$work/.err"
+    local status=$?
+    cat "$work/.out" >>"$transcript"
+    # An output without a final line end (an S-record file) still ends its line.
+    [ -n "$(tail -c 1 "$work/.out")" ] && echo >>"$transcript"
+    sed 's/^/stderr| /' "$work/.err" >>"$transcript"
+    printf 'exit %d\n\n' "$status" >>"$transcript"
+}
+
+# note TEXT: a line of explanation in the transcript.
+note() { printf '# %s\n' "$*" >>"$transcript"; }
+
+# shellcheck source=/dev/null
+source "$case_file"
+
+if [ "${O8R_UPDATE_GOLDEN:-0}" = 1 ]; then
+    cp "$transcript" "$golden"
+    echo "updated $golden"
+    exit 0
+fi
+if ! diff -u "$golden" "$transcript"; then
+    echo "cli.$case_name: the transcript differs from $golden (O8R_UPDATE_GOLDEN=1 rewrites it)"
+    exit 1
+fi
