@@ -3,7 +3,6 @@
 
 #include <iostream>
 
-#include "app/Ids.h"
 #include "app/Messages.h"
 #include "cli/BoxSession.h"
 #include "cli/Commands.h"
@@ -40,11 +39,8 @@ int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
     }
 
     box.Label("Verify");
-    box.View().SetProgress(0);
-    box.View().ShowControl(IDC_PROGRESS, true);
-    const bool same = RunVerifyPages(controller, box.GetBridge(), box.GetClock(), box.Prompts(),
-                                     [&](int percent) { box.View().SetProgress(percent); });
-    box.View().ShowControl(IDC_PROGRESS, false);
+    const bool same =
+        RunVerifyPages(controller, box.GetBridge(), box.GetClock(), box.View(), box.Prompts());
     return same ? kExitOk : kExitFailure;
 }
 

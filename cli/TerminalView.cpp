@@ -19,10 +19,12 @@ void TerminalView::ShowControl(int id, bool show) {
 }
 
 void TerminalView::SetProgress(int percent) {
-    m_progress = percent;
-    if (m_progressShown) {
+    // An operation's bar only moves forward; the drop to 0 comes with the
+    // reset that ends it, just before the bar is hidden.
+    if (m_progressShown && percent >= m_progress) {
         m_bar.Update(percent);
     }
+    m_progress = percent;
 }
 
 std::string TerminalView::ControlText(int id) const {

@@ -98,15 +98,20 @@ Message VerifyMessage(const VerifyOutcome& outcome) {
                    Owner::MainWindow};
 }
 
-bool RunVerifyPages(ProgrammerController& controller, Bridge& bridge, Clock& clock,
-                    Prompts& prompts, const std::function<void(int)>& progress) {
+bool RunVerifyPages(ProgrammerController& controller, Bridge& bridge, Clock& clock, MainView& view,
+                    Prompts& prompts) {
     // Any operation type but Load takes the target path of the handshake.
     controller.m_operationType = OP_READ;
     if (!controller.ConnectProgrammer()) {
         return false;
     }
+    controller.EnableCommandButtons(false);
+    view.SetProgress(0);
+    view.ShowControl(IDC_PROGRESS, true);
+    view.ShowControl(IDC_STATUS, false);
     const VerifyOutcome outcome =
-        VerifyPages(bridge, g_hDevice, clock, g_pageRecords.data(), g_pageCount, progress);
+        VerifyPages(bridge, g_hDevice, clock, g_pageRecords.data(), g_pageCount,
+                    [&view](int percent) { view.SetProgress(percent); });
     controller.ResetProgrammer();
     prompts.ShowMessage(VerifyMessage(outcome));
     return outcome.kind == VerifyOutcome::Kind::Match;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/MainView.h"
 #include "app/Prompts.h"
 #include "app/SharedState.h"
 #include "link/Bridge.h"
@@ -47,9 +48,10 @@ VerifyOutcome VerifyPages(Bridge& bridge, DeviceHandle handle, Clock& clock,
 Message VerifyMessage(const VerifyOutcome& outcome);
 
 // The whole check as an operation of the main window: connect to the target,
-// read back g_pageCount records of g_pageRecords, reset the box, show the
-// message. True when every page matched.
-bool RunVerifyPages(ProgrammerController& controller, Bridge& bridge, Clock& clock,
-                    Prompts& prompts, const std::function<void(int)>& progress);
+// read back g_pageCount records of g_pageRecords with the progress bar shown
+// and the command buttons disabled, reset the box (which restores the idle
+// window), show the message. True when every page matched.
+bool RunVerifyPages(ProgrammerController& controller, Bridge& bridge, Clock& clock, MainView& view,
+                    Prompts& prompts);
 
 }  // namespace o8r

@@ -45,7 +45,6 @@ std::string MismatchText(std::uint32_t address, std::uint8_t actual) {
 // The harness with three pages programmed at 0xC000 and the trace cleared.
 struct Programmed {
     ControllerHarness h;
-    std::vector<int> progress;
 
     explicit Programmed(SimOptions options = {}) : h(options) {
         EXPECT_TRUE(h.StartWithPart(kPart));
@@ -58,8 +57,9 @@ struct Programmed {
     }
 
     bool Verify() {
-        return RunVerifyPages(h.controller, h.bridge, h.clock, h.prompts,
-                              [this](int percent) { progress.push_back(percent); });
+        h.view.ClearProgressHistory();
+        h.view.ClearLog();
+        return RunVerifyPages(h.controller, h.bridge, h.clock, h.view, h.prompts);
     }
 
     // The page requests the box received: "write 2 C000" is page 0x00C0.
@@ -81,7 +81,10 @@ TEST(VerifyPagesTest, ProgrammedPagesReadBackEqual) {
 
     EXPECT_EQ(run.Requests(), (std::vector<std::string>{"write 2 C000 -> 2", "write 2 C100 -> 2",
                                                         "write 2 C200 -> 2"}));
-    EXPECT_EQ(run.progress, (std::vector<int>{0, 33, 66}));
+    // The connect's reset, the bar shown at 0, a step per page, the final reset.
+    EXPECT_EQ(run.h.view.progressHistory, (std::vector<int>{0, 0, 0, 33, 66, 0}));
+    EXPECT_NE(std::find(run.h.view.log.begin(), run.h.view.log.end(), "show 1020 1"),
+              run.h.view.log.end());
     EXPECT_EQ(run.h.prompts.messages,
               std::vector<Message>{MainMsg(kVerifyCompleted, "INFO", MsgIcon::None)});
     // The box is reset afterwards and the window idle again.
@@ -136,7 +139,7 @@ TEST(VerifyPagesTest, OutcomeWithoutRecordsIsAMatch) {
     ControllerHarness h;
     ASSERT_TRUE(h.StartWithPart(kPart));
     g_pageCount = 0;
-    EXPECT_TRUE(RunVerifyPages(h.controller, h.bridge, h.clock, h.prompts, nullptr));
+    EXPECT_TRUE(RunVerifyPages(h.controller, h.bridge, h.clock, h.view, h.prompts));
     EXPECT_EQ(h.prompts.Texts(), std::vector<std::string>{kVerifyCompleted});
 }
 

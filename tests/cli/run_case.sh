@@ -45,6 +45,20 @@ run() {
     printf 'exit %d\n\n' "$status" >>"$transcript"
 }
 
+# run_tty o8rprog ARGS...: the same on a terminal (a pseudo-terminal made by
+# script(1)), its output shown as cat -v shows control characters.
+run_tty() {
+    shift
+    { printf '$ (terminal) o8rprog'; printf ' %q' "$@"; printf '\n'; } >>"$transcript"
+    local command
+    command=$(printf '%q ' "$prog" "$@")
+    script -qec "$command" /dev/null </dev/null >"$work/.out" 2>&1
+    local status=$?
+    cat -v "$work/.out" >>"$transcript"
+    [ -n "$(tail -c 1 "$work/.out")" ] && echo >>"$transcript"
+    printf 'exit %d\n\n' "$status" >>"$transcript"
+}
+
 # note TEXT: a line of explanation in the transcript.
 note() { printf '# %s\n' "$*" >>"$transcript"; }
 
