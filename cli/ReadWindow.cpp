@@ -60,6 +60,10 @@ int ReadWindow::Run(ReadSession& session, const ReadActions& actions) {
 void ReadWindow::SetStatusText(const std::string& text) {
     if (text == text::kReadCompleted) {
         m_completed = true;
+    } else if (text == text::kReadCanceled) {
+        // The window says so only in its status text; a terminal needs a line.
+        m_bar.Suspend();
+        m_dumpOut << text << '\n' << std::flush;
     }
 }
 
