@@ -136,7 +136,9 @@ TEST_F(SRecordInterop, ObjcopyAcceptsOurFiles) {
 
         // The neighbour with one checksum digit changed: objcopy refuses it too.
         std::string broken = file;
-        const std::size_t digit = broken.find("\r\n", 20) - 1;
+        const std::size_t lineEnd = broken.find_first_of("\r\n", 20);
+        ASSERT_NE(lineEnd, std::string::npos);
+        const std::size_t digit = lineEnd - 1;
         broken[digit] = broken[digit] == '0' ? '1' : '0';
         m_dir.Write("broken.mot", broken);
         EXPECT_NE(
