@@ -115,27 +115,6 @@ TEST(SRecordWriter, AlignedRangeGivesFullRecordsThroughout) {
     EXPECT_EQ(lines[5], "S8040080007B");
 }
 
-TEST(SRecordWriter, LineEndsAreCrLfExceptAfterTheTerminator) {
-    for (auto [start, end] :
-         {std::pair{0x4003u, 0x4003u}, {0x4000u, 0x41FFu}, {0xC0F8u, 0xC117u}}) {
-        const std::string file = BuildSRecordFile(Rows(start, end), start);
-        const auto rows = Rows(start, end).size();
-        std::size_t crlf = 0;
-        for (std::size_t at = file.find("\r\n"); at != std::string::npos;
-             at = file.find("\r\n", at + 2)) {
-            ++crlf;
-        }
-        EXPECT_EQ(crlf, rows + 1) << std::hex << start;
-        std::size_t lf = 0;
-        for (char ch : file)
-            lf += ch == '\n';
-        EXPECT_EQ(lf, crlf) << "no bare LF";
-        EXPECT_EQ(file.substr(file.size() - 12, 4), "S804")
-            << "ends with the terminator, no line end";
-        EXPECT_NE(file.back(), '\n');
-    }
-}
-
 // Whatever the range, reading our own file back gives the same bytes: every
 // checksum and byte count is right, 0xFF bytes included.
 TEST(SRecordWriter, LoaderReadsBackEveryByte) {
