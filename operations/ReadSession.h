@@ -18,12 +18,12 @@ namespace o8r {
 
 // What the session asks of its window.
 class ReadView {
-public:
+  public:
     virtual ~ReadView() = default;
-    virtual void SetButtonIcon(int icon) = 0;             // button 1050
+    virtual void SetButtonIcon(int icon) = 0;                 // button 1050
     virtual void SetStatusText(const std::string& text) = 0;  // text 1052
     virtual void ShowStatus(bool show) = 0;
-    virtual void ShowProgress(bool show) = 0;              // bar 1051
+    virtual void ShowProgress(bool show) = 0;  // bar 1051
     virtual void SetProgress(int percent) = 0;
     virtual void StartTimer(int timerId, int periodMs) = 0;
     virtual void StopTimer(int timerId) = 0;
@@ -34,7 +34,7 @@ public:
 };
 
 class ReadSession {
-public:
+  public:
     ReadSession(Bridge& bridge, Clock& clock, Prompts& prompts);
 
     // Binds the window; called once when it opens (icon 160, progress 0, timer 114).
@@ -47,13 +47,18 @@ public:
     bool ReadFinished() const { return m_readFinished; }
     bool DataSaved() const { return m_dataSaved; }
 
-private:
+  private:
     void RequestOrFinish();
     void ReceivePage();
     void AddPageRows(const std::uint8_t* page);
+    void StartReadTimer();
+    void StopReadTimer();
     bool ConfirmCancelReading();
     void CancelReading();
+    void EndWithTimeOut();
     void Save();
+    MsgAnswer Ask(const std::string& text, const std::string& caption, MsgIcon icon,
+                  MsgButtons buttons);
 
     Bridge& m_bridge;
     Clock& m_clock;
@@ -63,8 +68,12 @@ private:
     bool m_pageRequested = false;
     bool m_readFinished = false;
     bool m_dataSaved = false;
-    std::int32_t m_ticksLeft = 0;
+    bool m_timerRunning = false;
+    bool m_closed = false;
+    // The page request's allowance runs out at m_deadline; while the timer is
+    // stopped for a question the allowance does not run (m_stoppedAt).
     std::uint64_t m_deadline = 0;
+    std::uint64_t m_stoppedAt = 0;
 };
 
 }  // namespace o8r

@@ -1,0 +1,33 @@
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/ProgrammerController.h"
+#include "app/SharedState.h"
+#include "operations/AddressSettingDialog.h"
+#include "operations/ReadSession.h"
+
+namespace o8r {
+
+void ProgrammerController::OnRead() {
+    if (g_selectedMcu.empty()) {
+        ShowMessage(text::kNoMcuSelected, text::kCaptionWarning, MsgIcon::Exclamation);
+        return;
+    }
+    AddressSettingDialog rangeDialog(m_prompts);
+    m_operationType = OP_READ;
+    if (!ConnectProgrammer())
+        return;
+
+    g_rangePrompt = text::kPromptReadRange;
+    if (m_prompts.RunAddressDialog(rangeDialog) == IDOK) {
+        EnableCommandButtons(false);
+        g_currentPage = static_cast<std::uint16_t>(g_rangeStart >> 8);
+        ReadSession session(m_bridge, m_clock, m_prompts);
+        // The window ends with OK only when a page never came.
+        if (m_prompts.RunReadWindow(session) == IDOK) {
+            m_view.SetControlText(IDC_STATUS, text::kStatusClickList);
+        }
+    }
+    ResetProgrammer();
+}
+
+}  // namespace o8r

@@ -1,0 +1,104 @@
+#include "support/RecordingReadView.h"
+
+#include "app/Ids.h"
+#include "app/SharedState.h"
+
+#include <gtest/gtest.h>
+
+namespace o8r::test {
+
+void RecordingReadView::SetButtonIcon(int id) {
+    icon = id;
+}
+void RecordingReadView::SetStatusText(const std::string& text) {
+    statusText = text;
+}
+void RecordingReadView::ShowStatus(bool show) {
+    statusShown = show;
+}
+void RecordingReadView::ShowProgress(bool show) {
+    progressShown = show;
+}
+
+void RecordingReadView::SetProgress(int percent) {
+    progress = percent;
+    progressHistory.push_back(percent);
+}
+
+void RecordingReadView::StartTimer(int timerId, int periodMs) {
+    ++timerStarts;
+    timerPeriodMs = periodMs;
+    timers.Start(timerId, periodMs);
+}
+
+void RecordingReadView::StopTimer(int timerId) {
+    timers.Stop(timerId);
+}
+
+void RecordingReadView::RowsChanged(std::size_t firstChanged) {
+    rowsChanged.push_back(firstChanged);
+}
+
+void RecordingReadView::Close(int result) {
+    closedWith = result;
+    timers.Stop(TIMER_READ);
+}
+
+bool RecordingReadView::RunTimer(ReadSession& session, std::uint64_t limitNs) {
+    const auto outcome = timers.RunUntil(
+        m_clock, [this] { return Closed(); }, [&session](int id) { session.OnTimer(id); }, limitNs);
+    return outcome != TimerSchedule::Outcome::LimitReached;
+}
+
+void RecordingReadView::RunTicks(ReadSession& session, int count) {
+    int delivered = 0;
+    timers.RunUntil(
+        m_clock, [&] { return Closed() || delivered >= count; },
+        [&](int id) {
+            ++delivered;
+            session.OnTimer(id);
+        });
+}
+
+ReadWindowRig::ReadWindowRig(SimOptions options)
+    : h(std::move(options)), session(h.bridge, h.clock, h.prompts), window(h.clock) {
+    EXPECT_TRUE(h.StartWithPart(kPart));
+    h.controller.m_operationType = OP_READ;
+    EXPECT_TRUE(h.controller.ConnectProgrammer());
+    h.ClearTrace();
+    h.prompts.Clear();
+}
+
+void ReadWindowRig::SetRange(std::uint32_t start, std::uint32_t end) {
+    g_rangeStart = start;
+    g_rangeEnd = end;
+    g_rangePageCount = static_cast<std::uint16_t>((end >> 8) - (start >> 8) + 1);
+    g_currentPage = static_cast<std::uint16_t>(start >> 8);
+}
+
+void ReadWindowRig::Fill(std::uint32_t start, std::uint32_t end,
+                         const std::function<std::uint8_t(std::uint32_t)>& byteAt) {
+    for (std::uint32_t a = start; a <= end; ++a)
+        h.box.Target().Poke(a, byteAt(a));
+}
+
+bool ReadWindowRig::ReadAll() {
+    Open();
+    return window.RunTimer(session);
+}
+
+std::vector<std::uint16_t> ReadWindowRig::RequestedPages() const {
+    const auto lines = h.DataLines();
+    std::vector<std::uint16_t> pages;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        const std::string& next = lines[i + 1];
+        if (lines[i] != "write 1 52 -> 1" || next.rfind("write 2 ", 0) != 0)
+            continue;
+        const auto low = std::stoul(next.substr(8, 2), nullptr, 16);
+        const auto high = std::stoul(next.substr(10, 2), nullptr, 16);
+        pages.push_back(static_cast<std::uint16_t>(low | (high << 8)));
+    }
+    return pages;
+}
+
+}  // namespace o8r::test
