@@ -20,13 +20,8 @@
 namespace o8r::test {
 namespace {
 
-constexpr char kAssertReset[] = "flow 0 0 1 0 0 0";
 constexpr std::array<std::uint8_t, 7> kCode = {1, 2, 3, 4, 5, 6, 7};
 constexpr char kCodeWrite[] = "write 7 01020304050607 -> 7";
-
-std::size_t ResetsIn(const std::vector<std::string>& lines) {
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), kAssertReset));
-}
 
 bool HasLineStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
     return std::any_of(lines.begin(), lines.end(),

@@ -23,30 +23,6 @@ const Message kCompleted = MainMsg("File load successfully completed.", "INFO", 
 const Message kCancelQuestion =
     MainMsg("Are you sure to cancel loading?", "WARNING", MsgIcon::Question, MsgButtons::YesNo);
 
-std::string Hex(const std::uint8_t* bytes, std::size_t count) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-std::string RecordWrite(std::size_t index) {
-    const PageRecord& r = g_pageRecords[index];
-    return "write 260 " + Hex(r.data(), r.size()) + " -> 260";
-}
-
-std::size_t CountStarting(const std::vector<std::string>& lines, const std::string& prefix) {
-    return static_cast<std::size_t>(std::count_if(
-        lines.begin(), lines.end(), [&](const auto& l) { return l.rfind(prefix, 0) == 0; }));
-}
-
-std::size_t ResetsIn(const std::vector<std::string>& lines) {
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), "flow 0 0 1 0 0 0"));
-}
-
 void StoreFile(ControllerHarness& h, const std::string& name) {
     SimStore& store = h.box.Store();
     store.filled = true;
@@ -91,7 +67,7 @@ TEST(LoadTest, IntoAnEmptyStoreNoQuestionIsAsked) {
         "read 1 -> 4F",
     };
     for (std::size_t i = 0; i < 4; ++i) {
-        expected.push_back(RecordWrite(i));
+        expected.push_back(RecordWriteLine(i));
         expected.push_back("read 1 -> 4F");
     }
     EXPECT_EQ(h.DataLines(), expected);
@@ -187,8 +163,8 @@ TEST(LoadTest, CancelAnsweredNoAwaitsTheOutstandingRecordAndGoesOn) {
         if (line.rfind("write 260 ", 0) == 0)
             records.push_back(line);
     }
-    EXPECT_EQ(records, (std::vector<std::string>{RecordWrite(0), RecordWrite(1), RecordWrite(2),
-                                                 RecordWrite(3)}));
+    EXPECT_EQ(records, (std::vector<std::string>{RecordWriteLine(0), RecordWriteLine(1),
+                                                 RecordWriteLine(2), RecordWriteLine(3)}));
     EXPECT_EQ(h.box.Store().records.size(), 4u);
 }
 

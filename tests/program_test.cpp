@@ -22,21 +22,6 @@ constexpr char kPart[] = "R5F212A8SN";  // region 2 = [0x4000, 0x14000)
 constexpr char kSelected[] = "You have selected R5F212A8.";
 constexpr std::uint32_t kBase = 0x4000;
 
-std::string Hex(const std::uint8_t* bytes, std::size_t count) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-std::string RecordWrite(std::size_t index) {
-    const PageRecord& r = g_pageRecords[index];
-    return "write 260 " + Hex(r.data(), r.size()) + " -> 260";
-}
-
 // The data lines after the connect handshake (which ends with its 'O').
 std::vector<std::string> AfterHandshake(const std::vector<std::string>& data) {
     std::size_t start = 0;
@@ -47,10 +32,6 @@ std::vector<std::string> AfterHandshake(const std::vector<std::string>& data) {
         }
     }
     return {data.begin() + static_cast<std::ptrdiff_t>(std::min(start, data.size())), data.end()};
-}
-
-std::size_t CountOf(const std::vector<std::string>& lines, const std::string& line) {
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
 
 const Message kCompleted = MainMsg("Program successfully completed.", "INFO", MsgIcon::None);
@@ -92,7 +73,7 @@ TEST(ProgramTest, FourPagesGoToTheTargetWithProgressAndCompletion) {
     std::vector<std::string> expected;
     for (std::size_t i = 0; i < 4; ++i) {
         expected.push_back("write 1 56 -> 1");
-        expected.push_back(RecordWrite(i));
+        expected.push_back(RecordWriteLine(i));
         expected.push_back("read 1 -> 4F");
     }
     EXPECT_EQ(AfterHandshake(h.DataLines()), expected);
@@ -111,7 +92,7 @@ TEST(ProgramTest, AllFiveHundredTwelvePagesOfTheLargestPartAreProgrammed) {
     EXPECT_EQ(h.RunUntilIdle(), TimerSchedule::Outcome::Done);
     EXPECT_EQ(h.prompts.messages, std::vector<Message>{kCompleted});
     EXPECT_EQ(g_pageCount, 512);
-    EXPECT_EQ(CountOf(h.DataLines(), "write 1 56 -> 1"), 512u);
+    EXPECT_EQ(CountStarting(h.DataLines(), "write 1 56 -> 1"), 512u);
     const auto& memory = h.box.Target().Image();
     EXPECT_TRUE(std::equal(run.image.begin(), run.image.end(), memory.begin() + kBase));
     EXPECT_EQ(*std::max_element(h.view.progressHistory.begin(), h.view.progressHistory.end()), 99);
@@ -140,7 +121,7 @@ TEST(ProgramTest, AWrongAnswerEndsWithVerifyErrorAndNothingMoreIsSent) {
     EXPECT_EQ(h.prompts.messages,
               std::vector<Message>{MainMsg("Verify error!", "ERROR", MsgIcon::Error)});
     const auto after = AfterHandshake(h.DataLines());
-    EXPECT_EQ(CountOf(after, "write 1 56 -> 1"), 2u);
+    EXPECT_EQ(CountStarting(after, "write 1 56 -> 1"), 2u);
     EXPECT_EQ(after.back(), "read 1 -> 58");
     h.ExpectIdleWindow("Click MCU list to select. Double click to set power and ID.");
 }
@@ -157,7 +138,7 @@ TEST(ProgramTest, ABoxBusyPastTheAllowanceTimesOut) {
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages,
               std::vector<Message>{MainMsg("Time out error!", "ERROR", MsgIcon::Error)});
-    EXPECT_EQ(CountOf(h.DataLines(), "write 1 56 -> 1"), 1u);
+    EXPECT_EQ(CountStarting(h.DataLines(), "write 1 56 -> 1"), 1u);
     // 100 ticks of allowance, counted as elapsed time.
     EXPECT_GE(failedAt - sentAt, 100 * kTickAllowanceNs);
     h.ExpectIdleWindow("Click MCU list to select. Double click to set power and ID.");
@@ -195,8 +176,8 @@ TEST(ProgramTest, CancelAnsweredNoGoesOnWithoutRepeatingOrSkipping) {
         if (line.rfind("write 260 ", 0) == 0)
             records.push_back(line);
     }
-    EXPECT_EQ(records, (std::vector<std::string>{RecordWrite(0), RecordWrite(1), RecordWrite(2),
-                                                 RecordWrite(3)}));
+    EXPECT_EQ(records, (std::vector<std::string>{RecordWriteLine(0), RecordWriteLine(1),
+                                                 RecordWriteLine(2), RecordWriteLine(3)}));
     EXPECT_TRUE(
         std::equal(run.image.begin(), run.image.end(), h.box.Target().Image().begin() + kBase));
 }
@@ -233,7 +214,7 @@ TEST(ProgramTest, CancelAnsweredYesReportsThePercentageInTwoColumns) {
         auto& h = run.h;
         h.controller.OnProgram();
         h.RunUntil([&] { return h.controller.m_pageIndex == c.sentBeforeCancel; });
-        const std::size_t sent = CountOf(h.DataLines(), "write 1 56 -> 1");
+        const std::size_t sent = CountStarting(h.DataLines(), "write 1 56 -> 1");
         h.prompts.answers.push_back(MsgAnswer::Yes);
         h.controller.OnProgram();
         EXPECT_EQ(h.prompts.messages,
@@ -241,7 +222,7 @@ TEST(ProgramTest, CancelAnsweredYesReportsThePercentageInTwoColumns) {
         h.ExpectIdleWindow("Click MCU list to select. Double click to set ID code.");
         // Nothing more goes to the box.
         h.RunTicks(50);
-        EXPECT_EQ(CountOf(h.DataLines(), "write 1 56 -> 1"), sent);
+        EXPECT_EQ(CountStarting(h.DataLines(), "write 1 56 -> 1"), sent);
     }
 }
 

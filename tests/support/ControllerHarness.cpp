@@ -268,6 +268,20 @@ void ControllerHarness::ExpectIdleWindow(const std::string& status) const {
     EXPECT_FALSE(OperationTimerRunning());
 }
 
+std::string RecordWriteLine(std::size_t index) {
+    const PageRecord& record = g_pageRecords.at(index);
+    return "write 260 " + Hex(record.data(), static_cast<std::uint32_t>(record.size())) + " -> 260";
+}
+
+std::size_t CountStarting(const std::vector<std::string>& lines, const std::string& prefix) {
+    return static_cast<std::size_t>(std::count_if(
+        lines.begin(), lines.end(), [&](const auto& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+std::size_t ResetsIn(const std::vector<std::string>& lines) {
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), "flow 0 0 1 0 0 0"));
+}
+
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed) {
     std::vector<std::uint8_t> bytes(size);
     for (std::size_t i = 0; i < size; ++i) {

@@ -151,6 +151,13 @@ class ControllerHarness {
     static std::string ShippedDataDirectory();
 };
 
+// Trace helpers: the line of a 260-byte write of page record `index` as it
+// stands in g_pageRecords; how many lines start with `prefix`; how often the
+// box was held in reset (DTR asserted).
+std::string RecordWriteLine(std::size_t index);
+std::size_t CountStarting(const std::vector<std::string>& lines, const std::string& prefix);
+std::size_t ResetsIn(const std::vector<std::string>& lines);
+
 // `size` bytes counting up from `seed`, so that every page differs.
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed = 0);
 
