@@ -229,7 +229,13 @@ TEST(SimBoxConnectTest, ALockedTargetRefusesWorkUntilTheRightCode) {
     options.faults.protectedCode = kCode;
     SimRig rig(options);
     rig.Attach();
-    EXPECT_TRUE(rig.box.Target().IsProtected());
+    const std::uint32_t idAddresses[] = {0xFFDF, 0xFFE3, 0xFFEB, 0xFFEF, 0xFFF3, 0xFFF7, 0xFFFB};
+    for (std::size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(rig.box.Target().Byte(idAddresses[i]), kCode[i]) << "code byte " << i;
+    }
+    auto nearly = kCode;
+    nearly[6] = 0x78;
+    EXPECT_FALSE(rig.Unlock(nearly));
     EXPECT_FALSE(rig.Unlock(SimRig::kErasedCode));
     rig.Send({'E'});
     rig.Send(Le16Bytes(0xC0));
@@ -240,21 +246,6 @@ TEST(SimBoxConnectTest, ALockedTargetRefusesWorkUntilTheRightCode) {
     rig.Send(Le16Bytes(0xC0));
     EXPECT_EQ(rig.Answer(1), Bytes{'O'});
     EXPECT_FALSE(rig.box.Target().IsProtected()) << "erasing block 0 clears the ID area";
-}
-
-TEST(SimBoxConnectTest, TheIdCodePairsWithTheIdAddressesInOrder) {
-    SimOptions options;
-    options.faults.protectedCode = kCode;
-    SimRig rig(options);
-    const std::uint32_t addresses[] = {0xFFDF, 0xFFE3, 0xFFEB, 0xFFEF, 0xFFF3, 0xFFF7, 0xFFFB};
-    for (std::size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(rig.box.Target().Byte(addresses[i]), kCode[i]) << i;
-    }
-    // A code off by one byte in the last place is refused.
-    auto nearly = kCode;
-    nearly[6] = 0x78;
-    rig.Attach();
-    EXPECT_FALSE(rig.Unlock(nearly));
 }
 
 TEST(SimBoxConnectTest, WorkBeforeTheTargetIsUnlockedIsRefused) {
@@ -728,7 +719,10 @@ TEST(SimBoxPlugTest, ASecondOpenClosesTheFirstHandle) {
     DeviceHandle first = 0;
     DeviceHandle second = 0;
     ASSERT_EQ(rig.box.Open(0, first), kBridgeOk);
+    rig.handle = first;
+    rig.AssertReset();
     ASSERT_EQ(rig.box.Open(0, second), kBridgeOk);
+    EXPECT_FALSE(rig.box.InReset()) << "closing a handle releases its lines";
     EXPECT_NE(first, second);
     EXPECT_EQ(rig.box.CurrentHandle(), second);
     EXPECT_EQ(rig.box.Close(first), kSimStatusInvalidHandle);
@@ -736,14 +730,6 @@ TEST(SimBoxPlugTest, ASecondOpenClosesTheFirstHandle) {
     EXPECT_FALSE(rig.box.IsOpen());
     DeviceHandle other = 0;
     EXPECT_EQ(rig.box.Open(1, other), kSimStatusDeviceNotFound);
-}
-
-TEST(SimBoxPlugTest, CloseReleasesTheResetLine) {
-    SimRig rig;
-    rig.Attach();
-    rig.AssertReset();
-    ASSERT_EQ(rig.box.Close(rig.handle), kBridgeOk);
-    EXPECT_FALSE(rig.box.InReset());
 }
 
 TEST(SimBoxPlugTest, BadArgumentsAreRefused) {

@@ -181,14 +181,6 @@ TEST_F(SimLoaderTest, AStatusRequestDuringAnEraseIsAnsweredWhenTheEraseIsDone) {
     EXPECT_GE(rig.clock.Now(), erasing + 300 * kMs);
 }
 
-TEST_F(SimLoaderTest, BytesAtTheNormalBaudRateAreNotHeard) {
-    rig.box.SetBaudRate(rig.handle, SimulatedBox::kNormalBaud);
-    SendEach(rig, {0xB0});
-    rig.clock.Advance(100 * kMs);
-    EXPECT_EQ(rig.Queued(), 0u);
-    EXPECT_EQ(rig.box.LostByteCount(), 1u);
-}
-
 TEST(SimLoaderFaultTest, EraseAndProgramFailureSwitches) {
     struct Case {
         bool eraseFails;

@@ -238,16 +238,5 @@ TEST(TracingBridgeTest, ResultsPassThroughUnchanged) {
     EXPECT_EQ(queueStatus, 2u);
 }
 
-TEST(TracingBridgeTest, AnOwnedInnerBridgeLivesAsLongAsTheTrace) {
-    auto owned = std::make_unique<ScriptedBridge>();
-    ScriptedBridge* inner = owned.get();
-    std::ostringstream out;
-    TracingBridge tracing(std::move(owned), out);
-    EXPECT_EQ(&tracing.Inner(), inner);
-    std::uint32_t n = 0;
-    tracing.GetDeviceCount(n);
-    EXPECT_EQ(out.str(), "count -> 1\n");
-}
-
 }  // namespace
 }  // namespace o8r::test
