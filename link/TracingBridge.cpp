@@ -83,8 +83,10 @@ BridgeStatus TracingBridge::Read(DeviceHandle handle, std::uint8_t* buffer, std:
     BridgeStatus status = m_inner.Read(handle, buffer, wanted, got);
     std::string line = "read " + std::to_string(wanted) + " ->";
     std::uint32_t shown = std::min(got, wanted);
-    if (shown > 0)
-        line += " " + Hex(buffer, shown);
+    if (shown > 0) {
+        line += ' ';
+        line += Hex(buffer, shown);
+    }
     Emit(line, status);
     return status;
 }
