@@ -1,0 +1,236 @@
+#include "app/CProgrammerApp.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "app/CProgrammerDlg.h"
+#include "app/Ids.h"
+#include "app/QtResources.h"
+#include "app/SharedState.h"
+#include "sim/SimFaults.h"
+
+namespace o8r {
+
+namespace {
+
+struct Options {
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Attach the simulated box instead of a real one.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Reach the box through this serial port only."),
+                            QStringLiteral("NAME")};
+    QCommandLineOption simProtect{
+        QStringLiteral("sim-protect"),
+        QStringLiteral("Simulated target locked with this ID code (14 hexadecimal digits)."),
+        QStringLiteral("HEX")};
+    QCommandLineOption simUpdateMode{
+        QStringLiteral("sim-update-mode"),
+        QStringLiteral("The simulated box starts in its firmware-update mode.")};
+    QCommandLineOption simFault{
+        QStringLiteral("sim-fault"),
+        QStringLiteral("A fault of the simulated box (may be given several times; listed above)."),
+        QStringLiteral("SPEC")};
+    QCommandLineOption simState{
+        QStringLiteral("sim-state"),
+        QStringLiteral("Keep the simulated box (target, store, loader) in this file between runs."),
+        QStringLiteral("FILE")};
+
+    void AddTo(QCommandLineParser& parser) const {
+        parser.addOption(simulate);
+        parser.addOption(port);
+        parser.addOption(simProtect);
+        parser.addOption(simUpdateMode);
+        parser.addOption(simFault);
+        parser.addOption(simState);
+    }
+};
+
+QString Description() {
+    return QStringLiteral(
+               "Programs Renesas R8C/2A and R8C/2B microcontrollers through a USB flash-programmer "
+               "box.\nWithout options every real box found is used; --simulate attaches a "
+               "simulated box.\n\nFaults of the simulated box (--sim-fault):\n") +
+           QString::fromStdString(SimFaultHelp());
+}
+
+void SetUp(QCommandLineParser& parser, const Options& options) {
+    parser.setApplicationDescription(Description());
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    options.AddTo(parser);
+}
+
+// Seven bytes from fourteen hexadecimal digits.
+std::optional<std::array<std::uint8_t, 7>> ParseIdCode(const QString& text) {
+    const std::string digits = text.toStdString();
+    if (digits.size() != 14)
+        return std::nullopt;
+    std::array<std::uint8_t, 7> code{};
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const std::int64_t value = ParseHex(digits.substr(2 * i, 2));
+        if (value < 0)
+            return std::nullopt;
+        code[i] = static_cast<std::uint8_t>(value);
+    }
+    return code;
+}
+
+bool HeadlessPlatform() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
+}
+
+}  // namespace
+
+CProgrammerApp::CProgrammerApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("o8r-programmer"));
+    setApplicationVersion(QStringLiteral(O8R_VERSION));
+    setWindowIcon(IconById(IDI_APP));
+}
+
+CProgrammerApp::~CProgrammerApp() {
+    // The window releases the box on its way out; the box goes after it.
+    m_window.reset();
+    m_bridge.reset();
+}
+
+std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
+    const QStringList& arguments, QString& error) {
+    QCommandLineParser parser;
+    const Options options;
+    SetUp(parser, options);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Unexpected argument: ") + parser.positionalArguments().front();
+        return std::nullopt;
+    }
+
+    Arguments result;
+    result.helpRequested = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
+    result.versionRequested = parser.isSet(version);
+
+    const bool simulate = parser.isSet(options.simulate);
+    if (simulate && parser.isSet(options.port)) {
+        error = QStringLiteral("--simulate and --port cannot be used together.");
+        return std::nullopt;
+    }
+    for (const QCommandLineOption* simOnly :
+         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState}) {
+        if (!simulate && parser.isSet(*simOnly)) {
+            error = QStringLiteral("--") + simOnly->names().front() +
+                    QStringLiteral(" needs --simulate.");
+            return std::nullopt;
+        }
+    }
+
+    if (simulate) {
+        result.box.kind = BoxChoice::Kind::Sim;
+        if (parser.isSet(options.simProtect)) {
+            const auto code = ParseIdCode(parser.value(options.simProtect));
+            if (!code) {
+                error = QStringLiteral("--sim-protect needs 14 hexadecimal digits, not \"") +
+                        parser.value(options.simProtect) + QStringLiteral("\".");
+                return std::nullopt;
+            }
+            result.box.sim.faults.protectedCode = *code;
+        }
+        result.box.sim.updateMode = parser.isSet(options.simUpdateMode);
+        for (const QString& spec : parser.values(options.simFault)) {
+            const std::string problem = ParseSimFault(spec.toStdString(), result.box.sim);
+            if (!problem.empty()) {
+                error = QStringLiteral("--sim-fault ") + spec + QStringLiteral(": ") +
+                        QString::fromStdString(problem);
+                return std::nullopt;
+            }
+        }
+        if (parser.isSet(options.simState)) {
+            result.box.simStatePath =
+                QFile::encodeName(parser.value(options.simState)).toStdString();
+        }
+    } else if (parser.isSet(options.port)) {
+        const QString port = parser.value(options.port);
+        if (port.isEmpty()) {
+            error = QStringLiteral("--port needs the name of a serial port.");
+            return std::nullopt;
+        }
+        result.box.kind = BoxChoice::Kind::Serial;
+        result.box.port = QFile::encodeName(port).toStdString();
+    }
+    return result;
+}
+
+QString CProgrammerApp::HelpText() {
+    QCommandLineParser parser;
+    const Options options;
+    SetUp(parser, options);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    return parser.helpText();
+}
+
+bool CProgrammerApp::WantsTextOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "-help" || argument == "-?" ||
+            argument == "--help-all" || argument == "-v" || argument == "--version" ||
+            argument == "-version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+int CProgrammerApp::RunTextOnly() {
+    QString error;
+    const auto arguments = ParseArguments(QCoreApplication::arguments(), error);
+    if (!arguments) {
+        std::fprintf(stderr, "o8r-programmer: %s\nTry --help.\n", error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (arguments->helpRequested) {
+        std::fputs(HelpText().toLocal8Bit().constData(), stdout);
+    } else {
+        std::printf("o8r-programmer %s\n", O8R_VERSION);
+    }
+    return 0;
+}
+
+void CProgrammerApp::ReportStartFailure(const QString& text) {
+    std::fprintf(stderr, "o8r-programmer: %s\n", text.toLocal8Bit().constData());
+    if (!HeadlessPlatform()) {
+        QMessageBox::critical(nullptr, QStringLiteral("o8r-programmer"), text);
+    }
+}
+
+int CProgrammerApp::Run() {
+    QString error;
+    const auto arguments = ParseArguments(QCoreApplication::arguments(), error);
+    if (!arguments) {
+        ReportStartFailure(error + QStringLiteral("\nTry --help."));
+        return 2;
+    }
+    if (arguments->helpRequested || arguments->versionRequested)
+        return RunTextOnly();
+
+    std::string bridgeError;
+    m_bridge = MakeBridge(arguments->box, m_clock, bridgeError);
+    if (!m_bridge) {
+        ReportStartFailure(QString::fromLocal8Bit(bridgeError.c_str()));
+        return 1;
+    }
+
+    const QString directory = QCoreApplication::applicationDirPath();
+    m_window = std::make_unique<CProgrammerDlg>(*m_bridge, m_clock, m_prompts,
+                                                QFile::encodeName(directory).toStdString());
+    m_window->InitDialog();
+    m_window->exec();
+    return 0;
+}
+
+}  // namespace o8r

@@ -1,0 +1,55 @@
+#pragma once
+
+// The application object: reads the command line, attaches the programmer
+// (every real box found, one serial port, or the simulated box) and runs the
+// main window until it is closed.
+
+#include <QApplication>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+#include "app/QtPrompts.h"
+#include "link/BridgeFactory.h"
+#include "link/Clock.h"
+
+namespace o8r {
+
+class CProgrammerDlg;
+
+class CProgrammerApp : public QApplication {
+    Q_OBJECT
+
+  public:
+    CProgrammerApp(int& argc, char** argv);
+    ~CProgrammerApp() override;
+
+    // Runs the program; the process's exit code.
+    int Run();
+
+    struct Arguments {
+        BoxChoice box;
+        bool helpRequested = false;
+        bool versionRequested = false;
+    };
+    // The command line (the program's name first) as a box choice; nullopt
+    // with an error text for an unknown option or a bad value.
+    static std::optional<Arguments> ParseArguments(const QStringList& arguments, QString& error);
+    static QString HelpText();
+
+    // --help and --version need no window and no display: true when the
+    // command line asks for one of them, which RunTextOnly() then answers
+    // under a QCoreApplication.
+    static bool WantsTextOnly(int argc, char** argv);
+    static int RunTextOnly();
+
+  private:
+    void ReportStartFailure(const QString& text);
+
+    RealClock m_clock;
+    std::unique_ptr<Bridge> m_bridge;
+    QtPrompts m_prompts;
+    std::unique_ptr<CProgrammerDlg> m_window;
+};
+
+}  // namespace o8r

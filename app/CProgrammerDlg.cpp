@@ -1,0 +1,422 @@
+#include "app/CProgrammerDlg.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <functional>
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/QtDialogUnits.h"
+#include "app/QtPicture.h"
+#include "app/QtPrompts.h"
+#include "app/QtResources.h"
+
+namespace o8r {
+
+namespace {
+
+constexpr int kWidth = 257;
+constexpr int kHeight = 187;
+constexpr int kListColumnWidth = 100;
+
+// The item's text exactly as cut from the catalogue, blanks and all.
+constexpr int kRawTextRole = Qt::UserRole + 1;
+
+// The property list reacts to mouse clicks and double clicks only, never to a
+// selection moved by the keyboard. A click on the empty area below the rows
+// clears the selection, so it selects nothing.
+class McuList : public QTreeWidget {
+  public:
+    using QTreeWidget::QTreeWidget;
+
+    std::function<void()> onClick;
+    std::function<void()> onDoubleClick;
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        m_swallowRelease = false;
+        if (!indexAt(event->position().toPoint()).isValid())
+            clearSelection();
+        QTreeWidget::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QTreeWidget::mouseReleaseEvent(event);
+        if (event->button() != Qt::LeftButton)
+            return;
+        // The release that ends a double click is not another click.
+        if (m_swallowRelease) {
+            m_swallowRelease = false;
+            return;
+        }
+        if (onClick)
+            onClick();
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        QTreeWidget::mouseDoubleClickEvent(event);
+        if (event->button() != Qt::LeftButton)
+            return;
+        m_swallowRelease = true;
+        if (onDoubleClick)
+            onDoubleClick();
+    }
+
+  private:
+    bool m_swallowRelease = false;
+};
+
+struct CommandButton {
+    int button;
+    int label;
+};
+
+// Buttons and their caption labels, in the order the window switches them.
+constexpr CommandButton kCommands[] = {
+    {IDC_PROGRAM, IDC_PROGRAM_LABEL},
+    {IDC_ERASE, IDC_ERASE_LABEL},
+    {IDC_READ, IDC_READ_LABEL},
+    {IDC_LOAD, IDC_LOAD_LABEL},
+    {IDC_BLANK_CHECK, IDC_BLANK_CHECK_LABEL},
+};
+
+int LabelOf(int buttonId) {
+    for (const CommandButton& c : kCommands) {
+        if (c.button == buttonId)
+            return c.label;
+    }
+    return 0;
+}
+
+int ButtonOf(int labelId) {
+    for (const CommandButton& c : kCommands) {
+        if (c.label == labelId)
+            return c.button;
+    }
+    return 0;
+}
+
+QString CommandToolTip(int buttonId, int icon, const QString& label) {
+    if (icon == IDI_CANCEL)
+        return QStringLiteral("Cancel the running operation");
+    switch (buttonId) {
+        case IDC_PROGRAM:
+            return QStringLiteral("Program the target MCU from an S-record file");
+        case IDC_ERASE:
+            return QStringLiteral("Erase flash blocks of the target MCU");
+        case IDC_READ:
+            return QStringLiteral("Read an address range of the target MCU");
+        case IDC_LOAD:
+            if (label == QString::fromLatin1(text::kLabelUpdate)) {
+                return QStringLiteral("Update the programmer's firmware from an S-record file");
+            }
+            return QStringLiteral("Load an S-record image into the programmer");
+        case IDC_BLANK_CHECK:
+            return QStringLiteral("Check that an address range of the target MCU is erased");
+        default:
+            return QString();
+    }
+}
+
+QString RawText(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+CProgrammerDlg::CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts,
+                               std::string programDirectory, QWidget* parent)
+    : QDialog(parent),
+      m_timers(clock),
+      m_controller(bridge, clock, *this, prompts),
+      m_programDirectory(std::move(programDirectory)) {
+    setWindowTitle(QString::fromLatin1(text::kMainWindowCaption));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(IconById(IDI_APP));
+    setFont(DialogFont(QStringLiteral("System"), 10));
+    CreateControls();
+    prompts.Attach(this, &m_timers);
+}
+
+CProgrammerDlg::~CProgrammerDlg() {
+    // However the window goes, the programmer is released on the way.
+    ReleaseLink();
+    m_timers.Stop(TIMER_DEVICE_POLL);
+    m_timers.Stop(TIMER_OPERATION);
+}
+
+void CProgrammerDlg::CreateControls() {
+    const DialogUnits du(font());
+    setFixedSize(du.Size(kWidth, kHeight));
+
+    auto commandButton = [&](int id, int x, int y) {
+        auto* button = new QPushButton(this);
+        PlaceControl(button, id, du, x, y, 25, 25);
+        button->setIconSize(QSize(32, 32));
+        // Enter must not press a command.
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->hide();
+        m_controls[id] = button;
+    };
+    auto label = [&](int id, const char* text, Qt::Alignment align, int x, int y, int w) {
+        auto* caption = new QLabel(QString::fromLatin1(text), this);
+        PlaceControl(caption, id, du, x, y, w, 8);
+        caption->setAlignment(align | Qt::AlignVCenter);
+        caption->hide();
+        m_controls[id] = caption;
+    };
+
+    // Template order: also the tab order, and the stacking order from the top.
+    commandButton(IDC_PROGRAM, 5, 5);
+    label(IDC_PROGRAM_LABEL, text::kLabelProgram, Qt::AlignHCenter, 5, 30, 27);
+    commandButton(IDC_ERASE, 5, 40);
+    commandButton(IDC_READ, 5, 75);
+    label(IDC_ERASE_LABEL, text::kLabelErase, Qt::AlignHCenter, 5, 65, 25);
+    label(IDC_BLANK_CHECK_LABEL, text::kLabelBlankCheck, Qt::AlignLeft, 5, 174, 51);
+    commandButton(IDC_BLANK_CHECK, 5, 147);
+    label(IDC_READ_LABEL, text::kLabelRead, Qt::AlignHCenter, 5, 100, 24);
+
+    m_progress = new QProgressBar(this);
+    PlaceControl(m_progress, IDC_PROGRESS, du, 51, 174, 195, 8);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    m_controls[IDC_PROGRESS] = m_progress;
+
+    m_status = new QLabel(this);
+    PlaceControl(m_status, IDC_STATUS, du, 43, 174, 209, 8);
+    m_status->setAlignment(Qt::AlignCenter);
+    m_controls[IDC_STATUS] = m_status;
+
+    commandButton(IDC_LOAD, 5, 110);
+    label(IDC_LOAD_LABEL, text::kLabelLoad, Qt::AlignHCenter, 5, 135, 24);
+
+    auto* list = new McuList(this);
+    m_list = list;
+    PlaceControl(m_list, IDC_MCU_LIST, du, 119, 5, 133, 161);
+    m_list->setHeaderHidden(true);
+    m_list->header()->setStretchLastSection(false);
+    m_list->setColumnCount(0);
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSortingEnabled(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setFocusPolicy(Qt::StrongFocus);
+    m_list->setEnabled(false);
+    SetViewColours(m_list, CatalogueBackground(), CatalogueText());
+    list->onClick = [this] { OnListClick(); };
+    list->onDoubleClick = [this] { OnListDoubleClick(); };
+    m_controls[IDC_MCU_LIST] = m_list;
+
+    m_tree = new QTreeWidget(this);
+    PlaceControl(m_tree, IDC_MCU_TREE, du, 35, 5, 84, 161);
+    m_tree->setHeaderHidden(true);
+    m_tree->setColumnCount(1);
+    m_tree->setRootIsDecorated(true);
+    m_tree->setSortingEnabled(false);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setFocusPolicy(Qt::StrongFocus);
+    m_tree->hide();
+    SetViewColours(m_tree, CatalogueBackground(), CatalogueText());
+    // The tree follows every change of its selection, by mouse or keyboard.
+    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { OnTreeSelectionChanged(); });
+    m_controls[IDC_MCU_TREE] = m_tree;
+
+    m_picture = new QtPicture(PictureResource(IDB_BACKGROUND), this);
+    PlaceControl(m_picture, IDC_PICTURE, du, 5, 5, 247, 177);
+    m_controls[IDC_PICTURE] = m_picture;
+
+    // The first control of the template lies on top, the picture beneath all.
+    const QObjectList templateOrder = children();
+    for (QObject* child : templateOrder) {
+        if (auto* widget = qobject_cast<QWidget*>(child))
+            widget->lower();
+    }
+
+    const std::pair<int, void (ProgrammerController::*)()> handlers[] = {
+        {IDC_PROGRAM, &ProgrammerController::OnProgram},
+        {IDC_ERASE, &ProgrammerController::OnErase},
+        {IDC_READ, &ProgrammerController::OnRead},
+        {IDC_LOAD, &ProgrammerController::OnLoadButton},
+        {IDC_BLANK_CHECK, &ProgrammerController::OnBlankCheck},
+    };
+    for (const auto& [id, handler] : handlers) {
+        connect(Button(id), &QPushButton::clicked, this,
+                [this, handler = handler] { (m_controller.*handler)(); });
+    }
+
+    SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
+    SetButtonIcon(IDC_ERASE, IDI_ERASE);
+    SetButtonIcon(IDC_READ, IDI_READ);
+    SetButtonIcon(IDC_LOAD, IDI_LOAD);
+    SetButtonIcon(IDC_BLANK_CHECK, IDI_BLANK_CHECK);
+}
+
+void CProgrammerDlg::InitDialog() {
+    if (m_initialised)
+        return;
+    m_initialised = true;
+    m_controller.OnInitDialog(m_programDirectory);
+}
+
+QWidget* CProgrammerDlg::Control(int id) const {
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QPushButton* CProgrammerDlg::Button(int id) const {
+    return qobject_cast<QPushButton*>(Control(id));
+}
+
+QLabel* CProgrammerDlg::Label(int id) const {
+    return qobject_cast<QLabel*>(Control(id));
+}
+
+int CProgrammerDlg::ButtonIcon(int id) const {
+    auto it = m_buttonIcons.find(id);
+    return it == m_buttonIcons.end() ? 0 : it->second;
+}
+
+void CProgrammerDlg::ShowControl(int id, bool show) {
+    if (QWidget* control = Control(id))
+        control->setVisible(show);
+}
+
+void CProgrammerDlg::EnableControl(int id, bool enable) {
+    if (QWidget* control = Control(id))
+        control->setEnabled(enable);
+}
+
+void CProgrammerDlg::SetControlText(int id, const std::string& text) {
+    QLabel* label = Label(id);
+    if (!label)
+        return;
+    label->setText(FromLocal(text));
+    // Long operations hold the thread; show the text now.
+    label->repaint();
+    if (const int button = ButtonOf(id))
+        RefreshToolTip(button);
+}
+
+void CProgrammerDlg::SetButtonIcon(int id, int icon) {
+    QPushButton* button = Button(id);
+    if (!button)
+        return;
+    m_buttonIcons[id] = icon;
+    button->setIcon(IconById(icon));
+    RefreshToolTip(id);
+}
+
+void CProgrammerDlg::RefreshToolTip(int buttonId) {
+    QPushButton* button = Button(buttonId);
+    QLabel* label = Label(LabelOf(buttonId));
+    if (!button || !label)
+        return;
+    const QString tip = CommandToolTip(buttonId, ButtonIcon(buttonId), label->text());
+    button->setToolTip(tip);
+    button->setAccessibleName(label->text());
+    button->setAccessibleDescription(tip);
+}
+
+void CProgrammerDlg::SetProgress(int percent) {
+    m_progress->setValue(percent);
+    m_progress->repaint();
+}
+
+int CProgrammerDlg::Progress() const {
+    return m_progress->value();
+}
+
+void CProgrammerDlg::StartTimer(int timerId, int periodMs) {
+    m_timers.Start(this, timerId, periodMs, [this](int id) { m_controller.OnTimer(id); });
+}
+
+void CProgrammerDlg::StopTimer(int timerId) {
+    m_timers.Stop(timerId);
+}
+
+void CProgrammerDlg::FillMcuTree(const std::vector<McuTreeGroup>& groups) {
+    for (const McuTreeGroup& group : groups) {
+        auto* root = new QTreeWidgetItem(m_tree, QStringList(RawText(group.text)));
+        root->setData(0, kRawTextRole, QByteArray::fromStdString(group.text));
+        for (const std::string& series : group.series) {
+            auto* child = new QTreeWidgetItem(root, QStringList(RawText(series)));
+            child->setData(0, kRawTextRole, QByteArray::fromStdString(series));
+        }
+    }
+}
+
+void CProgrammerDlg::SetUpMcuListColumns() {
+    m_list->setColumnCount(2);
+    for (int column = 0; column < 2; ++column) {
+        m_list->header()->resizeSection(column, kListColumnWidth);
+    }
+}
+
+void CProgrammerDlg::SetMcuListRows(const std::vector<McuListRow>& rows) {
+    m_list->clear();
+    for (const McuListRow& row : rows) {
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, RawText(row.part));
+        item->setText(1, RawText(row.memorySize));
+    }
+}
+
+void CProgrammerDlg::OnTreeSelectionChanged() {
+    const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
+    if (selected.isEmpty())
+        return;
+    m_controller.OnTreeSelectionChanged(
+        selected.front()->data(0, kRawTextRole).toByteArray().toStdString());
+}
+
+int CProgrammerDlg::FirstSelectedListRow() const {
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        if (m_list->topLevelItem(row)->isSelected())
+            return row;
+    }
+    return -1;
+}
+
+void CProgrammerDlg::OnListClick() {
+    m_controller.OnListClick(FirstSelectedListRow());
+}
+
+void CProgrammerDlg::OnListDoubleClick() {
+    m_controller.OnListDoubleClick(FirstSelectedListRow());
+}
+
+void CProgrammerDlg::ReleaseLink() {
+    if (m_linkReleased)
+        return;
+    m_linkReleased = true;
+    m_controller.CloseLink();
+}
+
+void CProgrammerDlg::reject() {
+    ReleaseLink();
+    // The window's timers end with it.
+    m_timers.Stop(TIMER_DEVICE_POLL);
+    m_timers.Stop(TIMER_OPERATION);
+    QDialog::reject();
+}
+
+void CProgrammerDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace o8r

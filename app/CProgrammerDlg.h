@@ -1,0 +1,95 @@
+#pragma once
+
+// The main window (template 102): five icon command buttons with their labels,
+// the MCU tree, the property list, the status line, the progress bar and the
+// background picture. ProgrammerController decides everything; this window
+// shows what it is told and passes on what the user does.
+
+#include <QDialog>
+#include <map>
+#include <string>
+
+#include "app/MainView.h"
+#include "app/ProgrammerController.h"
+#include "app/QtWindowTimers.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+namespace o8r {
+
+class QtPicture;
+class QtPrompts;
+
+class CProgrammerDlg : public QDialog, public MainView {
+    Q_OBJECT
+
+  public:
+    // `programDirectory` is where MCUType.mcu is read from. With a VirtualClock
+    // the window timers run on virtual time (see QtWindowTimers).
+    CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts, std::string programDirectory,
+                   QWidget* parent = nullptr);
+    ~CProgrammerDlg() override;
+
+    // The window's initialisation: the catalogue into the tree, then the
+    // programmer poll. Runs once; call it before the window is used.
+    void InitDialog();
+
+    ProgrammerController& Controller() { return m_controller; }
+    QtWindowTimers& Timers() { return m_timers; }
+    // A control by its id (1001 to 1005, 1020, 1023, 1024, 1027 to 1033).
+    QWidget* Control(int id) const;
+    QPushButton* Button(int id) const;
+    QLabel* Label(int id) const;
+    QTreeWidget* Tree() const { return m_tree; }
+    QTreeWidget* List() const { return m_list; }
+    QProgressBar* ProgressBar() const { return m_progress; }
+    // The icon resource last put on a command button.
+    int ButtonIcon(int id) const;
+
+    // MainView
+    void ShowControl(int id, bool show) override;
+    void EnableControl(int id, bool enable) override;
+    void SetControlText(int id, const std::string& text) override;
+    void SetButtonIcon(int id, int icon) override;
+    void SetProgress(int percent) override;
+    int Progress() const override;
+    void StartTimer(int timerId, int periodMs) override;
+    void StopTimer(int timerId) override;
+    void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
+    void SetUpMcuListColumns() override;
+    void SetMcuListRows(const std::vector<McuListRow>& rows) override;
+
+  protected:
+    // Escape and the close box release the programmer, then end the window.
+    void reject() override;
+    // Enter does nothing here: the window has no default command.
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void CreateControls();
+    void OnTreeSelectionChanged();
+    void OnListClick();
+    void OnListDoubleClick();
+    int FirstSelectedListRow() const;
+    void RefreshToolTip(int buttonId);
+    void ReleaseLink();
+
+    QtWindowTimers m_timers;
+    ProgrammerController m_controller;
+    std::string m_programDirectory;
+    bool m_initialised = false;
+    bool m_linkReleased = false;
+
+    std::map<int, QWidget*> m_controls;
+    std::map<int, int> m_buttonIcons;
+    QtPicture* m_picture = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_status = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QTreeWidget* m_list = nullptr;
+};
+
+}  // namespace o8r

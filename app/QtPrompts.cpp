@@ -1,0 +1,193 @@
+#include "app/QtPrompts.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "app/QtWindowTimers.h"
+#include "catalogue/CIDCheckDlg.h"
+#include "operations/CAddrSetDlg.h"
+#include "operations/CEraseInfoDlg.h"
+#include "operations/CReadDlg.h"
+#include "srec/CFileLoadDlg.h"
+
+namespace o8r {
+
+QString FromLocal(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToLocal(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Restores the previous owner of a kind of box when a dialog closes.
+class OwnerScope {
+  public:
+    OwnerScope(QtPrompts& prompts, Owner owner, QWidget* window)
+        : m_prompts(prompts), m_owner(owner), m_previous(prompts.OwnerWindow(owner)) {
+        m_prompts.SetOwnerWindow(owner, window);
+    }
+    ~OwnerScope() { m_prompts.SetOwnerWindow(m_owner, m_previous); }
+    OwnerScope(const OwnerScope&) = delete;
+    OwnerScope& operator=(const OwnerScope&) = delete;
+
+  private:
+    QtPrompts& m_prompts;
+    Owner m_owner;
+    QPointer<QWidget> m_previous;
+};
+
+// Timers for dialogs run before a main window is attached (tests of one dialog).
+QtWindowTimers& FallbackTimers() {
+    static RealClock clock;
+    static QtWindowTimers timers(clock);
+    return timers;
+}
+
+}  // namespace
+
+void QtPrompts::Attach(QWidget* mainWindow, QtWindowTimers* timers) {
+    m_mainWindow = mainWindow;
+    m_timers = timers;
+    m_owners[Owner::MainWindow] = mainWindow;
+}
+
+QWidget* QtPrompts::OwnerWindow(Owner owner) const {
+    auto it = m_owners.find(owner);
+    if (it != m_owners.end() && it->second)
+        return it->second;
+    return m_mainWindow;
+}
+
+void QtPrompts::SetOwnerWindow(Owner owner, QWidget* window) {
+    if (window) {
+        m_owners[owner] = window;
+    } else {
+        m_owners.erase(owner);
+    }
+}
+
+MsgAnswer QtPrompts::ShowMessage(const Message& message) {
+    if (m_messageHook)
+        return m_messageHook(message);
+
+    const bool yesNo = message.buttons == MsgButtons::YesNo;
+    QMessageBox box(ToQtIcon(message.icon), FromLocal(message.caption), FromLocal(message.text),
+                    yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                    OwnerWindow(message.owner));
+    // The texts are plain: "\n" breaks the line, nothing is read as markup.
+    box.setTextFormat(Qt::PlainText);
+    if (yesNo) {
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    }
+    const int result = box.exec();
+    if (!yesNo)
+        return MsgAnswer::Ok;
+    return result == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+std::optional<std::string> QtPrompts::ChooseOpenFile(Owner owner, const FileDialogSpec& spec) {
+    return ChooseFile(owner, spec, false);
+}
+
+std::optional<std::string> QtPrompts::ChooseSaveFile(Owner owner, const FileDialogSpec& spec) {
+    return ChooseFile(owner, spec, true);
+}
+
+std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSpec& spec,
+                                                 bool forSaving) {
+    if (m_fileChooser)
+        return m_fileChooser(owner, spec, forSaving);
+
+    QFileDialog dialog(OwnerWindow(owner), FromLocal(spec.title));
+    // The label already names its pattern ("Motorola Format(*.mot)"); Qt shows it as it stands.
+    dialog.setNameFilter(FromLocal(spec.filterLabel) + QStringLiteral(" (") +
+                         FromLocal(spec.pattern) + QStringLiteral(")"));
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    if (forSaving) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // The save handler asks its own overwrite question.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+        QString suffix = FromLocal(spec.defaultExtension);
+        if (suffix.startsWith(QLatin1Char('.')))
+            suffix.remove(0, 1);
+        dialog.setDefaultSuffix(suffix);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        // As the system dialog does without extra flags, a typed name need not
+        // exist; the loader then reports that it cannot open it.
+        dialog.setFileMode(QFileDialog::AnyFile);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(files.front()).toStdString();
+}
+
+int QtPrompts::RunModal(QDialog& dialog, Owner owner) {
+    OwnerScope scope(*this, owner, &dialog);
+    if (m_dialogHook) {
+        QPointer<QDialog> guard(&dialog);
+        DialogHook hook = m_dialogHook;
+        // Queued, so that it runs inside the dialog's own modal loop.
+        QMetaObject::invokeMethod(
+            &dialog,
+            [guard, hook] {
+                if (guard && guard->isVisible())
+                    hook(*guard);
+            },
+            Qt::QueuedConnection);
+    }
+    const int result = dialog.exec();
+    return result == IDOK ? IDOK : IDCANCEL;
+}
+
+int QtPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+    CIDCheckDlg window(dialog, m_mainWindow);
+    return RunModal(window, Owner::IdCode);
+}
+
+int QtPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+    CEraseInfoDlg window(dialog, m_mainWindow);
+    return RunModal(window, Owner::EraseSetting);
+}
+
+int QtPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+    CAddrSetDlg window(dialog, m_mainWindow);
+    return RunModal(window, Owner::AddressSetting);
+}
+
+int QtPrompts::RunReadWindow(ReadSession& session) {
+    CReadDlg window(session, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
+    return RunModal(window, Owner::ReadData);
+}
+
+int QtPrompts::RunFileLoadDialog(FileLoadJob& job) {
+    CFileLoadDlg window(job, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
+    return RunModal(window, Owner::FileLoading);
+}
+
+}  // namespace o8r

@@ -1,0 +1,74 @@
+#include "app/QtResources.h"
+
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWidget>
+
+#include "app/Ids.h"
+
+// The resources live in a static library; naming the initialiser keeps them linked.
+static void InitO8rResources() {
+    Q_INIT_RESOURCE(o8r);
+}
+
+namespace o8r {
+
+namespace {
+
+void EnsureResources() {
+    static const bool done = [] {
+        InitO8rResources();
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
+QIcon IconById(int id) {
+    EnsureResources();
+    if (id != IDI_APP && (id < IDI_PROGRAM || id > IDI_LOAD))
+        return QIcon();
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
+}
+
+QString PictureResource(int id) {
+    EnsureResources();
+    if (id != IDB_BACKGROUND)
+        return QString();
+    return QStringLiteral(":/bitmaps/%1.svg").arg(id);
+}
+
+QFont DialogFont(const QString& family, int pointSize) {
+    QFont font(family, pointSize);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QFont FixedPitchFont(int pointSize) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(pointSize);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+void SetViewColours(QWidget* view, const QColor& background, const QColor& text) {
+    QPalette palette = view->palette();
+    const QColor dimmed((text.red() + background.red()) / 2,
+                        (text.green() + background.green()) / 2,
+                        (text.blue() + background.blue()) / 2);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, background);
+        palette.setColor(group, QPalette::AlternateBase, background);
+        palette.setColor(group, QPalette::Window, background);
+        const QColor& ink = group == QPalette::Disabled ? dimmed : text;
+        palette.setColor(group, QPalette::Text, ink);
+        // The tree's branch arrows are drawn in the window text colour.
+        palette.setColor(group, QPalette::WindowText, ink);
+    }
+    view->setPalette(palette);
+    view->setAutoFillBackground(true);
+}
+
+}  // namespace o8r

@@ -1,0 +1,84 @@
+#include "operations/CAddrSetDlg.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/QtDialogUnits.h"
+#include "app/QtPrompts.h"
+#include "app/QtResources.h"
+#include "operations/AddressSettingDialog.h"
+
+namespace o8r {
+
+namespace {
+
+// The address fields show what is typed in upper case.
+class UpperCaseValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+QLineEdit* AddressField(QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setMaxLength(static_cast<int>(AddressSettingDialog::kFieldLength));
+    field->setValidator(new UpperCaseValidator(field));
+    return field;
+}
+
+}  // namespace
+
+CAddrSetDlg::CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent)
+    : QDialog(parent), m_logic(logic) {
+    const DialogUnits du =
+        ApplyDialogTemplate(*this, QString::fromLatin1(text::kAddressSettingCaption),
+                            DialogFont(QStringLiteral("Arial"), 9), 121, 62);
+
+    m_prompt = new QLabel(FromLocal(m_logic.Prompt()), this);
+    PlaceControl(m_prompt, IDC_ADDR_PROMPT, du, 5, 5, 110, 8);
+    m_prompt->setAlignment(Qt::AlignCenter);
+
+    auto* startLabel = new QLabel(QStringLiteral("Start address"), this);
+    PlaceControl(startLabel, 0, du, 6, 17, 44, 8);
+    auto* endLabel = new QLabel(QStringLiteral("End address"), this);
+    PlaceControl(endLabel, 0, du, 64, 17, 45, 8);
+
+    m_start = AddressField(this);
+    PlaceControl(m_start, IDC_ADDR_START, du, 10, 26, 35, 12);
+    auto* startH = new QLabel(QStringLiteral("H"), this);
+    PlaceControl(startH, 0, du, 45, 27, 8, 8);
+
+    m_end = AddressField(this);
+    PlaceControl(m_end, IDC_ADDR_END, du, 67, 26, 35, 12);
+    auto* endH = new QLabel(QStringLiteral("H"), this);
+    PlaceControl(endH, 0, du, 101, 27, 8, 8);
+
+    // The Enter key presses OK.
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    PlaceControl(m_ok, IDOK, du, 81, 43, 34, 14);
+    m_ok->setDefault(true);
+
+    m_start->setFocus();
+    connect(m_ok, &QPushButton::clicked, this, [this] { OnOk(); });
+}
+
+void CAddrSetDlg::OnOk() {
+    std::string start = m_start->text().toLatin1().toStdString();
+    std::string end = m_end->text().toLatin1().toStdString();
+    const bool accepted = m_logic.PressOk(start, end);
+    // The exchange question may have swapped or emptied the two texts.
+    m_start->setText(QString::fromLatin1(start));
+    m_end->setText(QString::fromLatin1(end));
+    if (accepted)
+        done(IDOK);
+}
+
+}  // namespace o8r

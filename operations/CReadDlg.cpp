@@ -1,0 +1,137 @@
+#include "operations/CReadDlg.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/QtDialogUnits.h"
+#include "app/QtPrompts.h"
+#include "app/QtResources.h"
+#include "app/QtWindowTimers.h"
+#include "operations/QtHexDumpModel.h"
+
+namespace o8r {
+
+namespace {
+
+QString ButtonToolTip(int icon) {
+    switch (icon) {
+        case IDI_CANCEL:
+            return QStringLiteral("Cancel reading");
+        case IDI_SAVE:
+            return QStringLiteral("Save the data as an S-record file");
+        case IDI_SAVED:
+            return QStringLiteral("Save the data again");
+        default:
+            return QString();
+    }
+}
+
+}  // namespace
+
+CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent)
+    : QDialog(parent), m_session(session), m_timers(timers) {
+    const QFont dialogFont = DialogFont(QStringLiteral("Microsoft Sans Serif"), 9);
+    const DialogUnits du = ApplyDialogTemplate(*this, QString::fromLatin1(text::kReadDataCaption),
+                                               dialogFont, 337, 348);
+
+    // The Enter key presses this button.
+    m_button = new QPushButton(this);
+    PlaceControl(m_button, IDC_READ_BUTTON, du, 311, 5, 21, 20);
+    m_button->setIconSize(QSize(32, 32).boundedTo(m_button->size() - QSize(4, 4)));
+    m_button->setDefault(true);
+
+    m_model = new QtHexDumpModel(m_session.Rows(), this);
+    m_dump = new QTreeView(this);
+    PlaceControl(m_dump, IDC_READ_LIST, du, 5, 29, 327, 314);
+    m_dump->setModel(m_model);
+    m_dump->setRootIsDecorated(false);
+    m_dump->setItemsExpandable(false);
+    m_dump->setUniformRowHeights(true);
+    m_dump->setSortingEnabled(false);
+    m_dump->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_dump->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_dump->setFont(FixedPitchFont(9));
+    m_dump->header()->setFont(dialogFont);
+    m_dump->header()->setSectionsClickable(false);
+    m_dump->header()->setSectionsMovable(false);
+    m_dump->header()->setStretchLastSection(false);
+    m_dump->header()->setMinimumSectionSize(QtHexDumpModel::kByteWidth);
+    m_dump->header()->resizeSection(0, QtHexDumpModel::kAddressWidth);
+    for (int c = 1; c < QtHexDumpModel::kColumns; ++c) {
+        m_dump->header()->resizeSection(c, QtHexDumpModel::kByteWidth);
+    }
+    SetViewColours(m_dump, DumpBackground(), DumpText());
+
+    m_progress = new QProgressBar(this);
+    PlaceControl(m_progress, IDC_READ_PROGRESS, du, 5, 11, 296, 8);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    QPalette bar = m_progress->palette();
+    bar.setColor(QPalette::Base, Qt::black);
+    bar.setColor(QPalette::Window, Qt::black);
+    m_progress->setPalette(bar);
+
+    m_status = new QLabel(QStringLiteral("All data read ok."), this);
+    PlaceControl(m_status, IDC_READ_STATUS, du, 5, 11, 297, 8);
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->hide();
+
+    connect(m_button, &QPushButton::clicked, this, [this] { m_session.OnButton(); });
+
+    // Opening: icon 160, progress 0, and the read timer starts.
+    m_session.Open(*this);
+}
+
+CReadDlg::~CReadDlg() {
+    m_timers.Stop(TIMER_READ);
+}
+
+void CReadDlg::SetButtonIcon(int icon) {
+    m_buttonIcon = icon;
+    m_button->setIcon(IconById(icon));
+    m_button->setToolTip(ButtonToolTip(icon));
+}
+
+void CReadDlg::SetStatusText(const std::string& text) {
+    m_status->setText(FromLocal(text));
+}
+
+void CReadDlg::ShowStatus(bool show) {
+    m_status->setVisible(show);
+}
+
+void CReadDlg::ShowProgress(bool show) {
+    m_progress->setVisible(show);
+}
+
+void CReadDlg::SetProgress(int percent) {
+    m_progress->setValue(percent);
+}
+
+void CReadDlg::StartTimer(int timerId, int periodMs) {
+    m_timers.Start(this, timerId, periodMs, [this](int id) { m_session.OnTimer(id); });
+}
+
+void CReadDlg::StopTimer(int timerId) {
+    m_timers.Stop(timerId);
+}
+
+void CReadDlg::RowsChanged(std::size_t firstChanged) {
+    m_model->RowsChanged(firstChanged);
+}
+
+void CReadDlg::Close(int result) {
+    done(result);
+}
+
+void CReadDlg::reject() {
+    m_session.OnCancelCommand();
+}
+
+}  // namespace o8r

@@ -1,0 +1,60 @@
+#pragma once
+
+// The "Read data" window (template 167): the target's memory read page by page
+// into a hex dump, with a progress bar, and one button that cancels the read
+// and afterwards saves the data. ReadSession runs the read; this window shows it.
+
+#include <QDialog>
+
+#include "operations/ReadSession.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeView;
+
+namespace o8r {
+
+class QtHexDumpModel;
+class QtWindowTimers;
+
+class CReadDlg : public QDialog, public ReadView {
+    Q_OBJECT
+
+  public:
+    CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent = nullptr);
+    ~CReadDlg() override;
+
+    QPushButton* Button() const { return m_button; }
+    QTreeView* Dump() const { return m_dump; }
+    QProgressBar* ProgressBar() const { return m_progress; }
+    QLabel* StatusText() const { return m_status; }
+    int ButtonIcon() const { return m_buttonIcon; }
+
+    // ReadView
+    void SetButtonIcon(int icon) override;
+    void SetStatusText(const std::string& text) override;
+    void ShowStatus(bool show) override;
+    void ShowProgress(bool show) override;
+    void SetProgress(int percent) override;
+    void StartTimer(int timerId, int periodMs) override;
+    void StopTimer(int timerId) override;
+    void RowsChanged(std::size_t firstChanged) override;
+    void Close(int result) override;
+
+  protected:
+    // Escape and the close box: the session decides whether the window closes.
+    void reject() override;
+
+  private:
+    ReadSession& m_session;
+    QtWindowTimers& m_timers;
+    QPushButton* m_button;
+    QTreeView* m_dump;
+    QtHexDumpModel* m_model;
+    QProgressBar* m_progress;
+    QLabel* m_status;
+    int m_buttonIcon = 0;
+};
+
+}  // namespace o8r

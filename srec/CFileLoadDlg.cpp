@@ -1,0 +1,55 @@
+#include "srec/CFileLoadDlg.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include "app/Ids.h"
+#include "app/Messages.h"
+#include "app/QtDialogUnits.h"
+#include "app/QtPrompts.h"
+#include "app/QtResources.h"
+#include "app/QtWindowTimers.h"
+
+namespace o8r {
+
+CFileLoadDlg::CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* parent)
+    : QDialog(parent), m_job(job), m_timers(timers) {
+    const DialogUnits du =
+        ApplyDialogTemplate(*this, QString::fromLatin1(text::kFileLoadingCaption),
+                            DialogFont(QStringLiteral("MS Shell Dlg"), 8), 186, 55);
+
+    m_progress = new QProgressBar(this);
+    PlaceControl(m_progress, IDC_LOAD_PROGRESS, du, 5, 17, 176, 10);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+
+    m_text = new QLabel(QString::fromLatin1(text::kLoadingFile), this);
+    PlaceControl(m_text, IDC_LOAD_TEXT, du, 13, 33, 159, 8);
+
+    m_timers.Start(this, TIMER_FILE_LOAD, 100, [this](int id) { OnTimer(id); });
+}
+
+CFileLoadDlg::~CFileLoadDlg() {
+    m_timers.Stop(TIMER_FILE_LOAD);
+}
+
+void CFileLoadDlg::SetText(const std::string& text) {
+    m_text->setText(FromLocal(text));
+    m_text->repaint();
+}
+
+void CFileLoadDlg::SetProgress(int percent) {
+    m_progress->setValue(percent);
+    // The load holds the thread; paint the bar now rather than after it.
+    m_progress->repaint();
+}
+
+void CFileLoadDlg::OnTimer(int timerId) {
+    if (timerId != TIMER_FILE_LOAD)
+        return;
+    m_timers.Stop(TIMER_FILE_LOAD);
+    done(m_job.Run(*this) ? IDOK : IDCANCEL);
+}
+
+}  // namespace o8r

@@ -1,0 +1,40 @@
+#pragma once
+
+// The "File loading" dialog (template 168): a progress bar and a line of text
+// while an S-record file is read. Its 100 ms timer 115 fires once and runs the
+// load, which blocks until done; the dialog then ends with IDOK or IDCANCEL.
+
+#include <QDialog>
+
+#include "srec/FileLoadJob.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace o8r {
+
+class QtWindowTimers;
+
+class CFileLoadDlg : public QDialog, public FileLoadView {
+    Q_OBJECT
+
+  public:
+    CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* parent = nullptr);
+    ~CFileLoadDlg() override;
+
+    QProgressBar* ProgressBar() const { return m_progress; }
+    QLabel* Text() const { return m_text; }
+
+    void SetText(const std::string& text) override;
+    void SetProgress(int percent) override;
+
+  private:
+    void OnTimer(int timerId);
+
+    FileLoadJob& m_job;
+    QtWindowTimers& m_timers;
+    QProgressBar* m_progress;
+    QLabel* m_text;
+};
+
+}  // namespace o8r
