@@ -1,0 +1,25 @@
+# The desktop program's tests: Qt Test programs, one per tests/gui/*_test.cpp,
+# driving the real windows against the simulated box, headless.
+
+if(TARGET o8r_gui)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+
+    file(GLOB O8R_GUI_TEST_HELPERS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/*.cpp)
+    list(FILTER O8R_GUI_TEST_HELPERS EXCLUDE REGEX "_test\\.cpp$")
+    add_library(o8r_gui_test_support STATIC ${O8R_GUI_TEST_HELPERS})
+    target_include_directories(o8r_gui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
+    target_link_libraries(o8r_gui_test_support PUBLIC o8r_gui o8r_test_support Qt6::Test
+                          PRIVATE o8r_warnings)
+
+    file(GLOB O8R_GUI_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/*_test.cpp)
+    foreach(src IN LISTS O8R_GUI_TESTS)
+        get_filename_component(name ${src} NAME_WE)
+        add_executable(gui_${name} ${src})
+        set_target_properties(gui_${name} PROPERTIES AUTOMOC ON
+                              RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+        target_link_libraries(gui_${name} PRIVATE o8r_gui_test_support o8r_warnings)
+        add_test(NAME gui.${name} COMMAND gui_${name})
+        set_tests_properties(gui.${name} PROPERTIES LABELS gui TIMEOUT 300
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
+    endforeach()
+endif()

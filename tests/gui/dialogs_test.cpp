@@ -1,0 +1,543 @@
+// The dialogs through their real widgets, and the pieces under every window:
+// dialog units, the window timers on virtual time and the hex dump model.
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "GuiHarness.h"
+#include "app/Ids.h"
+#include "app/QtDialogUnits.h"
+#include "app/QtWindowTimers.h"
+#include "app/SharedState.h"
+#include "catalogue/CIDCheckDlg.h"
+#include "catalogue/IdCodeDialog.h"
+#include "operations/AddressSettingDialog.h"
+#include "operations/CAddrSetDlg.h"
+#include "operations/CEraseInfoDlg.h"
+#include "operations/EraseSettingDialog.h"
+#include "operations/QtHexDumpModel.h"
+#include "support/TestData.h"
+
+using namespace o8r;
+using namespace o8r::test;
+
+namespace {
+
+using IdCode = std::array<std::uint8_t, 7>;
+constexpr IdCode kErased = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// Prompts for one dialog on its own: messages answered from a list.
+struct ScriptedPrompts {
+    QtPrompts prompts;
+    std::vector<Message> messages;
+    std::deque<MsgAnswer> answers;
+    ScriptedPrompts() {
+        prompts.SetMessageHook([this](const Message& m) {
+            messages.push_back(m);
+            if (m.buttons == MsgButtons::Ok)
+                return MsgAnswer::Ok;
+            if (answers.empty())
+                return MsgAnswer::No;
+            const MsgAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+    }
+};
+
+void TypeInto(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    for (QChar ch : text) {
+        // Key clicks know only ASCII; other characters arrive as typed text.
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void dialogUnitsConvertBothEdges_data();
+    void dialogUnitsConvertBothEdges();
+    void templatesGiveCaptionsAndClientSizes();
+    void virtualTimersFireInOrderOfTheirPeriods();
+    void aTimerStoppedInItsOwnTickStopsAndOneRestartedKeepsRunning();
+    void timersOfAClosedWindowStop();
+    void hexDumpModelShowsAppendedRowsAndEmptiedCells();
+    void idCodeDialogOpensWithTheErasedCode();
+    void idCodeDialogRules_data();
+    void idCodeDialogRules();
+    void idCodeDialogClosedWithoutOkKeepsTheErasedCode();
+    void addressDialogFieldsAndExchange();
+    void addressDialogMessagesAreOwnedByTheDialog();
+    void eraseDialogListsBlocksAndSelectsAll();
+};
+
+void DialogsTest::dialogUnitsConvertBothEdges_data() {
+    QTest::addColumn<double>("charWidth");
+    QTest::addColumn<double>("charHeight");
+    QTest::addColumn<QRect>("units");
+    QTest::addColumn<QRect>("pixels");
+    // x * width / 4, y * height / 8, rounded; right and bottom edges converted
+    // on their own so that neighbours meet.
+    QTest::newRow("classic 6x13") << 6.0 << 13.0 << QRect(5, 5, 25, 25) << QRect(8, 8, 37, 41);
+    QTest::newRow("7x16") << 7.0 << 16.0 << QRect(119, 5, 133, 161) << QRect(208, 10, 233, 322);
+    QTest::newRow("fractional") << 6.5 << 15.0 << QRect(43, 174, 209, 8) << QRect(70, 326, 340, 15);
+    QTest::newRow("origin") << 8.0 << 20.0 << QRect(0, 0, 4, 8) << QRect(0, 0, 8, 20);
+}
+
+void DialogsTest::dialogUnitsConvertBothEdges() {
+    QFETCH(double, charWidth);
+    QFETCH(double, charHeight);
+    QFETCH(QRect, units);
+    QFETCH(QRect, pixels);
+    const DialogUnits du(charWidth, charHeight);
+    QCOMPARE(du.Rect(units.x(), units.y(), units.width(), units.height()), pixels);
+    // Two controls that meet in units meet in pixels.
+    const QRect left = du.Rect(5, 5, 25, 25);
+    const QRect right = du.Rect(30, 5, 25, 25);
+    QCOMPARE(left.right() + 1, right.left());
+}
+
+void DialogsTest::templatesGiveCaptionsAndClientSizes() {
+    ScriptedPrompts s;
+    IdCodeDialog idLogic(s.prompts);
+    CIDCheckDlg id(idLogic);
+    AddressSettingDialog addrLogic(s.prompts);
+    CAddrSetDlg addr(addrLogic);
+    EraseSettingDialog eraseLogic(s.prompts);
+    CEraseInfoDlg erase(eraseLogic);
+    struct Case {
+        QDialog* dialog;
+        const char* caption;
+        int width, height;
+    };
+    const Case cases[] = {{&id, "ID code", 79, 66},
+                          {&addr, "Address Setting", 121, 62},
+                          {&erase, "Erase setting", 135, 164}};
+    for (const Case& c : cases) {
+        QCOMPARE(c.dialog->windowTitle(), QString(c.caption));
+        QCOMPARE(c.dialog->size(), DialogUnits(c.dialog->font()).Size(c.width, c.height));
+        QVERIFY(!(c.dialog->windowFlags() & Qt::WindowContextHelpButtonHint));
+    }
+    QCOMPARE(id.font().family(), QFont("Arial").family());
+    QCOMPARE(id.font().pointSize(), 9);
+}
+
+void DialogsTest::virtualTimersFireInOrderOfTheirPeriods() {
+    VirtualClock clock;
+    QtWindowTimers timers(clock);
+    QObject owner;
+    std::vector<std::pair<int, std::uint64_t>> fired;
+    auto record = [&](int id) { fired.emplace_back(id, clock.Now() / 1'000'000); };
+    timers.Start(&owner, TIMER_DEVICE_POLL, 200, record);
+    timers.Start(&owner, TIMER_OPERATION, 1, record);
+    QVERIFY(timers.Virtual());
+    QVERIFY(GuiHarness::WaitFor([&] { return clock.Now() >= 400'000'000; }));
+    timers.Stop(TIMER_DEVICE_POLL);
+    timers.Stop(TIMER_OPERATION);
+
+    int polls = 0;
+    int ticks = 0;
+    std::uint64_t last = 0;
+    for (const auto& [id, ms] : fired) {
+        QVERIFY(ms >= last);  // virtual time never runs backwards
+        last = ms;
+        if (id == TIMER_DEVICE_POLL) {
+            ++polls;
+            QCOMPARE(ms % 200, std::uint64_t(0));
+        } else {
+            ++ticks;
+        }
+    }
+    QCOMPARE(polls, 2);
+    QVERIFY(ticks >= 399 && ticks <= 401);
+}
+
+void DialogsTest::aTimerStoppedInItsOwnTickStopsAndOneRestartedKeepsRunning() {
+    VirtualClock clock;
+    QtWindowTimers timers(clock);
+    QObject owner;
+    int once = 0;
+    int restarted = 0;
+    timers.Start(&owner, TIMER_FILE_LOAD, 100, [&](int id) {
+        timers.Stop(id);  // the loading dialog's timer fires once
+        ++once;
+    });
+    std::function<void(int)> again = [&](int id) {
+        ++restarted;
+        timers.Start(&owner, id, 1, again);  // as the engine does after a declined cancel
+    };
+    timers.Start(&owner, TIMER_OPERATION, 1, again);
+    QVERIFY(GuiHarness::WaitFor([&] { return clock.Now() >= 300'000'000; }));
+    QCOMPARE(once, 1);
+    QVERIFY(!timers.IsRunning(TIMER_FILE_LOAD));
+    QVERIFY(timers.IsRunning(TIMER_OPERATION));
+    QVERIFY(restarted >= 290);
+
+    // A handler that blocked for a long while gets one late tick, not a pile.
+    int late = 0;
+    timers.Stop(TIMER_OPERATION);
+    timers.Start(&owner, TIMER_READ, 1, [&](int) {
+        if (late++ == 0)
+            clock.Advance(50'000'000);
+    });
+    const std::uint64_t start = clock.Now();
+    QVERIFY(GuiHarness::WaitFor([&] { return clock.Now() >= start + 60'000'000; }));
+    timers.Stop(TIMER_READ);
+    QVERIFY(late <= 12);
+}
+
+void DialogsTest::timersOfAClosedWindowStop() {
+    VirtualClock clock;
+    QtWindowTimers timers(clock);
+    int ticks = 0;
+    {
+        QObject window;
+        timers.Start(&window, TIMER_READ, 1, [&](int) { ++ticks; });
+        QVERIFY(GuiHarness::WaitFor([&] { return ticks >= 3; }));
+    }
+    QVERIFY(GuiHarness::WaitFor([&] { return !timers.IsRunning(TIMER_READ); }));
+    const int after = ticks;
+    QTest::qWait(20);
+    QCOMPARE(ticks, after);
+}
+
+void DialogsTest::hexDumpModelShowsAppendedRowsAndEmptiedCells() {
+    std::vector<ReadRow> rows;
+    QtHexDumpModel model(rows);
+    QCOMPARE(model.columnCount(), 17);
+    QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("ADDRESS"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("+0"));
+    QCOMPARE(model.headerData(10, Qt::Horizontal, Qt::DisplayRole).toString(), QString("+9"));
+    QCOMPARE(model.headerData(11, Qt::Horizontal, Qt::DisplayRole).toString(), QString("+A"));
+    QCOMPARE(model.headerData(16, Qt::Horizontal, Qt::DisplayRole).toString(), QString("+F"));
+    QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
+             int(Qt::AlignRight));
+    QCOMPARE(model.headerData(5, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignHCenter,
+             int(Qt::AlignHCenter));
+
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    ReadRow row;
+    row[0] = " 00C000";
+    for (int c = 1; c <= 16; ++c)
+        row[c] = "AB";
+    rows.push_back(row);
+    rows.push_back(row);
+    model.RowsChanged(0);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted[0][1].toInt(), 0);
+    QCOMPARE(inserted[0][2].toInt(), 1);
+    QCOMPARE(changed.size(), 0);
+    QCOMPARE(model.data(model.index(1, 0), Qt::DisplayRole).toString(), QString(" 00C000"));
+
+    // Cells emptied in a row already shown are passed on as a change.
+    rows[1][16] = "";
+    rows.push_back(row);
+    model.RowsChanged(1);
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0][0].value<QModelIndex>().row(), 1);
+    QCOMPARE(model.data(model.index(1, 16), Qt::DisplayRole).toString(), QString());
+    QVERIFY(!model.data(model.index(5, 0), Qt::DisplayRole).isValid());
+}
+
+void DialogsTest::idCodeDialogOpensWithTheErasedCode() {
+    GuiHarness h;
+    h.Open();
+    QVERIFY(h.PlugBox());
+    QVERIFY(h.SelectSeries("R8C/2A"));
+    bool seen = false;
+    h.onDialog = [&](QDialog& dialog) {
+        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        QVERIFY(id);
+        seen = true;
+        QCOMPARE(id->windowTitle(), QString("ID code"));
+        QCOMPARE(id->Edit()->text(), QString("FFFFFFFFFFFFFF"));
+        QCOMPARE(id->Edit()->maxLength(), 14);
+        QVERIFY(!id->CharacterInput()->isChecked());
+        QCOMPARE(id->focusWidget(), id->Edit());
+        QCOMPARE(id->findChild<QLabel*>()->text(), QString("Please input ID code"));
+
+        // Character mode empties the field and allows 7 characters.
+        QTest::mouseClick(id->CharacterInput(), Qt::LeftButton);
+        QCOMPARE(id->Edit()->text(), QString());
+        QCOMPARE(id->Edit()->maxLength(), 7);
+        QCOMPARE(id->focusWidget(), id->Edit());
+        QTest::keyClicks(id->Edit(), "ABCDEFGHIJ");
+        QCOMPARE(id->Edit()->text(), QString("ABCDEFG"));
+        // And back: empty again, 14 hexadecimal digits.
+        QTest::mouseClick(id->CharacterInput(), Qt::LeftButton);
+        QCOMPARE(id->Edit()->text(), QString());
+        QCOMPARE(id->Edit()->maxLength(), 14);
+        QTest::keyClicks(id->Edit(), "0123456789ABCDEF");
+        QCOMPARE(id->Edit()->text(), QString("0123456789ABCD"));
+        QTest::mouseClick(id->OkButton(), Qt::LeftButton);
+    };
+    QVERIFY(h.DoubleClickPart("R5F212A8SN"));
+    QVERIFY(seen);
+    QCOMPARE(g_selectedMcu, std::string("R5F212A8SN"));
+    QCOMPARE(h.Text(IDC_STATUS), QString("You have selected R5F212A8."));
+    QCOMPARE(g_idCode, (IdCode{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD}));
+    QVERIFY(h.messages.empty());
+}
+
+void DialogsTest::idCodeDialogRules_data() {
+    QTest::addColumn<bool>("characterMode");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QList<int>>("answers");  // 1 = Yes, 0 = No
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QByteArray>("code");
+
+    const QByteArray erased(7, char(0xFF));
+    const QString fill = "Input ID < 7 bytes.\nUse 0xFF to fill higher bytes?";
+    QTest::newRow("prefilled code unchanged")
+        << false << QString("FFFFFFFFFFFFFF") << QList<int>{} << QStringList{} << true << erased;
+    QTest::newRow("empty") << false << QString() << QList<int>{}
+                           << QStringList{"You haven't input ID yet!"} << false << erased;
+    QTest::newRow("four digits, Yes")
+        << false << QString("12ab") << QList<int>{1} << QStringList{fill} << true
+        << QByteArray("\xFF\xFF\xFF\xFF\xFF\x12\xAB", 7);
+    QTest::newRow("four digits, No")
+        << false << QString("1234") << QList<int>{0} << QStringList{fill} << false << erased;
+    QTest::newRow("odd digits") << false << QString("123") << QList<int>{}
+                                << QStringList{"Please input with completed byte!"} << false
+                                << erased;
+    QTest::newRow("blank before odd count")
+        << false << QString("12 4") << QList<int>{} << QStringList{"Please input with HEX format!"}
+        << false << erased;
+    QTest::newRow("seven characters") << true << QString("Renesas") << QList<int>{} << QStringList{}
+                                      << true << QByteArray("Renesas");
+    QTest::newRow("three characters, Yes")
+        << true << QString("abc") << QList<int>{1} << QStringList{fill} << true
+        << QByteArray(
+               "\xFF\xFF\xFF\xFF"
+               "abc",
+               7);
+    QTest::newRow("three characters, No")
+        << true << QString("abc") << QList<int>{0} << QStringList{fill} << false << erased;
+    QTest::newRow("character with a one-byte code") << true
+                                                    << QString::fromUtf8(
+                                                           "caf\xC3\xA9"
+                                                           "123")
+                                                    << QList<int>{} << QStringList{} << true
+                                                    << QByteArray(
+                                                           "caf\xE9"
+                                                           "123");
+}
+
+void DialogsTest::idCodeDialogRules() {
+    QFETCH(bool, characterMode);
+    QFETCH(QString, typed);
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, closed);
+    QFETCH(QByteArray, code);
+
+    GuiHarness h;
+    h.Open();
+    QVERIFY(h.PlugBox());
+    QVERIFY(h.SelectSeries("R8C/2A"));
+    for (int a : answers)
+        h.answers.push_back(a ? MsgAnswer::Yes : MsgAnswer::No);
+    bool stillOpen = false;
+    h.onDialog = [&](QDialog& dialog) {
+        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        QVERIFY(id);
+        if (characterMode)
+            QTest::mouseClick(id->CharacterInput(), Qt::LeftButton);
+        TypeInto(id->Edit(), typed);
+        QCOMPARE(id->Edit()->text(), typed);
+        QTest::mouseClick(id->OkButton(), Qt::LeftButton);
+        stillOpen = id->isVisible();
+        // What the fill rule left in the code while the dialog stays open.
+        if (stillOpen) {
+            QCOMPARE(g_idCode, kErased);
+            dialog.done(IDCANCEL);
+        }
+    };
+    QVERIFY(h.DoubleClickPart("R5F212A8SN"));
+    QCOMPARE(stillOpen, !closed);
+
+    QStringList shown;
+    for (const Message& m : h.messages) {
+        shown << QString::fromStdString(m.text);
+        QCOMPARE(m.owner, Owner::IdCode);
+        if (m.buttons == MsgButtons::YesNo) {
+            QCOMPARE(m.caption, std::string("WARNING"));
+            QCOMPARE(m.icon, MsgIcon::Exclamation);
+        }
+    }
+    QCOMPARE(shown, messages);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(g_idCode.data()), 7), code);
+}
+
+void DialogsTest::idCodeDialogClosedWithoutOkKeepsTheErasedCode() {
+    GuiHarness h;
+    h.Open();
+    QVERIFY(h.PlugBox());
+    QVERIFY(h.SelectSeries("R8C/2A"));
+    g_idCode = {1, 2, 3, 4, 5, 6, 7};
+    h.onDialog = [&](QDialog& dialog) {
+        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        QVERIFY(id);
+        TypeInto(id->Edit(), "00112233445566");
+        QTest::keyClick(id, Qt::Key_Escape);
+        QVERIFY(!id->isVisible());
+    };
+    QVERIFY(h.DoubleClickPart("R5F212A8SN"));
+    QCOMPARE(g_idCode, kErased);
+    QVERIFY(h.messages.empty());
+}
+
+void DialogsTest::addressDialogFieldsAndExchange() {
+    ScriptedPrompts s;
+    SetMemoryMap(MemoryMap{0, 0, 0x4000, 0x14000});
+    g_rangePrompt = "Please set read range";
+    AddressSettingDialog logic(s.prompts);
+    CAddrSetDlg dialog(logic);
+    dialog.show();
+    QCOMPARE(dialog.PromptLine()->text(), QString("Please set read range"));
+    QCOMPARE(dialog.StartField()->maxLength(), 5);
+    QCOMPARE(dialog.EndField()->maxLength(), 5);
+    QCOMPARE(dialog.focusWidget(), dialog.StartField());
+    QVERIFY(dialog.StartField()->alignment() & Qt::AlignRight);
+    QVERIFY(dialog.OkButton()->isDefault());
+
+    // Typed letters show in upper case; a sixth character is refused.
+    QTest::keyClicks(dialog.StartField(), "c1000f");
+    QCOMPARE(dialog.StartField()->text(), QString("C1000"));
+    dialog.StartField()->clear();
+
+    // End below start: No empties both fields and the dialog stays.
+    QTest::keyClicks(dialog.StartField(), "c100");
+    QTest::keyClicks(dialog.EndField(), "c0f0");
+    s.answers = {MsgAnswer::No};
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.StartField()->text(), QString());
+    QCOMPARE(dialog.EndField()->text(), QString());
+    QCOMPARE(s.messages.size(), std::size_t(1));
+    QCOMPARE(s.messages.back(),
+             Message({"End address < Start address.\nExchange start address and end address?",
+                      "WARNING", MsgIcon::Question, MsgButtons::YesNo, Owner::AddressSetting}));
+
+    // Yes exchanges the texts and closes with the range in order.
+    QTest::keyClicks(dialog.StartField(), "C1FF");
+    QTest::keyClicks(dialog.EndField(), "C0F0");
+    s.answers = {MsgAnswer::Yes};
+    QTest::keyClick(dialog.EndField(), Qt::Key_Return);  // Enter presses OK
+    QCOMPARE(dialog.StartField()->text(), QString("C0F0"));
+    QCOMPARE(dialog.EndField()->text(), QString("C1FF"));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), IDOK);
+    QCOMPARE(g_rangeStart, 0xC0F0u);
+    QCOMPARE(g_rangeEnd, 0xC1FFu);
+    QCOMPARE(g_rangePageCount, std::uint16_t(2));
+}
+
+void DialogsTest::addressDialogMessagesAreOwnedByTheDialog() {
+    struct Case {
+        const char* start;
+        const char* end;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "", "You have not inputed start address yet!"},
+        {"4000", "", "You have not inputed end address yet!"},
+        {"", "zz", "You have not inputed start address yet!"},
+        {"4000", "40 0", "Input format error!"},
+        {"3FFF", "4000", "Input address is out of memory map!"},
+        {"4000", "14000", "Input address is out of memory map!"},
+    };
+    for (const Case& c : cases) {
+        ScriptedPrompts s;
+        SetMemoryMap(MemoryMap{0, 0, 0x4000, 0x14000});
+        AddressSettingDialog logic(s.prompts);
+        CAddrSetDlg dialog(logic);
+        dialog.show();
+        QTest::keyClicks(dialog.StartField(), c.start);
+        QTest::keyClicks(dialog.EndField(), c.end);
+        QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+        QVERIFY2(dialog.isVisible(), c.message);
+        QCOMPARE(s.messages.size(), std::size_t(1));
+        QCOMPARE(s.messages[0], Message({c.message, "ERROR", MsgIcon::Error, MsgButtons::Ok,
+                                         Owner::AddressSetting}));
+        // The texts stay as typed (upper case) after a refusal.
+        QCOMPARE(dialog.StartField()->text(), QString(c.start).toUpper());
+    }
+}
+
+void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
+    ScriptedPrompts s;
+    g_mcuFilePath = BinPath("MCUType.mcu");
+    g_selectedMcu = "R5F212B8SN";
+    EraseSettingDialog logic(s.prompts);
+    logic.Fill();
+    CEraseInfoDlg dialog(logic);
+    dialog.show();
+
+    QTreeWidget* list = dialog.BlockList();
+    QCOMPARE(list->objectName(), QString("1011"));
+    QCOMPARE(list->headerItem()->text(0), QString("    Block"));
+    QCOMPARE(list->headerItem()->text(1), QString("Size"));
+    QCOMPARE(list->headerItem()->text(2), QString("Start Address"));
+    QCOMPARE(list->header()->sectionSize(0), 70);
+    QCOMPARE(list->header()->sectionSize(1), 38);
+    QCOMPARE(list->header()->sectionSize(2), 85);
+    QCOMPARE(list->topLevelItemCount(), 6);
+    const char* rows[][3] = {{"Block A", "  1K", "  0x02400"}, {"Block B", "  1K", "  0x02800"},
+                             {"Block 2", " 16K", "  0x04000"}, {"Block 1", " 16K", "  0x08000"},
+                             {"Block 0", " 16K", "  0x0C000"}, {"Block 3", " 16K", "  0x10000"}};
+    for (int r = 0; r < 6; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(list->topLevelItem(r)->text(c), QString(rows[r][c]));
+        }
+        QCOMPARE(list->topLevelItem(r)->checkState(0), Qt::Unchecked);
+    }
+
+    // Nothing checked: the warning, and the dialog stays.
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(s.messages.back(),
+             Message({"You haven't selected erase block.", "WARNING", MsgIcon::Exclamation,
+                      MsgButtons::Ok, Owner::EraseSetting}));
+
+    QTest::mouseClick(dialog.SelectAllBox(), Qt::LeftButton);
+    for (int r = 0; r < 6; ++r)
+        QCOMPARE(list->topLevelItem(r)->checkState(0), Qt::Checked);
+    // A double click on a row toggles its check.
+    const QRect row1 = list->visualItemRect(list->topLevelItem(1));
+    DoubleClickAt(list->viewport(), row1.center());
+    QCOMPARE(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    QVERIFY(!logic.Checked(1));
+
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), IDOK);
+    QCOMPARE(g_eraseList, std::string("00240040008000C00100"));
+    QCOMPARE(g_eraseBlockCount, 5);
+
+    // Unchecking select-all unchecks every row.
+    QTest::mouseClick(dialog.SelectAllBox(), Qt::LeftButton);
+    for (int r = 0; r < 6; ++r)
+        QCOMPARE(list->topLevelItem(r)->checkState(0), Qt::Unchecked);
+}
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
