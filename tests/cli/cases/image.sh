@@ -10,3 +10,8 @@ run o8rprog image --mcu R5F212ACSN firmware-sample.mot
 note "A wrong record checksum, and a file that does not exist."
 run o8rprog image --mcu R5F212A8SN bad-checksum.mot
 run o8rprog image --mcu R5F212A8SN nothing.mot
+note "Files over 2,500,000 bytes are refused before they are read; the limit itself is read."
+truncate -s 2500001 large.mot
+truncate -s 2500000 limit.mot
+run o8rprog image --mcu R5F212A8SN large.mot
+run o8rprog image --mcu R5F212A8SN limit.mot
