@@ -40,6 +40,14 @@ QString PictureResource(int id) {
 }
 
 QFont DialogFont(const QString& family, int pointSize) {
+    // "System" and "MS Shell Dlg" name the platform's own dialog font rather
+    // than a face; the system's general font stands in for them, so that the
+    // windows never fall back to an old bitmap face that cannot scale.
+    if (family == QStringLiteral("System") || family == QStringLiteral("MS Shell Dlg")) {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        font.setPointSize(pointSize);
+        return font;
+    }
     QFont font(family, pointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;

@@ -18,6 +18,8 @@ if(TARGET o8r_gui)
         set_target_properties(gui_${name} PROPERTIES AUTOMOC ON
                               RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
         target_link_libraries(gui_${name} PRIVATE o8r_gui_test_support o8r_warnings)
+        # Some cases run the built program itself.
+        add_dependencies(gui_${name} o8r-programmer)
         add_test(NAME gui.${name} COMMAND gui_${name})
         set_tests_properties(gui.${name} PROPERTIES LABELS gui TIMEOUT 300
             ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")

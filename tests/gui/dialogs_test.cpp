@@ -1,14 +1,18 @@
 // The dialogs through their real widgets, and the pieces under every window:
 // dialog units, the window timers on virtual time and the hex dump model.
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "GuiHarness.h"
@@ -23,6 +27,7 @@
 #include "operations/CEraseInfoDlg.h"
 #include "operations/EraseSettingDialog.h"
 #include "operations/QtHexDumpModel.h"
+#include "support/ScratchDir.h"
 #include "support/TestData.h"
 
 using namespace o8r;
@@ -82,6 +87,9 @@ class DialogsTest : public QObject {
     void addressDialogFieldsAndExchange();
     void addressDialogMessagesAreOwnedByTheDialog();
     void eraseDialogListsBlocksAndSelectsAll();
+    void realMessageBoxesCarryTextCaptionIconAndButtons_data();
+    void realMessageBoxesCarryTextCaptionIconAndButtons();
+    void realFileDialogsCarryTitleAndFilter();
 };
 
 void DialogsTest::dialogUnitsConvertBothEdges_data() {
@@ -537,6 +545,120 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     QTest::mouseClick(dialog.SelectAllBox(), Qt::LeftButton);
     for (int r = 0; r < 6; ++r)
         QCOMPARE(list->topLevelItem(r)->checkState(0), Qt::Unchecked);
+}
+
+namespace {
+
+// Runs `act` on the first modal window to come up, from inside its loop.
+template <typename Window>
+void WhenModal(std::function<void(Window*)> act) {
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act, tries = 0]() mutable {
+        if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(window);
+        } else if (++tries > 2000) {
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start();
+}
+
+}  // namespace
+
+void DialogsTest::realMessageBoxesCarryTextCaptionIconAndButtons_data() {
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<bool>("yesNo");
+    QTest::addColumn<int>("press");  // the button pressed, or 0 for Escape
+    QTest::addColumn<int>("expectedIcon");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("error") << int(MsgIcon::Error) << false << int(QMessageBox::Ok)
+                           << int(QMessageBox::Critical) << int(MsgAnswer::Ok);
+    QTest::newRow("exclamation") << int(MsgIcon::Exclamation) << false << int(QMessageBox::Ok)
+                                 << int(QMessageBox::Warning) << int(MsgAnswer::Ok);
+    QTest::newRow("no icon") << int(MsgIcon::None) << false << int(QMessageBox::Ok)
+                             << int(QMessageBox::NoIcon) << int(MsgAnswer::Ok);
+    QTest::newRow("question, yes") << int(MsgIcon::Question) << true << int(QMessageBox::Yes)
+                                   << int(QMessageBox::Question) << int(MsgAnswer::Yes);
+    QTest::newRow("question, no") << int(MsgIcon::Question) << true << int(QMessageBox::No)
+                                  << int(QMessageBox::Question) << int(MsgAnswer::No);
+    QTest::newRow("question, escape")
+        << int(MsgIcon::Question) << true << 0 << int(QMessageBox::Question) << int(MsgAnswer::No);
+}
+
+void DialogsTest::realMessageBoxesCarryTextCaptionIconAndButtons() {
+    QFETCH(int, icon);
+    QFETCH(bool, yesNo);
+    QFETCH(int, press);
+    QFETCH(int, expectedIcon);
+    QFETCH(int, answer);
+
+    QtPrompts prompts;
+    QWidget mainWindow;
+    mainWindow.show();
+    QWidget readWindow;
+    readWindow.show();
+    prompts.Attach(&mainWindow, nullptr);
+    prompts.SetOwnerWindow(Owner::ReadData, &readWindow);
+
+    const Message message{"Operating is canceled.\n 7% is finished.", "INFO",
+                          static_cast<MsgIcon>(icon), yesNo ? MsgButtons::YesNo : MsgButtons::Ok,
+                          Owner::ReadData};
+    bool seen = false;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        seen = true;
+        QCOMPARE(box->windowTitle(), QString("INFO"));
+        QCOMPARE(box->text(), QString("Operating is canceled.\n 7% is finished."));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(int(box->icon()), expectedIcon);
+        QCOMPARE(box->parentWidget(), &readWindow);
+        const auto buttons = yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok;
+        QCOMPARE(box->standardButtons(), buttons);
+        if (press == 0) {
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+            box->button(static_cast<QMessageBox::StandardButton>(press))->click();
+        }
+    });
+    QCOMPARE(int(prompts.ShowMessage(message)), answer);
+    QVERIFY(seen);
+}
+
+void DialogsTest::realFileDialogsCarryTitleAndFilter() {
+    QtPrompts prompts;
+    QWidget mainWindow;
+    mainWindow.show();
+    prompts.Attach(&mainWindow, nullptr);
+    const FileDialogSpec open{"Select open file", "Motorola Format(*.mot)", "*.mot", ""};
+    const FileDialogSpec save{"Save file", "Motorola Format(*.mot)", "*.mot", ".mot"};
+
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        QCOMPARE(dialog->windowTitle(), QString("Select open file"));
+        QCOMPARE(dialog->nameFilters(), QStringList{"Motorola Format(*.mot) (*.mot)"});
+        QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        QCOMPARE(dialog->defaultSuffix(), QString());
+        QCOMPARE(dialog->parentWidget(), &mainWindow);
+        dialog->reject();
+    });
+    QVERIFY(!prompts.ChooseOpenFile(Owner::MainWindow, open));
+
+    ScratchDir dir;
+    const QString target = QString::fromStdString(dir.File("dump"));
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        QCOMPARE(dialog->windowTitle(), QString("Save file"));
+        QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(dialog->defaultSuffix(), QString("mot"));
+        // The save handler asks its own overwrite question.
+        QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        dialog->selectFile(target);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const auto chosen = prompts.ChooseSaveFile(Owner::ReadData, save);
+    QVERIFY(chosen);
+    QCOMPARE(QString::fromStdString(*chosen), target + ".mot");
 }
 
 QTEST_MAIN(DialogsTest)

@@ -85,6 +85,8 @@ class OperationsTest : public QObject {
     void readIntoTheHexDumpThenSave();
     void readWindowAsksBeforeDroppingUnsavedData();
     void blankCheckFindsTheFirstFilledByte();
+    void loadIntoTheBoxThenAskBeforeReplacingIt();
+    void firmwareUpdateFromTheUpdateView();
 };
 
 void OperationsTest::programWithAChosenFile() {
@@ -384,6 +386,62 @@ void OperationsTest::blankCheckFindsTheFirstFilledByte() {
             reads.push_back(line);
     }
     QCOMPARE(reads, (std::vector<std::string>{"R 00C0", "R 00C1"}));
+}
+
+void OperationsTest::loadIntoTheBoxThenAskBeforeReplacingIt() {
+    Ready r;
+    QVERIFY(r.ok);
+    GuiHarness& h = r.h;
+    h.chosenFiles.push_back(r.dir.Write("blink.mot", SRecordImage(0x4000, PageData(2))));
+    bool cancelFace = false;
+    h.Click(IDC_LOAD);
+    QVERIFY(GuiHarness::WaitFor([&] {
+        cancelFace = cancelFace || (h.Text(IDC_LOAD_LABEL) == "Cancel" &&
+                                    h.Window().ButtonIcon(IDC_LOAD) == IDI_CANCEL &&
+                                    h.Enabled(IDC_LOAD) && !h.Enabled(IDC_PROGRAM));
+        return !h.messages.empty();
+    }));
+    QVERIFY(cancelFace);
+    // An empty store asks nothing before the file is chosen.
+    QCOMPARE(h.messages[0], Message({"File load successfully completed.", "INFO", MsgIcon::None,
+                                     MsgButtons::Ok, Owner::MainWindow}));
+    ExpectIdle(h);
+
+    // Now the box holds "blink": the question names it, and No stops there.
+    h.answers = {MsgAnswer::No};
+    h.Click(IDC_LOAD);
+    QCOMPARE(h.messages.size(), std::size_t(2));
+    QCOMPARE(h.messages[1],
+             Message({"The file \"blink\" is in programmer.\nReload will erase this file!\n"
+                      "Are you sure to continue?",
+                      "INFO", MsgIcon::Question, MsgButtons::YesNo, Owner::MainWindow}));
+    QCOMPARE(h.fileDialogs.size(), std::size_t(1));
+    ExpectIdle(h);
+}
+
+void OperationsTest::firmwareUpdateFromTheUpdateView() {
+    SimOptions options = GuiHarness::Unplugged();
+    options.updateMode = true;
+    GuiHarness h(options);
+    h.Open();
+    QVERIFY(h.PlugBox());
+    QCOMPARE(h.Text(IDC_LOAD_LABEL), QString("Update"));
+
+    // The file dialog cancelled: the button is usable again and nothing was sent.
+    h.Click(IDC_LOAD);
+    QVERIFY(h.Enabled(IDC_LOAD) && h.Enabled(IDC_LOAD_LABEL));
+    QVERIFY(h.messages.empty());
+    QVERIFY(h.box.CommandLog().empty());
+
+    h.chosenFiles.push_back(SourcePath("data/firmware-sample.mot"));
+    h.Click(IDC_LOAD);
+    QCOMPARE(h.Texts(), (std::vector<std::string>{"Update completed. Please reset Programmer."}));
+    QCOMPARE(h.messages[0].caption, std::string("INFO"));
+    QCOMPARE(h.Text(IDC_STATUS), QString("Update completed. Please reset Programmer"));
+    QVERIFY(h.Shown(IDC_STATUS));
+    QVERIFY(!h.Shown(IDC_PROGRESS));
+    QVERIFY(h.Enabled(IDC_LOAD));
+    QVERIFY(!h.Enabled(IDC_PROGRAM));
 }
 
 QTEST_MAIN(OperationsTest)
