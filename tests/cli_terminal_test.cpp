@@ -1,0 +1,263 @@
+// The terminal side of o8rprog: where messages go, how questions are
+// answered, the progress line, the hex dump and the memory map as printed.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Ids.h"
+#include "app/TimerSchedule.h"
+#include "cli/CatalogueAccess.h"
+#include "cli/ExitStatus.h"
+#include "cli/ProgressBar.h"
+#include "cli/ReadWindow.h"
+#include "cli/TerminalPrompts.h"
+#include "cli/TerminalView.h"
+#include "operations/EraseSettingDialog.h"
+#include "support/TestData.h"
+
+namespace o8r::cli {
+namespace {
+
+// A bar on a string stream whose clock the test moves.
+struct Bar {
+    std::ostringstream out;
+    std::uint64_t now = 0;
+    ProgressBar bar;
+    explicit Bar(bool enabled = true) : bar(out, enabled, [this] { return now; }) {}
+};
+
+TEST(ProgressBarTest, RendersLabelBarPercentAndSeconds) {
+    struct Case {
+        int percent;
+        double seconds;
+        const char* line;
+    };
+    const Case cases[] = {
+        {0, 0.0, "Program |                    |   0%  0.0 s"},
+        {5, 0.04, "Program |#                   |   5%  0.0 s"},
+        {50, 0.8, "Program |##########          |  50%  0.8 s"},
+        {99, 12.34, "Program |################### |  99%  12.3 s"},
+        {100, 1.0, "Program |####################| 100%  1.0 s"},
+        {-3, 0.0, "Program |                    |   0%  0.0 s"},
+        {250, 0.0, "Program |####################| 100%  0.0 s"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProgressBar::Render("Program", c.percent, c.seconds), c.line) << c.percent;
+    }
+}
+
+TEST(ProgressBarTest, RedrawsInPlaceOnlyWhenTheLineChanges) {
+    Bar b;
+    b.bar.SetLabel("Erase");
+    b.now = 5'000'000'000;
+    b.bar.Begin();
+    b.bar.Update(0);  // the same line: nothing more
+    b.now += 300'000'000;
+    b.bar.Update(33);
+    b.bar.End();
+    EXPECT_EQ(b.out.str(),
+              "\rErase |                    |   0%  0.0 s\x1b[K"
+              "\rErase |######              |  33%  0.3 s\x1b[K"
+              "\r\x1b[K");
+    EXPECT_FALSE(b.bar.Active());
+}
+
+TEST(ProgressBarTest, SuspendClearsTheLineAndTheNextUpdateRedraws) {
+    Bar b;
+    b.bar.Begin();
+    b.bar.Suspend();
+    b.bar.Suspend();  // nothing drawn: nothing to clear
+    b.bar.Update(0);
+    EXPECT_EQ(b.out.str(),
+              "\rWorking |                    |   0%  0.0 s\x1b[K"
+              "\r\x1b[K"
+              "\rWorking |                    |   0%  0.0 s\x1b[K");
+}
+
+TEST(ProgressBarTest, DisabledBarWritesNothing) {
+    Bar b(false);
+    b.bar.Begin();
+    b.bar.Update(40);
+    b.bar.Suspend();
+    b.bar.End();
+    EXPECT_EQ(b.out.str(), "");
+}
+
+// Prompts over string streams, with a bar that is never drawn.
+struct Terminal {
+    std::ostringstream out;
+    std::ostringstream err;
+    std::istringstream in;
+    Bar bar{false};
+    TerminalPrompts prompts;
+    Terminal(bool interactive, bool yes, const std::string& input = "")
+        : in(input), prompts(out, err, in, interactive, yes, bar.bar) {}
+};
+
+Message Question(const std::string& text) {
+    return Message{text, "WARNING", MsgIcon::Question, MsgButtons::YesNo, Owner::MainWindow};
+}
+
+TEST(TerminalPromptsTest, CompletionToStdoutEverythingElseToStderrWithCaption) {
+    Terminal t(false, false);
+    t.prompts.ShowMessage(Message{"Program successfully completed.", "INFO"});
+    t.prompts.ShowMessage(Message{"Check area is not empty.\nThe first filled address is 0x0C000.",
+                                  "INFO", MsgIcon::Exclamation});
+    t.prompts.ShowMessage(Message{"Verify error!", "ERROR", MsgIcon::Error});
+    t.prompts.ShowMessage(Message{"Please reset programmer!", "Error", MsgIcon::Error});
+    t.prompts.ShowMessage(Message{"You haven't selected erase block.", "WARNING"});
+    EXPECT_EQ(t.out.str(),
+              "Program successfully completed.\n"
+              "Check area is not empty.\nThe first filled address is 0x0C000.\n");
+    EXPECT_EQ(t.err.str(),
+              "ERROR: Verify error!\n"
+              "Error: Please reset programmer!\n"
+              "WARNING: You haven't selected erase block.\n");
+    EXPECT_TRUE(t.prompts.WasShown("Verify error!"));
+    EXPECT_TRUE(t.prompts.ErrorShown());
+    EXPECT_EQ(t.prompts.Shown().size(), 5u);
+}
+
+TEST(TerminalPromptsTest, QuestionsAnsweredByTerminalYesOrNo) {
+    struct Case {
+        const char* name;
+        bool interactive;
+        bool yes;
+        const char* input;
+        MsgAnswer answer;
+        const char* echo;  // what follows the question on stderr
+    };
+    const Case cases[] = {
+        {"--yes", false, true, "", MsgAnswer::Yes, "y (--yes)\n"},
+        {"--yes beats the terminal", true, true, "n\n", MsgAnswer::Yes, "y (--yes)\n"},
+        {"no terminal", false, false, "y\n", MsgAnswer::No,
+         "n (no terminal to ask; --yes answers Yes)\n"},
+        {"y", true, false, "y\n", MsgAnswer::Yes, ""},
+        {"YES with blanks", true, false, "  YES \r\n", MsgAnswer::Yes, ""},
+        {"n", true, false, "n\n", MsgAnswer::No, ""},
+        {"anything else", true, false, "sure\n", MsgAnswer::No, ""},
+        {"an empty line", true, false, "\n", MsgAnswer::No, ""},
+        {"end of input", true, false, "", MsgAnswer::No, "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Terminal t(c.interactive, c.yes, c.input);
+        EXPECT_EQ(t.prompts.ShowMessage(Question("Exchange?")), c.answer);
+        EXPECT_EQ(t.err.str(), std::string("WARNING: Exchange? [y/N] ") + c.echo);
+        EXPECT_EQ(t.out.str(), "");
+    }
+}
+
+TEST(TerminalPromptsTest, ProgramAnswersComeBeforeThePersons) {
+    Terminal t(true, false, "n\nn\n");
+    // A cancel asked for by Ctrl-C is answered once, then the terminal again.
+    t.prompts.nextAnswer = MsgAnswer::Yes;
+    EXPECT_EQ(t.prompts.ShowMessage(Question("Are you sure to cancel operation?")), MsgAnswer::Yes);
+    EXPECT_EQ(t.prompts.ShowMessage(Question("Are you sure to cancel operation?")), MsgAnswer::No);
+    // A question the command takes itself is never shown.
+    t.prompts.interceptQuestion = [](const Message& m) -> std::optional<MsgAnswer> {
+        if (m.text == "taken")
+            return MsgAnswer::No;
+        return std::nullopt;
+    };
+    const std::string before = t.err.str();
+    EXPECT_EQ(t.prompts.ShowMessage(Question("taken")), MsgAnswer::No);
+    EXPECT_EQ(t.err.str(), before);
+}
+
+TEST(TerminalPromptsTest, ChoosersHandOverFullPathsAndCountRequests) {
+    Terminal t(false, false);
+    FileDialogSpec spec;
+    EXPECT_FALSE(t.prompts.ChooseOpenFile(Owner::MainWindow, spec).has_value());
+    t.prompts.openFile = "image.mot";
+    t.prompts.saveFile = "/tmp/back.mot";
+    const auto open = t.prompts.ChooseOpenFile(Owner::MainWindow, spec);
+    ASSERT_TRUE(open.has_value());
+    EXPECT_EQ(*open, (std::filesystem::current_path() / "image.mot").string());
+    EXPECT_EQ(t.prompts.ChooseSaveFile(Owner::ReadData, spec), "/tmp/back.mot");
+    EXPECT_EQ(t.prompts.OpenFileRequests(), 2);
+    // Dialogs without a script close with Cancel.
+    EraseSettingDialog erase(t.prompts);
+    EXPECT_EQ(t.prompts.RunEraseDialog(erase), IDCANCEL);
+}
+
+TEST(TerminalViewTest, ProgressBarFollowsControl1020AndOnlyMovesForward) {
+    Bar b;
+    b.bar.SetLabel("Load");
+    TimerSchedule timers;
+    TerminalView view(b.bar, timers);
+    view.SetProgress(10);  // hidden: nothing drawn
+    EXPECT_EQ(b.out.str(), "");
+    view.SetProgress(0);
+    view.ShowControl(IDC_PROGRESS, true);
+    view.SetProgress(25);
+    view.SetProgress(0);  // the reset before the bar is hidden
+    view.ShowControl(IDC_PROGRESS, false);
+    view.ShowControl(IDC_STATUS, true);
+    EXPECT_EQ(b.out.str(),
+              "\rLoad |                    |   0%  0.0 s\x1b[K"
+              "\rLoad |#####               |  25%  0.0 s\x1b[K"
+              "\r\x1b[K");
+    EXPECT_EQ(view.Progress(), 0);
+
+    view.StartTimer(TIMER_OPERATION, 1);
+    EXPECT_TRUE(timers.IsRunning(TIMER_OPERATION));
+    view.StopTimer(TIMER_OPERATION);
+    EXPECT_FALSE(timers.IsRunning(TIMER_OPERATION));
+}
+
+TEST(ReadWindowTest, DumpShowsEmptyCellsAsBlanks) {
+    ReadRow first;
+    first[0] = " 00C0F0";
+    ReadRow last;
+    last[0] = " 00C100";
+    for (int k = 1; k <= 16; ++k) {
+        char cell[3];
+        std::snprintf(cell, sizeof cell, "%02X", 0xF0 + k - 1);
+        first[k] = k > 8 ? cell : "";
+        std::snprintf(cell, sizeof cell, "%02X", k - 1);
+        last[k] = k <= 2 ? cell : "";
+    }
+    EXPECT_EQ(ReadWindow::FormatDump({first, last}),
+              "ADDRESS  +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F\n"
+              " 00C0F0                          F8 F9 FA FB FC FD FE FF\n"
+              " 00C100  00 01\n");
+    EXPECT_EQ(ReadWindow::FormatDump({}),
+              "ADDRESS  +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F\n");
+}
+
+TEST(CatalogueAccessTest, MemoryMapsPrintInclusiveAddressRanges) {
+    struct Case {
+        MemoryMap map;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{0, 0, 0x4000, 0x14000}, "04000-13FFF"},
+        {{0x2400, 0x2C00, 0x4000, 0x24000}, "02400-02BFF 04000-23FFF"},
+        {{0, 0, 0xFE000, 0x100000}, "FE000-FFFFF"},
+        {{0x2400, 0x2400, 0x4000, 0x4000}, "(none)"},
+        {{}, "(none)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatMemoryMap(c.map), c.text);
+    }
+}
+
+TEST(CatalogueAccessTest, PartsAreFoundWithTrailingBlanksIgnored) {
+    const auto lines = ReadCatalogueLines(test::SourcePath("data/MCUType.mcu"));
+    ASSERT_TRUE(lines.has_value());
+    const SelectedPart part = ResolvePart(*lines, "R5F212B8SN  ");
+    EXPECT_EQ(part.record.part, "R5F212B8SN");
+    EXPECT_EQ(part.map, (MemoryMap{0x2400, 0x2C00, 0x4000, 0x14000}));
+    EXPECT_THROW(ResolvePart(*lines, "R5F212B8S"), UsageError);
+    EXPECT_THROW(ResolvePart(*lines, "r5f212b8sn"), UsageError);
+    EXPECT_THROW(ResolvePart(*lines, ""), UsageError);
+}
+
+}  // namespace
+}  // namespace o8r::cli
