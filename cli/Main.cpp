@@ -4,7 +4,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -12,30 +11,12 @@
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
+#include "cli/ProgramPath.h"
 #include "sim/SimFaults.h"
 
 namespace o8r::cli {
 
 namespace {
-
-// The directory of the running executable, with a trailing separator, so that
-// MCUType.mcu is found beside it whatever the working directory.
-std::string ProgramDirectory(const char* argv0) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (error || exe.empty()) {
-        exe = fs::absolute(fs::path(argv0 != nullptr ? argv0 : ""), error);
-    }
-    if (error || !exe.has_parent_path()) {
-        return {};
-    }
-    std::string directory = exe.parent_path().string();
-    if (!directory.empty() && directory.back() != fs::path::preferred_separator) {
-        directory += fs::path::preferred_separator;
-    }
-    return directory;
-}
 
 bool IsHex(const std::string& text) {
     return text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
