@@ -64,11 +64,4 @@ std::string FormatMemoryMap(const MemoryMap& map) {
     return text.empty() ? "(none)" : text;
 }
 
-std::string ShownBlockName(const std::string& name) {
-    if (name.size() == 2 && name[0] == '0') {
-        return name.substr(1);
-    }
-    return name;
-}
-
 }  // namespace o8r::cli

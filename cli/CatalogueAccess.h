@@ -34,7 +34,4 @@ SelectedPart ResolvePart(const std::vector<std::string>& lines, const std::strin
 // first when there is one; "(none)" for a map without addresses.
 std::string FormatMemoryMap(const MemoryMap& map);
 
-// A block name as the erase dialog shows it: "0A" -> "A", "02" -> "2", "12" -> "12".
-std::string ShownBlockName(const std::string& name);
-
 }  // namespace o8r::cli

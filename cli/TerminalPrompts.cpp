@@ -143,10 +143,4 @@ bool TerminalPrompts::WasShown(std::string_view text) const {
                        [&](const Message& m) { return m.text == text; });
 }
 
-bool TerminalPrompts::ErrorShown() const {
-    return std::any_of(m_shown.begin(), m_shown.end(), [](const Message& m) {
-        return m.caption == text::kCaptionError || m.caption == text::kCaptionErrorMixedCase;
-    });
-}
-
 }  // namespace o8r::cli

@@ -54,8 +54,6 @@ class TerminalPrompts : public Prompts {
     // Every message shown, in order.
     const std::vector<Message>& Shown() const { return m_shown; }
     bool WasShown(std::string_view text) const;
-    // True when a message with an "ERROR" or "Error" caption was shown.
-    bool ErrorShown() const;
 
   private:
     MsgAnswer Ask(const Message& message);

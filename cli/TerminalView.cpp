@@ -27,14 +27,4 @@ void TerminalView::SetProgress(int percent) {
     m_progress = percent;
 }
 
-std::string TerminalView::ControlText(int id) const {
-    const auto it = m_texts.find(id);
-    return it == m_texts.end() ? std::string() : it->second;
-}
-
-bool TerminalView::Enabled(int id) const {
-    const auto it = m_enabled.find(id);
-    return it != m_enabled.end() && it->second;
-}
-
 }  // namespace o8r::cli

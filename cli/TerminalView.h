@@ -1,10 +1,10 @@
 #pragma once
 
 // The main window on a terminal: the progress bar 1020 becomes the terminal's
-// progress line, the timers run on a TimerSchedule, and the rest is kept only
-// so that a command can look at it (the status line, the view state).
+// progress line and the timers run on a TimerSchedule. Buttons, labels, the
+// status line and the MCU tree have no place on a terminal: the commands say
+// what happened through the messages instead.
 
-#include <map>
 #include <string>
 
 #include "app/MainView.h"
@@ -19,8 +19,8 @@ class TerminalView : public MainView {
     TerminalView(ProgressBar& bar, TimerSchedule& timers) : m_bar(bar), m_timers(timers) {}
 
     void ShowControl(int id, bool show) override;
-    void EnableControl(int id, bool enable) override { m_enabled[id] = enable; }
-    void SetControlText(int id, const std::string& text) override { m_texts[id] = text; }
+    void EnableControl(int, bool) override {}
+    void SetControlText(int, const std::string&) override {}
     void SetButtonIcon(int, int) override {}
     void SetProgress(int percent) override;
     int Progress() const override { return m_progress; }
@@ -32,16 +32,11 @@ class TerminalView : public MainView {
     void SetUpMcuListColumns() override {}
     void SetMcuListRows(const std::vector<McuListRow>&) override {}
 
-    std::string ControlText(int id) const;
-    bool Enabled(int id) const;
-
   private:
     ProgressBar& m_bar;
     TimerSchedule& m_timers;
     int m_progress = 0;
     bool m_progressShown = false;
-    std::map<int, bool> m_enabled;
-    std::map<int, std::string> m_texts;
 };
 
 }  // namespace o8r::cli
