@@ -68,7 +68,8 @@ int Main(int argc, char** argv) {
     app.add_flag("--sim-update-mode", global.simUpdateMode,
                  "the simulated box starts in its firmware-update loader");
     app.add_option("--sim-fault", global.simFaults, "a fault of the simulated box (listed below)")
-        ->option_text("SPEC");
+        ->option_text("SPEC")
+        ->allow_extra_args(false);
     app.add_flag("--sim-realtime", global.simRealtime,
                  "the simulated box takes real time, as a real one would");
     auto* id = app.add_option("--id", global.id, "the target's ID code in hexadecimal")

@@ -16,6 +16,7 @@ run o8rprog --id 112233445566778 detect
 run o8rprog --id-text ABCDEFGH detect
 run o8rprog --box usb detect
 run o8rprog --box sim --sim-fault melt detect
+run o8rprog --box sim --sim-fault wrong-answer:1 target-absent detect
 run o8rprog --box sim --sim-protect 1122 detect
 run o8rprog --sim-update-mode detect
 run o8rprog update
