@@ -18,6 +18,8 @@
 #include "GuiHarness.h"
 #include "app/Ids.h"
 #include "app/QtDialogUnits.h"
+#include "app/QtPicture.h"
+#include "app/QtResources.h"
 #include "app/QtWindowTimers.h"
 #include "app/SharedState.h"
 #include "catalogue/CIDCheckDlg.h"
@@ -90,6 +92,7 @@ class DialogsTest : public QObject {
     void realMessageBoxesCarryTextCaptionIconAndButtons_data();
     void realMessageBoxesCarryTextCaptionIconAndButtons();
     void realFileDialogsCarryTitleAndFilter();
+    void everyIconAndThePictureLoad();
 };
 
 void DialogsTest::dialogUnitsConvertBothEdges_data() {
@@ -659,6 +662,34 @@ void DialogsTest::realFileDialogsCarryTitleAndFilter() {
     const auto chosen = prompts.ChooseSaveFile(Owner::ReadData, save);
     QVERIFY(chosen);
     QCOMPARE(QString::fromStdString(*chosen), target + ".mot");
+}
+
+void DialogsTest::everyIconAndThePictureLoad() {
+    for (int id : {128, 155, 156, 157, 158, 159, 160, 161, 162, 163, 164, 165}) {
+        const QIcon icon = IconById(id);
+        QVERIFY2(!icon.isNull(), qPrintable(QString::number(id)));
+        // Drawn, not blank, at the button size and at twice it.
+        for (int size : {32, 64}) {
+            const QImage image = icon.pixmap(size, size).toImage();
+            QCOMPARE(image.width(), size);
+            int opaque = 0;
+            for (int y = 0; y < size; ++y) {
+                for (int x = 0; x < size; ++x)
+                    opaque += qAlpha(image.pixel(x, y)) > 128;
+            }
+            QVERIFY2(opaque > size * size / 8, qPrintable(QString("%1 at %2").arg(id).arg(size)));
+        }
+    }
+    for (int id : {0, 127, 154, 166, 179})
+        QVERIFY(IconById(id).isNull());
+
+    QtPicture picture(PictureResource(IDB_BACKGROUND));
+    QVERIFY(picture.HasPicture());
+    picture.resize(500, 300);
+    QCOMPARE(picture.PictureRect(), QRectF(69, 48.5, 362, 203));  // centred, natural size
+    picture.resize(181, 203);
+    QCOMPARE(picture.PictureRect().size(), QSizeF(181, 101.5));  // scaled down to fit
+    QVERIFY(PictureResource(178).isEmpty());
 }
 
 QTEST_MAIN(DialogsTest)

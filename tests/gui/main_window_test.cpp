@@ -90,6 +90,7 @@ void MainWindowTest::startViewWithoutBoxStaysUntilABoxComes() {
     QCOMPARE(h.Text(IDC_STATUS), QString());
     QCOMPARE(h.Text(IDC_LOAD_LABEL), QString("Load"));
     QVERIFY(h.messages.empty());
+    QVERIFY(SaveScreenshot(w, "start-window.png"));
 
     // Several polls later nothing has changed: the count is still 0.
     QVERIFY(h.RunFor(1'000'000'000));

@@ -292,8 +292,9 @@ void OperationsTest::readIntoTheHexDumpThenSave() {
         QVERIFY(read->Dump()->font().fixedPitch());
         QVERIFY(SaveScreenshot(*read, "read-window.png"));
 
-        // The button now saves.
-        QTest::mouseClick(read->Button(), Qt::LeftButton);
+        // The button now saves; Enter presses it.
+        QVERIFY(read->Button()->isDefault());
+        QTest::keyClick(read, Qt::Key_Return);
         QCOMPARE(read->StatusText()->text(), QString("Read data is saved."));
         QCOMPARE(read->ButtonIcon(), IDI_SAVED);
         // Saved: closing asks nothing.
