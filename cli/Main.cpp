@@ -124,6 +124,7 @@ int Main(int argc, char** argv) {
                      "blocks as the erase dialog names them, such as 0,1,A; erased in list "
                      "order")
         ->delimiter(',')
+        ->allow_extra_args(false)
         ->option_text("LIST");
     blocksGroup->add_flag("--all", erase.all, "every block of the part");
     blocksGroup->require_option(1);
