@@ -176,4 +176,10 @@ void BoxSession::RunOperation(const std::function<void()>& cancel) {
         });
 }
 
+void BoxSession::RunButton(const std::string& label, const std::function<void()>& button) {
+    Label(label);
+    button();
+    RunOperation(button);
+}
+
 }  // namespace o8r::cli

@@ -50,6 +50,9 @@ class BoxSession {
     // Runs the window's timers until TIMER_OPERATION stops. On Ctrl-C, `cancel`
     // (the operation's Cancel button) is pressed once with the answer Yes.
     void RunOperation(const std::function<void()>& cancel);
+    // Presses an operation's button under the progress label `label` and runs
+    // the operation; on Ctrl-C the same button, now its Cancel, is pressed.
+    void RunButton(const std::string& label, const std::function<void()>& button);
     // Delivers the main window's timers (poll and engine) to the controller.
     void Dispatch(int timerId);
 

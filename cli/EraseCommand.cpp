@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iostream>
 #include <set>
 
 #include "app/Messages.h"
 #include "cli/BoxSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/PartCommand.h"
 #include "operations/EraseSettingDialog.h"
 
 namespace o8r::cli {
@@ -41,54 +41,44 @@ std::string Names(const std::vector<EraseBlockRow>& rows) {
 }  // namespace
 
 int RunErase(const GlobalOptions& global, const EraseOptions& options) {
-    const auto lines = LoadCatalogue(global, std::cerr);
-    if (!lines) {
-        return kExitFailure;
-    }
-    const SelectedPart part = ResolvePart(*lines, options.mcu);
-
-    // Every name must be a row of the dialog before the box is touched.
-    const std::vector<EraseBlockRow> rows = EraseBlocksForPart(*lines, part.record.part);
     std::set<std::string> wanted;
-    for (const std::string& name : options.blocks) {
-        const std::string key = Upper(name);
-        const bool known = std::any_of(rows.begin(), rows.end(),
-                                       [&](const EraseBlockRow& r) { return RowName(r) == key; });
-        if (!known) {
-            throw UsageError("--blocks: " + part.record.part + " has no block \"" + name +
-                             "\" (its blocks: " + Names(rows) + ")");
-        }
-        wanted.insert(key);
-    }
-
-    BoxSession box(global, &part.record);
-    if (!box.ApplyIdCode(global)) {
-        return kExitFailure;
-    }
-    box.SelectPart(part);
-    if (!box.Attach(BoxMode::Normal)) {
-        return kExitFailure;
-    }
-
-    box.Prompts().eraseDialog = [&](EraseSettingDialog& dialog) {
-        if (dialog.Rows().empty()) {
-            dialog.Fill();
-        }
-        if (options.all) {
-            dialog.SetSelectAll(true);
-        } else {
-            for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
-                dialog.SetChecked(i, wanted.count(RowName(dialog.Rows()[i])) != 0);
+    PartChecks checks;
+    // Every name must be a row of the dialog before the box is touched.
+    checks.options = [&](const std::vector<std::string>& lines, const SelectedPart& part) {
+        const std::vector<EraseBlockRow> rows = EraseBlocksForPart(lines, part.record.part);
+        for (const std::string& name : options.blocks) {
+            const std::string key = Upper(name);
+            const bool known = std::any_of(rows.begin(), rows.end(), [&](const EraseBlockRow& r) {
+                return RowName(r) == key;
+            });
+            if (!known) {
+                throw UsageError("--blocks: " + part.record.part + " has no block \"" + name +
+                                 "\" (its blocks: " + Names(rows) + ")");
             }
+            wanted.insert(key);
         }
-        // With nothing to check the dialog warns and stays open; here it closes.
-        return dialog.PressOk() ? IDOK : IDCANCEL;
     };
-    ProgrammerController& controller = box.Controller();
-    box.Label("Erase");
-    controller.OnErase();
-    box.RunOperation(nullptr);  // an erase cannot be cancelled
-    return box.Prompts().WasShown(text::kEraseCompleted) ? kExitOk : kExitFailure;
+
+    return RunOnPart(global, options.mcu, checks, [&](BoxSession& box) {
+        box.Prompts().eraseDialog = [&](EraseSettingDialog& dialog) {
+            if (dialog.Rows().empty()) {
+                dialog.Fill();
+            }
+            if (options.all) {
+                dialog.SetSelectAll(true);
+            } else {
+                for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
+                    dialog.SetChecked(i, wanted.count(RowName(dialog.Rows()[i])) != 0);
+                }
+            }
+            // With nothing to check the dialog warns and stays open; here it closes.
+            return dialog.PressOk() ? IDOK : IDCANCEL;
+        };
+        box.Label("Erase");
+        box.Controller().OnErase();
+        box.RunOperation(nullptr);  // an erase cannot be cancelled
+        return box.Prompts().WasShown(text::kEraseCompleted) ? kExitOk : kExitFailure;
+    });
 }
 
 }  // namespace o8r::cli

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <iostream>
 
 #include "app/Messages.h"
 #include "cli/BoxSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/PartCommand.h"
 #include "cli/ReadWindow.h"
 #include "operations/AddressRangeRules.h"
 #include "operations/AddressSettingDialog.h"
@@ -62,6 +64,22 @@ void ScriptAddressDialog(BoxSession& box, const RangeTexts& texts) {
     };
 }
 
+// Both commands: the range judged before the box is touched, then the address
+// dialog scripted to take it.
+int RunOnRange(const GlobalOptions& global, const RangeOptions& options,
+               const std::function<int(BoxSession& box)>& command) {
+    RangeTexts texts;
+    PartChecks checks;
+    checks.options = [&](const std::vector<std::string>&, const SelectedPart&) {
+        texts = SplitRange(options.range);
+    };
+    checks.beforeAttach = [&](BoxSession& box) { return RangeAcceptable(texts, box); };
+    return RunOnPart(global, options.mcu, checks, [&](BoxSession& box) {
+        ScriptAddressDialog(box, texts);
+        return command(box);
+    });
+}
+
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
 }
@@ -69,77 +87,45 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options) {
-    const auto lines = LoadCatalogue(global, std::cerr);
-    if (!lines) {
-        return kExitFailure;
-    }
-    const SelectedPart part = ResolvePart(*lines, options.mcu);
-    const RangeTexts texts = SplitRange(options.range);
-
-    BoxSession box(global, &part.record);
-    if (!box.ApplyIdCode(global)) {
-        return kExitFailure;
-    }
-    box.SelectPart(part);
-    if (!RangeAcceptable(texts, box) || !box.Attach(BoxMode::Normal)) {
-        return kExitFailure;
-    }
-
-    ScriptAddressDialog(box, texts);
-    ProgrammerController& controller = box.Controller();
-    box.Label("Blank Check");
-    controller.OnBlankCheck();
-    box.RunOperation([&] { controller.OnBlankCheck(); });
-
-    const TerminalPrompts& prompts = box.Prompts();
-    if (prompts.WasShown(text::kCheckAreaEmpty)) {
-        return kExitOk;
-    }
-    for (const Message& message : prompts.Shown()) {
-        if (StartsWith(message.text, text::kCheckAreaNotEmpty)) {
-            return kExitNotBlank;
+    return RunOnRange(global, options, [&](BoxSession& box) {
+        box.RunButton("Blank Check", [&] { box.Controller().OnBlankCheck(); });
+        const TerminalPrompts& prompts = box.Prompts();
+        if (prompts.WasShown(text::kCheckAreaEmpty)) {
+            return kExitOk;
         }
-    }
-    return kExitFailure;
+        for (const Message& message : prompts.Shown()) {
+            if (StartsWith(message.text, text::kCheckAreaNotEmpty)) {
+                return kExitNotBlank;
+            }
+        }
+        return kExitFailure;
+    });
 }
 
 int RunRead(const GlobalOptions& global, const RangeOptions& options) {
-    const auto lines = LoadCatalogue(global, std::cerr);
-    if (!lines) {
-        return kExitFailure;
-    }
-    const SelectedPart part = ResolvePart(*lines, options.mcu);
-    const RangeTexts texts = SplitRange(options.range);
+    return RunOnRange(global, options, [&](BoxSession& box) {
+        ReadActions actions;
+        actions.dump = options.dump;
+        actions.save = !options.output.empty();
+        if (actions.save) {
+            box.Prompts().saveFile = options.output;
+        }
+        ReadWindow window(
+            box.Timers(), box.GetClock(), box.Bar(), box.Prompts(),
+            [&](int id) { box.Dispatch(id); }, std::cout);
+        box.Prompts().readWindow = [&](ReadSession& session) {
+            return window.Run(session, actions);
+        };
+        box.Controller().OnRead();
 
-    BoxSession box(global, &part.record);
-    if (!box.ApplyIdCode(global)) {
-        return kExitFailure;
-    }
-    box.SelectPart(part);
-    if (!RangeAcceptable(texts, box) || !box.Attach(BoxMode::Normal)) {
-        return kExitFailure;
-    }
-
-    ScriptAddressDialog(box, texts);
-    ReadActions actions;
-    actions.dump = options.dump;
-    actions.save = !options.output.empty();
-    if (actions.save) {
-        box.Prompts().saveFile = options.output;
-    }
-    ReadWindow window(
-        box.Timers(), box.GetClock(), box.Bar(), box.Prompts(), [&](int id) { box.Dispatch(id); },
-        std::cout);
-    box.Prompts().readWindow = [&](ReadSession& session) { return window.Run(session, actions); };
-    box.Controller().OnRead();
-
-    if (!window.Completed()) {
-        return kExitFailure;
-    }
-    if (actions.save && !box.Prompts().WasShown(text::kReadDataSaved)) {
-        return kExitFailure;
-    }
-    return kExitOk;
+        if (!window.Completed()) {
+            return kExitFailure;
+        }
+        if (actions.save && !box.Prompts().WasShown(text::kReadDataSaved)) {
+            return kExitFailure;
+        }
+        return kExitOk;
+    });
 }
 
 }  // namespace o8r::cli

@@ -7,6 +7,7 @@
 #include "cli/BoxSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/PartCommand.h"
 
 namespace o8r::cli {
 
@@ -24,26 +25,11 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 }  // namespace
 
 int RunLoad(const GlobalOptions& global, const FileOptions& options) {
-    const auto lines = LoadCatalogue(global, std::cerr);
-    if (!lines) {
-        return kExitFailure;
-    }
-    const SelectedPart part = ResolvePart(*lines, options.mcu);
-    BoxSession box(global, &part.record);
-    if (!box.ApplyIdCode(global)) {
-        return kExitFailure;
-    }
-    box.SelectPart(part);
-    if (!box.Attach(BoxMode::Normal)) {
-        return kExitFailure;
-    }
-
-    ProgrammerController& controller = box.Controller();
-    box.Prompts().openFile = options.file;
-    box.Label("Load");
-    controller.OnLoadButton();
-    box.RunOperation([&] { controller.OnLoadButton(); });
-    return box.Prompts().WasShown(text::kLoadCompleted) ? kExitOk : kExitFailure;
+    return RunOnPart(global, options.mcu, {}, [&](BoxSession& box) {
+        box.Prompts().openFile = options.file;
+        box.RunButton("Load", [&] { box.Controller().OnLoadButton(); });
+        return box.Prompts().WasShown(text::kLoadCompleted) ? kExitOk : kExitFailure;
+    });
 }
 
 int RunQuery(const GlobalOptions& global) {

@@ -1,0 +1,34 @@
+#include "cli/PartCommand.h"
+
+#include <iostream>
+
+#include "cli/ExitStatus.h"
+
+namespace o8r::cli {
+
+int RunOnPart(const GlobalOptions& global, const std::string& mcu, const PartChecks& checks,
+              const std::function<int(BoxSession& box)>& command) {
+    const auto lines = LoadCatalogue(global, std::cerr);
+    if (!lines) {
+        return kExitFailure;
+    }
+    const SelectedPart part = ResolvePart(*lines, mcu);
+    if (checks.options) {
+        checks.options(*lines, part);
+    }
+
+    BoxSession box(global, &part.record);
+    if (!box.ApplyIdCode(global)) {
+        return kExitFailure;
+    }
+    box.SelectPart(part);
+    if (checks.beforeAttach && !checks.beforeAttach(box)) {
+        return kExitFailure;
+    }
+    if (!box.Attach(BoxMode::Normal)) {
+        return kExitFailure;
+    }
+    return command(box);
+}
+
+}  // namespace o8r::cli
