@@ -101,19 +101,17 @@ void SimulatedBox::Boot(std::uint64_t at) {
     m_bootDoneAt = at + (m_options.instant ? 0 : m_options.timings.bootNs);
     m_runningLoader = m_options.updateMode;
     m_boxFreeAt = m_bootDoneAt;
-    m_work.clear();
-    m_frame.clear();
-    m_recordsExpected = 0;
-    m_storeRemaining = 0;
-    m_targetConnected = false;
-    m_targetUnlocked = false;
-    m_loader.Reset();
+    AbandonWork();
 }
 
 void SimulatedBox::EnterReset() {
     m_dtrActive = true;
-    // Work in progress is abandoned; answers that already reached the host
-    // stay in its receive buffer until flushed.
+    AbandonWork();
+}
+
+// Answers that already reached the host stay in its receive buffer until
+// flushed.
+void SimulatedBox::AbandonWork() {
     m_work.clear();
     m_frame.clear();
     m_recordsExpected = 0;

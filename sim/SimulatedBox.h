@@ -192,6 +192,8 @@ class SimulatedBox final : public Bridge {
     void Answer(std::uint8_t byte) { m_hostRx.push_back(byte); }
     void Boot(std::uint64_t at);
     void EnterReset();
+    // Drops the work in progress, the half-heard frame and the target session.
+    void AbandonWork();
     void ReleaseLines();
     void Listen(const std::uint8_t* bytes, std::uint32_t count);
     void FrameNormal(std::uint64_t arrivedAt);
