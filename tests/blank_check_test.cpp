@@ -202,14 +202,8 @@ TEST(BlankCheckTest, ABoxBusyPastFiftyTicksTimesOut) {
 TEST(BlankCheckTest, RefusalsAndACancelledRangeReadNothing) {
     {
         SCOPED_TRACE("no MCU selected");
-        ControllerHarness h;
-        h.Start();
-        h.ClearTrace();
-        h.controller.OnBlankCheck();
-        EXPECT_EQ(h.prompts.messages,
-                  std::vector<Message>{
-                      MainMsg("You haven't selected MCU yet.", "WARNING", MsgIcon::Exclamation)});
-        EXPECT_TRUE(h.TraceLines().empty());
+        ExpectRefusedWithoutPart(&ProgrammerController::OnBlankCheck,
+                                 "You haven't selected MCU yet.");
     }
     {
         SCOPED_TRACE("connect fails: no range asked");

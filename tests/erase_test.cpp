@@ -159,14 +159,7 @@ TEST(EraseTest, ASlowBlockEraseWithinTheAllowanceCompletes) {
 TEST(EraseTest, RefusalsAndACancelledDialogEraseNothing) {
     {
         SCOPED_TRACE("no MCU selected");
-        ControllerHarness h;
-        h.Start();
-        h.ClearTrace();
-        h.controller.OnErase();
-        EXPECT_EQ(h.prompts.messages,
-                  std::vector<Message>{
-                      MainMsg("You haven't select MCU yet.", "WARNING", MsgIcon::Exclamation)});
-        EXPECT_TRUE(h.TraceLines().empty());
+        ExpectRefusedWithoutPart(&ProgrammerController::OnErase, "You haven't select MCU yet.");
     }
     {
         SCOPED_TRACE("connect fails: the dialog never opens");

@@ -35,7 +35,7 @@ struct LoadRun {
     explicit LoadRun(std::size_t pages, SimOptions options = {}) : h(options) {
         EXPECT_TRUE(h.StartWithPart(kPart));
         g_idCode = {1, 2, 3, 4, 5, 6, 7};
-        h.ChooseFile(h.WriteImage("image.mot", kBase, PatternBytes(pages * 256)));
+        h.ChoosePatternImage(kBase, pages);
     }
 };
 
@@ -158,13 +158,9 @@ TEST(LoadTest, CancelAnsweredNoAwaitsTheOutstandingRecordAndGoesOn) {
     EXPECT_TRUE(h.controller.m_waitingReply);
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages, (std::vector<Message>{kCancelQuestion, kCompleted}));
-    std::vector<std::string> records;
-    for (const auto& line : h.DataLines()) {
-        if (line.rfind("write 260 ", 0) == 0)
-            records.push_back(line);
-    }
-    EXPECT_EQ(records, (std::vector<std::string>{RecordWriteLine(0), RecordWriteLine(1),
-                                                 RecordWriteLine(2), RecordWriteLine(3)}));
+    EXPECT_EQ(RecordWrites(h.DataLines()),
+              (std::vector<std::string>{RecordWriteLine(0), RecordWriteLine(1), RecordWriteLine(2),
+                                        RecordWriteLine(3)}));
     EXPECT_EQ(h.box.Store().records.size(), 4u);
 }
 
@@ -181,10 +177,7 @@ TEST(LoadTest, CancelAnsweredYesQuotesTheLastPercentage) {
     for (const auto& c : cases) {
         LoadRun run(c.pages);
         auto& h = run.h;
-        h.controller.OnLoadButton();
-        h.RunUntil([&] { return h.controller.m_pageIndex == c.sent; });
-        h.prompts.answers.push_back(MsgAnswer::Yes);
-        h.controller.OnLoadButton();
+        h.CancelAtPage(&ProgrammerController::OnLoadButton, c.sent, MsgAnswer::Yes);
         EXPECT_EQ(h.prompts.messages,
                   (std::vector<Message>{kCancelQuestion, MainMsg(c.text, "INFO", MsgIcon::None)}));
         h.ExpectIdleWindow(kSelected);
@@ -267,14 +260,8 @@ TEST(LoadTest, EachFailureBeforeTheTransferShowsItsMessage) {
 TEST(LoadTest, RefusalsAndACancelledFileDialog) {
     {
         SCOPED_TRACE("no MCU selected");
-        ControllerHarness h;
-        h.Start();
-        h.ClearTrace();
-        h.controller.OnLoadButton();
-        EXPECT_EQ(h.prompts.messages,
-                  std::vector<Message>{
-                      MainMsg("You haven't selected MCU yet.", "WARNING", MsgIcon::Exclamation)});
-        EXPECT_TRUE(h.TraceLines().empty());
+        ExpectRefusedWithoutPart(&ProgrammerController::OnLoadButton,
+                                 "You haven't selected MCU yet.");
     }
     {
         SCOPED_TRACE("file dialog cancelled");

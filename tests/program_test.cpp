@@ -43,9 +43,9 @@ struct ProgramRun {
     std::vector<std::uint8_t> image;
 
     explicit ProgramRun(std::size_t pages, SimOptions options = {}, const char* part = kPart)
-        : h(options), image(PatternBytes(pages * 256)) {
+        : h(options) {
         EXPECT_TRUE(h.StartWithPart(part));
-        h.ChooseFile(h.WriteImage("image.mot", kBase, image));
+        image = h.ChoosePatternImage(kBase, pages);
     }
 };
 
@@ -171,13 +171,9 @@ TEST(ProgramTest, CancelAnsweredNoGoesOnWithoutRepeatingOrSkipping) {
     h.RunUntilIdle();
 
     EXPECT_EQ(h.prompts.messages, (std::vector<Message>{kCancelQuestion, kCompleted}));
-    std::vector<std::string> records;
-    for (const auto& line : AfterHandshake(h.DataLines())) {
-        if (line.rfind("write 260 ", 0) == 0)
-            records.push_back(line);
-    }
-    EXPECT_EQ(records, (std::vector<std::string>{RecordWriteLine(0), RecordWriteLine(1),
-                                                 RecordWriteLine(2), RecordWriteLine(3)}));
+    EXPECT_EQ(RecordWrites(AfterHandshake(h.DataLines())),
+              (std::vector<std::string>{RecordWriteLine(0), RecordWriteLine(1), RecordWriteLine(2),
+                                        RecordWriteLine(3)}));
     EXPECT_TRUE(
         std::equal(run.image.begin(), run.image.end(), h.box.Target().Image().begin() + kBase));
 }
@@ -212,11 +208,9 @@ TEST(ProgramTest, CancelAnsweredYesReportsThePercentageInTwoColumns) {
     for (const auto& c : cases) {
         ProgramRun run(c.pages);
         auto& h = run.h;
-        h.controller.OnProgram();
-        h.RunUntil([&] { return h.controller.m_pageIndex == c.sentBeforeCancel; });
-        const std::size_t sent = CountStarting(h.DataLines(), "write 1 56 -> 1");
-        h.prompts.answers.push_back(MsgAnswer::Yes);
-        h.controller.OnProgram();
+        const std::size_t sent = CountStarting(
+            h.CancelAtPage(&ProgrammerController::OnProgram, c.sentBeforeCancel, MsgAnswer::Yes),
+            "write 1 56 -> 1");
         EXPECT_EQ(h.prompts.messages,
                   (std::vector<Message>{kCancelQuestion, MainMsg(c.text, "INFO", MsgIcon::None)}));
         h.ExpectIdleWindow("Click MCU list to select. Double click to set ID code.");
@@ -229,14 +223,7 @@ TEST(ProgramTest, CancelAnsweredYesReportsThePercentageInTwoColumns) {
 TEST(ProgramTest, RefusalsBeforeAnythingIsSent) {
     {
         SCOPED_TRACE("no MCU selected");
-        ControllerHarness h;
-        h.Start();
-        h.ClearTrace();
-        h.controller.OnProgram();
-        EXPECT_EQ(h.prompts.messages,
-                  std::vector<Message>{
-                      MainMsg("You haven't selected MCU yet.", "WARNING", MsgIcon::Exclamation)});
-        EXPECT_TRUE(h.TraceLines().empty());
+        ExpectRefusedWithoutPart(&ProgrammerController::OnProgram, "You haven't selected MCU yet.");
     }
     {
         SCOPED_TRACE("file dialog cancelled");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "app/Ids.h"
 #include "app/SharedState.h"
@@ -241,9 +242,26 @@ void ControllerHarness::RunUntil(const std::function<bool()>& done) {
         [this](int id) { controller.OnTimer(id); });
 }
 
+std::vector<std::string> ControllerHarness::CancelAtPage(void (ProgrammerController::*button)(),
+                                                         int index, MsgAnswer answer) {
+    (controller.*button)();
+    RunUntil([&] { return controller.m_pageIndex == index; });
+    std::vector<std::string> before = DataLines();
+    prompts.answers.push_back(answer);
+    (controller.*button)();
+    return before;
+}
+
 std::string ControllerHarness::WriteImage(const std::string& name, std::uint32_t base,
                                           const std::vector<std::uint8_t>& data) {
     return scratch.Write(name, SRecordImage(base, data));
+}
+
+std::vector<std::uint8_t> ControllerHarness::ChoosePatternImage(std::uint32_t base,
+                                                                std::size_t pages) {
+    std::vector<std::uint8_t> image = PatternBytes(pages * 256);
+    ChooseFile(WriteImage("image.mot", base, image));
+    return image;
 }
 
 void ControllerHarness::ExpectIdleWindow(const std::string& status) const {
@@ -280,6 +298,23 @@ std::size_t CountStarting(const std::vector<std::string>& lines, const std::stri
 
 std::size_t ResetsIn(const std::vector<std::string>& lines) {
     return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), "flow 0 0 1 0 0 0"));
+}
+
+std::vector<std::string> RecordWrites(const std::vector<std::string>& lines) {
+    std::vector<std::string> records;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(records),
+                 [](const std::string& line) { return line.rfind("write 260 ", 0) == 0; });
+    return records;
+}
+
+void ExpectRefusedWithoutPart(void (ProgrammerController::*button)(), const std::string& text) {
+    ControllerHarness h;
+    h.Start();
+    h.ClearTrace();
+    (h.controller.*button)();
+    EXPECT_EQ(h.prompts.messages,
+              std::vector<Message>{MainMsg(text, "WARNING", MsgIcon::Exclamation)});
+    EXPECT_TRUE(h.TraceLines().empty());
 }
 
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed) {

@@ -123,6 +123,11 @@ class ControllerHarness {
     // Delivers the window timers until `done()` holds or the operation ends.
     void RunUntil(const std::function<bool()>& done);
     bool OperationTimerRunning() const { return view.timers.IsRunning(112); }
+    // Presses `button` and runs its operation until page `index` is reached,
+    // then presses it again (now Cancel) with `answer` ready for the question.
+    // Returns the data lines as they stood before the cancel.
+    std::vector<std::string> CancelAtPage(void (ProgrammerController::*button)(), int index,
+                                          MsgAnswer answer);
 
     // The trace of bridge calls, one line each.
     std::vector<std::string> TraceLines() const;
@@ -142,6 +147,9 @@ class ControllerHarness {
     // directory; returns its path.
     std::string WriteImage(const std::string& name, std::uint32_t base,
                            const std::vector<std::uint8_t>& data);
+    // "image.mot" of `pages` pages of PatternBytes from `base`, written and
+    // waiting in the file dialog; returns its bytes.
+    std::vector<std::uint8_t> ChoosePatternImage(std::uint32_t base, std::size_t pages);
 
     // The window as every operation leaves it: command controls enabled, the
     // idle icons and labels, the progress bar hidden at 0, the status line
@@ -157,6 +165,8 @@ class ControllerHarness {
 std::string RecordWriteLine(std::size_t index);
 std::size_t CountStarting(const std::vector<std::string>& lines, const std::string& prefix);
 std::size_t ResetsIn(const std::vector<std::string>& lines);
+// The 260-byte writes of page records among `lines`, in order.
+std::vector<std::string> RecordWrites(const std::vector<std::string>& lines);
 
 // `size` bytes counting up from `seed`, so that every page differs.
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed = 0);
@@ -164,5 +174,9 @@ std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed = 0);
 // A single message box as the main window shows it.
 Message MainMsg(std::string text, std::string caption, MsgIcon icon,
                 MsgButtons buttons = MsgButtons::Ok);
+
+// A fresh window with the box found and no part chosen: pressing `button`
+// shows the warning `text` alone and nothing reaches the box.
+void ExpectRefusedWithoutPart(void (ProgrammerController::*button)(), const std::string& text);
 
 }  // namespace o8r::test
