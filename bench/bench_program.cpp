@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -152,44 +153,47 @@ std::optional<double> ProgramOnce(const SimOptions& options, const std::string& 
     return elapsed.count();
 }
 
-void Program512OnTimedBox(benchmark::State& state) {
-    SimOptions options;
-    options.timings.pageProgramNs = static_cast<std::uint64_t>(kPageProgramSeconds * 1e9);
+// Programs the image once an iteration, each timed by its page phase; the
+// slowest time, or nothing once an iteration failed (the run then skipped
+// with its error).
+std::optional<double> WorstProgramSeconds(benchmark::State& state, const SimOptions& options) {
     const std::string file = WriteImageFile();
-    const double ideal = kPages * (kWireSecondsPerPage + kPageProgramSeconds);
     double worst = 0;
     for (auto _ : state) {
         std::string error;
         const auto seconds = ProgramOnce(options, file, error);
         if (!seconds) {
             state.SkipWithError(error.c_str());
-            return;
+            return std::nullopt;
         }
         state.SetIterationTime(*seconds);
         worst = std::max(worst, *seconds);
     }
+    return worst;
+}
+
+void Program512OnTimedBox(benchmark::State& state) {
+    SimOptions options;
+    options.timings.pageProgramNs = static_cast<std::uint64_t>(kPageProgramSeconds * 1e9);
+    const auto worst = WorstProgramSeconds(state, options);
+    if (!worst) {
+        return;
+    }
+    const double ideal = kPages * (kWireSecondsPerPage + kPageProgramSeconds);
     state.counters["ideal_s"] = ideal;
-    state.counters["worst_s"] = worst;
-    state.counters["overhead"] = worst / ideal;
-    state.counters["limit_use"] = worst / (kTimedLimitFactor * ideal);
+    state.counters["worst_s"] = *worst;
+    state.counters["overhead"] = *worst / ideal;
+    state.counters["limit_use"] = *worst / (kTimedLimitFactor * ideal);
 }
 
 void Program512OnInstantBox(benchmark::State& state) {
     SimOptions options;
     options.instant = true;
-    const std::string file = WriteImageFile();
-    double worst = 0;
-    for (auto _ : state) {
-        std::string error;
-        const auto seconds = ProgramOnce(options, file, error);
-        if (!seconds) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        state.SetIterationTime(*seconds);
-        worst = std::max(worst, *seconds);
+    const auto worst = WorstProgramSeconds(state, options);
+    if (!worst) {
+        return;
     }
-    const double rate = kPages / worst;
+    const double rate = kPages / *worst;
     state.counters["pages_per_s"] = rate;
     state.counters["limit_use"] = kInstantMinPagesPerSecond / rate;
 }
