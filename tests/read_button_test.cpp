@@ -109,8 +109,7 @@ TEST(ReadButtonTest, APageTimeOutClosesTheWindowAndResetsTheBox) {
     run.h.controller.OnRead();
 
     EXPECT_EQ(run.h.prompts.messages,
-              std::vector<Message>{Msg("Time out errot!", "ERROR", MsgIcon::Error, MsgButtons::Ok,
-                                       Owner::ReadData)});
+              std::vector<Message>{ReadMsg("Time out errot!", "ERROR", MsgIcon::Error)});
     run.h.ExpectIdleWindow("Click MCU list to select. Double click to set ID code.");
     EXPECT_TRUE(run.ResetPulsedLast());
 }

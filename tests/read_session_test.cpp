@@ -19,11 +19,6 @@
 namespace o8r::test {
 namespace {
 
-Message ReadMsg(std::string text, std::string caption, MsgIcon icon,
-                MsgButtons buttons = MsgButtons::Ok) {
-    return Msg(std::move(text), std::move(caption), icon, buttons, Owner::ReadData);
-}
-
 const Message kCompleted = ReadMsg("Read completed.", "INFO", MsgIcon::None);
 const Message kCancelQuestion =
     ReadMsg("Are you sure to cancel reading?", "WARNING", MsgIcon::Question, MsgButtons::YesNo);

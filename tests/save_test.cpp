@@ -19,11 +19,6 @@
 namespace o8r::test {
 namespace {
 
-Message ReadMsg(std::string text, std::string caption, MsgIcon icon,
-                MsgButtons buttons = MsgButtons::Ok) {
-    return Msg(std::move(text), std::move(caption), icon, buttons, Owner::ReadData);
-}
-
 const Message kSaved = ReadMsg("Read data is saved successfully.", "INFO", MsgIcon::None);
 const Message kOverwrite = ReadMsg("Selected file is already exist.\nAre you sure to overwrite it?",
                                    "WARNING", MsgIcon::Exclamation, MsgButtons::YesNo);

@@ -1,5 +1,7 @@
 #include "support/RecordingReadView.h"
 
+#include <utility>
+
 #include "app/Ids.h"
 #include "app/SharedState.h"
 
@@ -99,6 +101,10 @@ std::vector<std::uint16_t> ReadWindowRig::RequestedPages() const {
         pages.push_back(static_cast<std::uint16_t>(low | (high << 8)));
     }
     return pages;
+}
+
+Message ReadMsg(std::string text, std::string caption, MsgIcon icon, MsgButtons buttons) {
+    return Msg(std::move(text), std::move(caption), icon, buttons, Owner::ReadData);
 }
 
 }  // namespace o8r::test

@@ -81,4 +81,8 @@ struct ReadWindowRig {
     RecordingReadView window;
 };
 
+// A message box as the read-data window shows it.
+Message ReadMsg(std::string text, std::string caption, MsgIcon icon,
+                MsgButtons buttons = MsgButtons::Ok);
+
 }  // namespace o8r::test
