@@ -76,10 +76,7 @@ TEST(BlankCheckTest, OnlyTheBytesOfTheRangeCount) {
         };
         h.controller.OnBlankCheck();
         EXPECT_EQ(promptSeen, "Please set check range");
-        EXPECT_EQ(h.view.Icon(IDC_BLANK_CHECK), IDI_CANCEL);
-        EXPECT_EQ(h.view.Text(IDC_BLANK_CHECK_LABEL), "Cancel");
-        EXPECT_TRUE(h.view.Enabled(IDC_BLANK_CHECK));
-        EXPECT_FALSE(h.view.Enabled(IDC_PROGRAM));
+        h.ExpectRunningWindow(IDC_BLANK_CHECK, IDC_BLANK_CHECK_LABEL, {IDC_PROGRAM});
         h.RunUntilIdle();
         EXPECT_EQ(h.prompts.messages, std::vector<Message>{kEmpty});
         EXPECT_EQ(Requests(h.DataLines()), c.requests);

@@ -44,16 +44,8 @@ TEST(LoadTest, IntoAnEmptyStoreNoQuestionIsAsked) {
     auto& h = run.h;
     h.controller.OnLoadButton();
 
-    EXPECT_TRUE(h.controller.m_operationRunning);
-    EXPECT_EQ(h.view.Icon(IDC_LOAD), IDI_CANCEL);
-    EXPECT_EQ(h.view.Text(IDC_LOAD_LABEL), "Cancel");
-    EXPECT_TRUE(h.view.Enabled(IDC_LOAD));
-    EXPECT_TRUE(h.view.Enabled(IDC_LOAD_LABEL));
-    for (int id : {IDC_PROGRAM, IDC_ERASE, IDC_READ, IDC_BLANK_CHECK, IDC_PROGRAM_LABEL}) {
-        EXPECT_FALSE(h.view.Enabled(id)) << id;
-    }
-    EXPECT_TRUE(h.view.Shown(IDC_PROGRESS));
-    EXPECT_FALSE(h.view.Shown(IDC_STATUS));
+    h.ExpectRunningWindow(IDC_LOAD, IDC_LOAD_LABEL,
+                          {IDC_PROGRAM, IDC_ERASE, IDC_READ, IDC_BLANK_CHECK, IDC_PROGRAM_LABEL});
 
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages, std::vector<Message>{kCompleted});

@@ -55,17 +55,8 @@ TEST(ProgramTest, FourPagesGoToTheTargetWithProgressAndCompletion) {
     h.controller.OnProgram();
 
     // Running: the Program button is the Cancel button, the rest is disabled.
-    EXPECT_TRUE(h.controller.m_operationRunning);
-    EXPECT_TRUE(h.OperationTimerRunning());
-    EXPECT_EQ(h.view.Icon(IDC_PROGRAM), IDI_CANCEL);
-    EXPECT_EQ(h.view.Text(IDC_PROGRAM_LABEL), "Cancel");
-    EXPECT_TRUE(h.view.Enabled(IDC_PROGRAM));
-    EXPECT_TRUE(h.view.Enabled(IDC_PROGRAM_LABEL));
-    for (int id : {IDC_ERASE, IDC_READ, IDC_LOAD, IDC_BLANK_CHECK, IDC_LOAD_LABEL}) {
-        EXPECT_FALSE(h.view.Enabled(id)) << id;
-    }
-    EXPECT_TRUE(h.view.Shown(IDC_PROGRESS));
-    EXPECT_FALSE(h.view.Shown(IDC_STATUS));
+    h.ExpectRunningWindow(IDC_PROGRAM, IDC_PROGRAM_LABEL,
+                          {IDC_ERASE, IDC_READ, IDC_LOAD, IDC_BLANK_CHECK, IDC_LOAD_LABEL});
 
     EXPECT_EQ(h.RunUntilIdle(), TimerSchedule::Outcome::Done);
     EXPECT_EQ(h.prompts.messages, std::vector<Message>{kCompleted});

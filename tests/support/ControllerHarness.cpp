@@ -286,6 +286,21 @@ void ControllerHarness::ExpectIdleWindow(const std::string& status) const {
     EXPECT_FALSE(OperationTimerRunning());
 }
 
+void ControllerHarness::ExpectRunningWindow(int button, int label,
+                                            std::initializer_list<int> disabled) const {
+    EXPECT_TRUE(controller.m_operationRunning);
+    EXPECT_TRUE(OperationTimerRunning());
+    EXPECT_EQ(view.Icon(button), IDI_CANCEL);
+    EXPECT_EQ(view.Text(label), "Cancel");
+    EXPECT_TRUE(view.Enabled(button));
+    EXPECT_TRUE(view.Enabled(label));
+    for (int id : disabled) {
+        EXPECT_FALSE(view.Enabled(id)) << "control " << id << " disabled";
+    }
+    EXPECT_TRUE(view.Shown(IDC_PROGRESS));
+    EXPECT_FALSE(view.Shown(IDC_STATUS));
+}
+
 std::string RecordWriteLine(std::size_t index) {
     const PageRecord& record = g_pageRecords.at(index);
     return "write 260 " + Hex(record.data(), static_cast<std::uint32_t>(record.size())) + " -> 260";

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -155,6 +156,10 @@ class ControllerHarness {
     // idle icons and labels, the progress bar hidden at 0, the status line
     // shown with `status`, no operation running and TIMER_OPERATION stopped.
     void ExpectIdleWindow(const std::string& status) const;
+    // The window while an operation runs: `button` and its `label` enabled
+    // and turned into Cancel, the controls in `disabled` disabled, the progress
+    // bar shown instead of the status line, the operation timer running.
+    void ExpectRunningWindow(int button, int label, std::initializer_list<int> disabled) const;
 
     static std::string ShippedDataDirectory();
 };
