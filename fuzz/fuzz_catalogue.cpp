@@ -1,24 +1,18 @@
 // Any bytes as MCUType.mcu: every reading of the catalogue must cope, and no
 // memory map may reach past the 1 MB image the loader writes into.
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "catalogue/Catalogue.h"
+#include "fuzz/FuzzRequire.h"
 
 namespace {
 
 using namespace o8r;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Require;
 
 // Lines as the catalogue reader splits them: LF ends a line, a CR before it goes.
 std::vector<std::string> SplitLines(const std::string& text) {

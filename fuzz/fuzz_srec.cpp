@@ -4,13 +4,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/SharedState.h"
+#include "fuzz/FuzzRequire.h"
 #include "srec/PageChecksum.h"
 #include "srec/SRecordLoader.h"
 #include "srec/SRecordWriter.h"
@@ -18,13 +18,7 @@
 namespace {
 
 using namespace o8r;
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Require;
 
 const MemoryMap kMaps[] = {
     {0, 0, 0x4000, 0x24000},            // program ROM only
