@@ -20,7 +20,7 @@ struct McuListRow {
 };
 
 class MainView {
-public:
+  public:
     virtual ~MainView() = default;
 
     virtual void ShowControl(int id, bool show) = 0;

@@ -26,9 +26,9 @@ struct Message {
 };
 
 struct FileDialogSpec {
-    std::string title;        // "Select open file" / "Save file"
-    std::string filterLabel;  // "Motorola Format(*.mot)"
-    std::string pattern;      // "*.mot"
+    std::string title;             // "Select open file" / "Save file"
+    std::string filterLabel;       // "Motorola Format(*.mot)"
+    std::string pattern;           // "*.mot"
     std::string defaultExtension;  // ".mot" for saving, empty for opening
 };
 
@@ -43,7 +43,7 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
 
     virtual MsgAnswer ShowMessage(const Message& message) = 0;

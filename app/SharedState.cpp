@@ -33,7 +33,8 @@ MemoryMap g_fileMap;
 
 void ResetSharedState() {
     g_memImage.fill(0);
-    for (auto& record : g_pageRecords) record.fill(0);
+    for (auto& record : g_pageRecords)
+        record.fill(0);
     g_pageCount = 0;
     g_hDevice = 0;
     g_lastDeviceCount = 0;
@@ -87,7 +88,8 @@ bool InMemoryMap(const MemoryMap& map, std::uint32_t a) {
     if (map.region1Start == 0) {
         return map.region2Start <= a && a < map.region2End;
     }
-    if (a < map.region1Start || a >= map.region2End) return false;
+    if (a < map.region1Start || a >= map.region2End)
+        return false;
     return !(map.region1End <= a && a < map.region2Start);
 }
 

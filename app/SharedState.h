@@ -12,7 +12,7 @@ namespace o8r {
 
 constexpr std::uint32_t kMemImageSize = 0x100000;  // 1 MB of target address space
 constexpr std::size_t kPageSize = 256;
-constexpr std::size_t kPageRecordSize = 260;       // page number, checksum, 256 data bytes
+constexpr std::size_t kPageRecordSize = 260;  // page number, checksum, 256 data bytes
 constexpr std::size_t kMaxPageRecords = 512;
 
 // A page record as sent to the box: page number (LE16), PageChecksum (LE16), 256 data bytes.

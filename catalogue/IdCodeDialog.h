@@ -12,7 +12,7 @@
 namespace o8r {
 
 class IdCodeDialog {
-public:
+  public:
     explicit IdCodeDialog(Prompts& prompts) : m_prompts(prompts) {}
 
     // The text the edit shows when the dialog opens: the erased code, fourteen F.
@@ -28,7 +28,7 @@ public:
     // dialog), writes g_idCode, and returns true when the dialog closes with OK.
     bool PressOk(const std::string& text);
 
-private:
+  private:
     Prompts& m_prompts;
     bool m_characterMode = false;
 };

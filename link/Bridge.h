@@ -11,11 +11,11 @@ using BridgeStatus = std::uint32_t;
 using DeviceHandle = std::uint32_t;
 
 constexpr BridgeStatus kBridgeOk = 0;
-constexpr std::uint8_t kModemCts = 0x10;       // bit of the modem status byte
+constexpr std::uint8_t kModemCts = 0x10;  // bit of the modem status byte
 constexpr std::uint16_t kLineControl8N1 = 0x0800;
 
 class Bridge {
-public:
+  public:
     virtual ~Bridge() = default;
 
     virtual BridgeStatus GetDeviceCount(std::uint32_t& count) = 0;
@@ -24,8 +24,8 @@ public:
     // Blocks for at most the read time-out; `got` may be fewer than `wanted`.
     virtual BridgeStatus Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
                               std::uint32_t& got) = 0;
-    virtual BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer,
-                               std::uint32_t count, std::uint32_t& written) = 0;
+    virtual BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t count,
+                               std::uint32_t& written) = 0;
     virtual BridgeStatus FlushBuffers(DeviceHandle handle, std::uint8_t flushTransmit,
                                       std::uint8_t flushReceive) = 0;
     virtual BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) = 0;

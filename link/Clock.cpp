@@ -12,7 +12,8 @@ std::uint64_t RealClock::Now() {
 }
 
 void RealClock::SleepFor(std::uint64_t ns) {
-    if (ns > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+    if (ns > 0)
+        std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
 }
 
 }  // namespace o8r

@@ -14,7 +14,7 @@ constexpr std::uint64_t kPollFloorNs = kNsPerMs;
 constexpr std::uint64_t kTickAllowanceNs = 15'625'000;
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
 
     // Monotonic time in nanoseconds.
@@ -32,7 +32,7 @@ public:
 
 // Sleeps for real; no busy-wait.
 class RealClock final : public Clock {
-public:
+  public:
     std::uint64_t Now() override;
     void SleepFor(std::uint64_t ns) override;
 };
@@ -40,12 +40,12 @@ public:
 // Only advances a counter; the simulated box reads the same counter, so long
 // waits pass instantly and deterministically.
 class VirtualClock final : public Clock {
-public:
+  public:
     std::uint64_t Now() override { return m_now; }
     void SleepFor(std::uint64_t ns) override { m_now += ns; }
     void Advance(std::uint64_t ns) { m_now += ns; }
 
-private:
+  private:
     std::uint64_t m_now = 0;
 };
 

@@ -9,7 +9,7 @@
 namespace o8r {
 
 class AddressSettingDialog {
-public:
+  public:
     explicit AddressSettingDialog(Prompts& prompts) : m_prompts(prompts) {}
 
     static constexpr std::size_t kFieldLength = 5;
@@ -22,7 +22,7 @@ public:
     // empty the two texts, and on acceptance sets g_rangePageCount and returns true.
     bool PressOk(std::string& startText, std::string& endText);
 
-private:
+  private:
     Prompts& m_prompts;
 };
 

@@ -17,7 +17,7 @@ struct EraseBlockRow {
 };
 
 class EraseSettingDialog {
-public:
+  public:
     explicit EraseSettingDialog(Prompts& prompts) : m_prompts(prompts) {}
 
     // Reads the block entries of g_selectedMcu from g_mcuFilePath; all rows unchecked.
@@ -37,7 +37,7 @@ public:
     // and returns false, the dialog staying open.
     bool PressOk();
 
-private:
+  private:
     Prompts& m_prompts;
     std::vector<EraseBlockRow> m_rows;
     std::vector<bool> m_checked;

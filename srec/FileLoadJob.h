@@ -11,20 +11,20 @@
 namespace o8r {
 
 class FileLoadView {
-public:
+  public:
     virtual ~FileLoadView() = default;
     virtual void SetText(const std::string& text) = 0;  // text 1055
     virtual void SetProgress(int percent) = 0;          // bar 1053
 };
 
 class FileLoadJob {
-public:
+  public:
     explicit FileLoadJob(Prompts& prompts) : m_prompts(prompts) {}
 
     // LoadSRecordFile: messages are owned by the loading dialog. True = IDOK.
     bool Run(FileLoadView& view);
 
-private:
+  private:
     Prompts& m_prompts;
 };
 

@@ -6,9 +6,12 @@ namespace o8r::test {
 
 MsgAnswer RecordingPrompts::ShowMessage(const Message& message) {
     messages.push_back(message);
-    if (onMessage) onMessage(message);
-    if (message.buttons == MsgButtons::Ok) return MsgAnswer::Ok;
-    if (answers.empty()) return MsgAnswer::No;
+    if (onMessage)
+        onMessage(message);
+    if (message.buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
+    if (answers.empty())
+        return MsgAnswer::No;
     MsgAnswer answer = answers.front();
     answers.pop_front();
     return answer;
@@ -16,7 +19,8 @@ MsgAnswer RecordingPrompts::ShowMessage(const Message& message) {
 
 std::optional<std::string> RecordingPrompts::ChooseOpenFile(Owner, const FileDialogSpec& spec) {
     openSpecs.push_back(spec);
-    if (openFiles.empty()) return std::nullopt;
+    if (openFiles.empty())
+        return std::nullopt;
     auto choice = openFiles.front();
     openFiles.pop_front();
     return choice;
@@ -24,7 +28,8 @@ std::optional<std::string> RecordingPrompts::ChooseOpenFile(Owner, const FileDia
 
 std::optional<std::string> RecordingPrompts::ChooseSaveFile(Owner, const FileDialogSpec& spec) {
     saveSpecs.push_back(spec);
-    if (saveFiles.empty()) return std::nullopt;
+    if (saveFiles.empty())
+        return std::nullopt;
     auto choice = saveFiles.front();
     saveFiles.pop_front();
     return choice;
@@ -48,12 +53,12 @@ int RecordingPrompts::RunFileLoadDialog(FileLoadJob& job) {
 
 std::vector<std::string> RecordingPrompts::Texts() const {
     std::vector<std::string> texts;
-    for (const auto& m : messages) texts.push_back(m.text);
+    for (const auto& m : messages)
+        texts.push_back(m.text);
     return texts;
 }
 
-Message Msg(std::string text, std::string caption, MsgIcon icon, MsgButtons buttons,
-            Owner owner) {
+Message Msg(std::string text, std::string caption, MsgIcon icon, MsgButtons buttons, Owner owner) {
     return Message{std::move(text), std::move(caption), icon, buttons, owner};
 }
 
@@ -63,7 +68,7 @@ namespace o8r {
 
 std::ostream& operator<<(std::ostream& os, const Message& m) {
     static const char* icons[] = {"none", "error", "exclamation", "question"};
-    static const char* owners[] = {"main",    "file-loading",    "read-data",
+    static const char* owners[] = {"main",          "file-loading",    "read-data",
                                    "erase-setting", "address-setting", "id-code"};
     return os << "{\"" << m.text << "\", \"" << m.caption << "\", "
               << icons[static_cast<int>(m.icon)] << ", "

@@ -15,7 +15,7 @@
 namespace o8r::test {
 
 class RecordingPrompts : public Prompts {
-public:
+  public:
     // Every message shown, in order.
     std::vector<Message> messages;
     // Answers to Yes/No boxes, consumed in order; with none left the answer is No.
