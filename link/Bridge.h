@@ -11,6 +11,17 @@ using BridgeStatus = std::uint32_t;
 using DeviceHandle = std::uint32_t;
 
 constexpr BridgeStatus kBridgeOk = 0;
+// Failure statuses, numbered like those of the USB bridge library so that a
+// trace reads the same whichever bridge produced it.
+constexpr BridgeStatus kBridgeInvalidHandle = 0x01;
+constexpr BridgeStatus kBridgeReadError = 0x02;
+constexpr BridgeStatus kBridgeWriteError = 0x04;
+constexpr BridgeStatus kBridgeInvalidParameter = 0x06;
+constexpr BridgeStatus kBridgeIoFailed = 0x08;
+constexpr BridgeStatus kBridgeInvalidBaudRate = 0x09;
+constexpr BridgeStatus kBridgeNotSupported = 0x0A;
+constexpr BridgeStatus kBridgeSystemError = 0x0C;
+constexpr BridgeStatus kBridgeDeviceNotFound = 0xFF;
 constexpr std::uint8_t kModemCts = 0x10;  // bit of the modem status byte
 constexpr std::uint16_t kLineControl8N1 = 0x0800;
 

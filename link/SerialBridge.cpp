@@ -96,11 +96,11 @@ BridgeStatus StatusFromSerialResult(int result, BridgeStatus onFailure) {
         return kBridgeOk;
     switch (result) {
         case SP_ERR_ARG:
-            return kSerialStatusInvalidParameter;
+            return kBridgeInvalidParameter;
         case SP_ERR_MEM:
-            return kSerialStatusSystemError;
+            return kBridgeSystemError;
         case SP_ERR_SUPP:
-            return kSerialStatusNotSupported;
+            return kBridgeNotSupported;
         default:
             return onFailure;
     }
@@ -326,7 +326,7 @@ BridgeStatus SerialBridge::Open(std::uint32_t deviceIndex, DeviceHandle& handle)
     if (m_found.empty())
         m_found = Enumerate();
     if (deviceIndex >= m_found.size())
-        return kSerialStatusDeviceNotFound;
+        return kBridgeDeviceNotFound;
     const std::string name = m_found[deviceIndex];
     // Opening a port that is still open from an earlier Open (the poll going
     // from two boxes back to one) closes the earlier handle first.
@@ -340,7 +340,7 @@ BridgeStatus SerialBridge::Open(std::uint32_t deviceIndex, DeviceHandle& handle)
     }
     int port = m_driver->Open(name);
     if (port < 0)
-        return kSerialStatusDeviceNotFound;
+        return kBridgeDeviceNotFound;
     DeviceHandle assigned = m_nextHandle++;
     if (m_nextHandle == 0)
         m_nextHandle = 1;
@@ -352,7 +352,7 @@ BridgeStatus SerialBridge::Open(std::uint32_t deviceIndex, DeviceHandle& handle)
 BridgeStatus SerialBridge::Close(DeviceHandle handle) {
     auto it = m_open.find(handle);
     if (it == m_open.end())
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     m_driver->Close(it->second.port);
     m_open.erase(it);
     return kBridgeOk;
@@ -363,14 +363,14 @@ BridgeStatus SerialBridge::Read(DeviceHandle handle, std::uint8_t* buffer, std::
     got = 0;
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     if (buffer == nullptr && wanted > 0)
-        return kSerialStatusInvalidParameter;
+        return kBridgeInvalidParameter;
     if (wanted == 0)
         return kBridgeOk;
     int result = m_driver->Read(open->port, buffer, wanted, m_readTimeoutMs);
     if (result < 0)
-        return StatusFromSerialResult(result, kSerialStatusReadError);
+        return StatusFromSerialResult(result, kBridgeReadError);
     got = std::min(static_cast<std::uint32_t>(result), wanted);
     return kBridgeOk;
 }
@@ -380,14 +380,14 @@ BridgeStatus SerialBridge::Write(DeviceHandle handle, const std::uint8_t* buffer
     written = 0;
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     if (buffer == nullptr && count > 0)
-        return kSerialStatusInvalidParameter;
+        return kBridgeInvalidParameter;
     if (count == 0)
         return kBridgeOk;
     int result = m_driver->Write(open->port, buffer, count, m_writeTimeoutMs);
     if (result < 0)
-        return StatusFromSerialResult(result, kSerialStatusWriteError);
+        return StatusFromSerialResult(result, kBridgeWriteError);
     written = std::min(static_cast<std::uint32_t>(result), count);
     return kBridgeOk;
 }
@@ -396,9 +396,9 @@ BridgeStatus SerialBridge::FlushBuffers(DeviceHandle handle, std::uint8_t flushT
                                         std::uint8_t flushReceive) {
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     return StatusFromSerialResult(
-        m_driver->Flush(open->port, flushTransmit != 0, flushReceive != 0), kSerialStatusIoFailed);
+        m_driver->Flush(open->port, flushTransmit != 0, flushReceive != 0), kBridgeIoFailed);
 }
 
 BridgeStatus SerialBridge::SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
@@ -411,10 +411,10 @@ BridgeStatus SerialBridge::CheckRxQueue(DeviceHandle handle, std::uint32_t& byte
                                         std::uint32_t& queueStatus) {
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     int result = m_driver->InputWaiting(open->port);
     if (result < 0)
-        return StatusFromSerialResult(result, kSerialStatusIoFailed);
+        return StatusFromSerialResult(result, kBridgeIoFailed);
     bytesQueued = static_cast<std::uint32_t>(result);
     queueStatus = bytesQueued > 0 ? 2 : 0;
     return kBridgeOk;
@@ -423,23 +423,23 @@ BridgeStatus SerialBridge::CheckRxQueue(DeviceHandle handle, std::uint32_t& byte
 BridgeStatus SerialBridge::SetBaudRate(DeviceHandle handle, std::uint32_t baud) {
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     if (baud == 0 || baud > kMaxSerialBaud)
-        return kSerialStatusInvalidBaudRate;
+        return kBridgeInvalidBaudRate;
     int result = m_driver->SetBaudRate(open->port, baud);
     if (result == SP_ERR_ARG)
-        return kSerialStatusInvalidBaudRate;
-    return StatusFromSerialResult(result, kSerialStatusIoFailed);
+        return kBridgeInvalidBaudRate;
+    return StatusFromSerialResult(result, kBridgeIoFailed);
 }
 
 BridgeStatus SerialBridge::SetLineControl(DeviceHandle handle, std::uint16_t lineControl) {
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     std::optional<LineSettings> line = DecodeLineControl(lineControl);
     if (!line)
-        return kSerialStatusInvalidParameter;
-    return StatusFromSerialResult(m_driver->SetLine(open->port, *line), kSerialStatusIoFailed);
+        return kBridgeInvalidParameter;
+    return StatusFromSerialResult(m_driver->SetLine(open->port, *line), kBridgeIoFailed);
 }
 
 BridgeStatus SerialBridge::SetFlowControl(DeviceHandle handle, std::uint8_t ctsMask,
@@ -448,21 +448,21 @@ BridgeStatus SerialBridge::SetFlowControl(DeviceHandle handle, std::uint8_t ctsM
                                           bool xonXoff) {
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     std::optional<FlowSettings> flow =
         DecodeFlowControl(ctsMask, rtsMask, dtrMask, dsrMask, dcdMask, xonXoff);
     if (!flow)
-        return kSerialStatusInvalidParameter;
-    return StatusFromSerialResult(m_driver->SetFlow(open->port, *flow), kSerialStatusIoFailed);
+        return kBridgeInvalidParameter;
+    return StatusFromSerialResult(m_driver->SetFlow(open->port, *flow), kBridgeIoFailed);
 }
 
 BridgeStatus SerialBridge::GetModemStatus(DeviceHandle handle, std::uint8_t& status) {
     const OpenPort* open = Find(handle);
     if (open == nullptr)
-        return kSerialStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     int result = m_driver->ModemStatus(open->port);
     if (result < 0)
-        return StatusFromSerialResult(result, kSerialStatusIoFailed);
+        return StatusFromSerialResult(result, kBridgeIoFailed);
     status = static_cast<std::uint8_t>(result);
     return kBridgeOk;
 }

@@ -20,16 +20,6 @@
 
 namespace o8r {
 
-// Status values, numbered like those of the USB bridge library.
-constexpr BridgeStatus kSerialStatusInvalidHandle = 0x01;
-constexpr BridgeStatus kSerialStatusReadError = 0x02;
-constexpr BridgeStatus kSerialStatusWriteError = 0x04;
-constexpr BridgeStatus kSerialStatusInvalidParameter = 0x06;
-constexpr BridgeStatus kSerialStatusIoFailed = 0x08;
-constexpr BridgeStatus kSerialStatusInvalidBaudRate = 0x09;
-constexpr BridgeStatus kSerialStatusNotSupported = 0x0A;
-constexpr BridgeStatus kSerialStatusSystemError = 0x0C;
-constexpr BridgeStatus kSerialStatusDeviceNotFound = 0xFF;
 constexpr std::uint32_t kMaxSerialBaud = 4'000'000;
 
 // Which ports count as boxes.

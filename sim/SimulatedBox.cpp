@@ -67,9 +67,9 @@ BridgeStatus SimulatedBox::Enter(DeviceHandle handle, bool needsHandle) {
         Unplug();
     }
     if (m_unplugged)
-        return kSimStatusDeviceNotFound;
+        return kBridgeDeviceNotFound;
     if (needsHandle && (handle == 0 || handle != m_handle))
-        return kSimStatusInvalidHandle;
+        return kBridgeInvalidHandle;
     Update();
     return kBridgeOk;
 }
@@ -512,7 +512,7 @@ BridgeStatus SimulatedBox::Open(std::uint32_t deviceIndex, DeviceHandle& handle)
         return status;
     // Only the first of several boxes is modelled.
     if (m_deviceCount == 0 || deviceIndex != 0)
-        return kSimStatusDeviceNotFound;
+        return kBridgeDeviceNotFound;
     // A second open of the same box closes the first handle: nothing leaks.
     if (m_handle != 0)
         CloseHandle();
@@ -538,7 +538,7 @@ BridgeStatus SimulatedBox::Read(DeviceHandle handle, std::uint8_t* buffer, std::
     if (status != kBridgeOk)
         return status;
     if (buffer == nullptr && wanted > 0)
-        return kSimStatusInvalidParameter;
+        return kBridgeInvalidParameter;
 
     // Wait on the clock, never spin: sleep to the next moment the box
     // finishes something, or to the end of the time-out.
@@ -578,13 +578,13 @@ BridgeStatus SimulatedBox::Write(DeviceHandle handle, const std::uint8_t* buffer
     if (status != kBridgeOk)
         return status;
     if (buffer == nullptr && count > 0)
-        return kSimStatusInvalidParameter;
+        return kBridgeInvalidParameter;
     std::uint32_t deliver = count;
     if (m_options.faults.shortWrite && count > 1)
         deliver = count - 1;
     Listen(buffer, deliver);
     if (m_unplugged)
-        return kSimStatusDeviceNotFound;
+        return kBridgeDeviceNotFound;
     written = deliver;
     return kBridgeOk;
 }
@@ -625,7 +625,7 @@ BridgeStatus SimulatedBox::SetBaudRate(DeviceHandle handle, std::uint32_t baud) 
     if (status != kBridgeOk)
         return status;
     if (baud == 0 || baud > kMaxBaud)
-        return kSimStatusInvalidBaudRate;
+        return kBridgeInvalidBaudRate;
     m_baud = baud;
     return kBridgeOk;
 }
@@ -647,7 +647,7 @@ BridgeStatus SimulatedBox::SetFlowControl(DeviceHandle handle, std::uint8_t ctsM
         return status;
     // The box is wired for held-active or held-inactive lines only.
     if (ctsMask > 1 || rtsMask > 1 || dtrMask > 1 || dsrMask > 1 || dcdMask > 1) {
-        return kSimStatusInvalidParameter;
+        return kBridgeInvalidParameter;
     }
     m_rtsActive = rtsMask == 1;
     if (dtrMask == 1 && !m_dtrActive) {

@@ -50,7 +50,7 @@
 //
 // Handles: one device, one valid handle at a time. A second Open of device 0
 // closes the earlier handle first (nothing leaks; the old handle then fails
-// with kSimStatusInvalidHandle). Close releases DTR and RTS, like a bridge
+// with kBridgeInvalidHandle). Close releases DTR and RTS, like a bridge
 // whose port is closed, so the box boots.
 //
 // Page commands, counted for the page faults: 'V', 'E', 'R', store records,
@@ -72,12 +72,6 @@
 #include "sim/SimTarget.h"
 
 namespace o8r {
-
-// Status values, numbered like those of the USB bridge library.
-constexpr BridgeStatus kSimStatusInvalidHandle = 0x01;
-constexpr BridgeStatus kSimStatusInvalidParameter = 0x06;
-constexpr BridgeStatus kSimStatusInvalidBaudRate = 0x09;
-constexpr BridgeStatus kSimStatusDeviceNotFound = 0xFF;
 
 class SimulatedBox final : public Bridge {
   public:

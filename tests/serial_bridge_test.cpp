@@ -246,13 +246,13 @@ TEST(SerialBridgeTest, ModemStatusBitsAndErrorMapping) {
     EXPECT_EQ(ModemStatusFromSignals(false, false, true, false), 0x80);
     EXPECT_EQ(ModemStatusFromSignals(false, false, false, false), 0x00);
 
-    EXPECT_EQ(StatusFromSerialResult(0, kSerialStatusReadError), kBridgeOk);
-    EXPECT_EQ(StatusFromSerialResult(12, kSerialStatusReadError), kBridgeOk) << "a byte count";
-    EXPECT_EQ(StatusFromSerialResult(-1, kSerialStatusReadError), kSerialStatusInvalidParameter);
-    EXPECT_EQ(StatusFromSerialResult(-2, kSerialStatusReadError), kSerialStatusReadError);
-    EXPECT_EQ(StatusFromSerialResult(-2, kSerialStatusWriteError), kSerialStatusWriteError);
-    EXPECT_EQ(StatusFromSerialResult(-3, kSerialStatusReadError), kSerialStatusSystemError);
-    EXPECT_EQ(StatusFromSerialResult(-4, kSerialStatusReadError), kSerialStatusNotSupported);
+    EXPECT_EQ(StatusFromSerialResult(0, kBridgeReadError), kBridgeOk);
+    EXPECT_EQ(StatusFromSerialResult(12, kBridgeReadError), kBridgeOk) << "a byte count";
+    EXPECT_EQ(StatusFromSerialResult(-1, kBridgeReadError), kBridgeInvalidParameter);
+    EXPECT_EQ(StatusFromSerialResult(-2, kBridgeReadError), kBridgeReadError);
+    EXPECT_EQ(StatusFromSerialResult(-2, kBridgeWriteError), kBridgeWriteError);
+    EXPECT_EQ(StatusFromSerialResult(-3, kBridgeReadError), kBridgeSystemError);
+    EXPECT_EQ(StatusFromSerialResult(-4, kBridgeReadError), kBridgeNotSupported);
 }
 
 // ---------------------------------------------------------------------------
@@ -378,7 +378,7 @@ TEST(SerialBridgeDriverTest, ASecondOpenOfTheSameBoxClosesTheFirstHandle) {
     EXPECT_EQ(rig.driver->openPorts, std::vector<int>{4}) << "the first port was closed";
     EXPECT_EQ(rig.bridge->OpenHandleCount(), 1u);
     std::uint8_t status = 0;
-    EXPECT_EQ(rig.bridge->GetModemStatus(first, status), kSerialStatusInvalidHandle);
+    EXPECT_EQ(rig.bridge->GetModemStatus(first, status), kBridgeInvalidHandle);
     EXPECT_EQ(rig.bridge->GetModemStatus(second, status), kBridgeOk);
     EXPECT_EQ(status, 0x10);
 }
@@ -396,9 +396,9 @@ TEST(SerialBridgeDriverTest, TheBridgeClosesWhatIsStillOpenWhenItGoes) {
         DeviceHandle h = 0;
         ASSERT_EQ(bridge.Open(0, h), kBridgeOk);
         EXPECT_EQ(bridge.Close(h), kBridgeOk);
-        EXPECT_EQ(bridge.Close(h), kSerialStatusInvalidHandle);
+        EXPECT_EQ(bridge.Close(h), kBridgeInvalidHandle);
         ASSERT_EQ(bridge.Open(0, h), kBridgeOk);
-        EXPECT_EQ(bridge.Open(1, h), kSerialStatusDeviceNotFound);
+        EXPECT_EQ(bridge.Open(1, h), kBridgeDeviceNotFound);
         EXPECT_EQ(closes, std::vector<std::string>{"close 3"});
     }
     EXPECT_EQ(closes, (std::vector<std::string>{"close 3", "close 4"}));
@@ -420,13 +420,13 @@ TEST(SerialBridgeDriverTest, ArgumentsReachThePortMapped) {
 
     // Refused before they reach the port.
     rig.driver->calls.clear();
-    EXPECT_EQ(rig.bridge->SetLineControl(h, 0x0801), kSerialStatusInvalidParameter);
-    EXPECT_EQ(rig.bridge->SetFlowControl(h, 0, 2, 0, 0, 0, false), kSerialStatusInvalidParameter);
-    EXPECT_EQ(rig.bridge->SetBaudRate(h, 0), kSerialStatusInvalidBaudRate);
-    EXPECT_EQ(rig.bridge->SetBaudRate(h, 5'000'000), kSerialStatusInvalidBaudRate);
+    EXPECT_EQ(rig.bridge->SetLineControl(h, 0x0801), kBridgeInvalidParameter);
+    EXPECT_EQ(rig.bridge->SetFlowControl(h, 0, 2, 0, 0, 0, false), kBridgeInvalidParameter);
+    EXPECT_EQ(rig.bridge->SetBaudRate(h, 0), kBridgeInvalidBaudRate);
+    EXPECT_EQ(rig.bridge->SetBaudRate(h, 5'000'000), kBridgeInvalidBaudRate);
     EXPECT_TRUE(rig.driver->calls.empty());
     rig.driver->failWith = kErrArg;
-    EXPECT_EQ(rig.bridge->SetBaudRate(h, 500001), kSerialStatusInvalidBaudRate)
+    EXPECT_EQ(rig.bridge->SetBaudRate(h, 500001), kBridgeInvalidBaudRate)
         << "a rate the port cannot make";
 }
 
@@ -456,8 +456,8 @@ TEST(SerialBridgeDriverTest, ReadsAndWritesUseTheTimeoutsAndReportWhatMoved) {
     EXPECT_EQ(queued, 3u);
     EXPECT_EQ(queueStatus, 2u);
 
-    EXPECT_EQ(rig.bridge->Read(h, nullptr, 1, got), kSerialStatusInvalidParameter);
-    EXPECT_EQ(rig.bridge->Write(h, nullptr, 1, written), kSerialStatusInvalidParameter);
+    EXPECT_EQ(rig.bridge->Read(h, nullptr, 1, got), kBridgeInvalidParameter);
+    EXPECT_EQ(rig.bridge->Write(h, nullptr, 1, written), kBridgeInvalidParameter);
 }
 
 TEST(SerialBridgeDriverTest, APortThatVanishedFailsEveryCallWithAStatus) {
@@ -466,22 +466,22 @@ TEST(SerialBridgeDriverTest, APortThatVanishedFailsEveryCallWithAStatus) {
     rig.driver->failWith = kErrFail;
     std::uint8_t buffer[16] = {};
     std::uint32_t got = 9;
-    EXPECT_EQ(rig.bridge->Read(h, buffer, 16, got), kSerialStatusReadError);
+    EXPECT_EQ(rig.bridge->Read(h, buffer, 16, got), kBridgeReadError);
     EXPECT_EQ(got, 0u);
     std::uint32_t written = 9;
-    EXPECT_EQ(rig.bridge->Write(h, buffer, 1, written), kSerialStatusWriteError);
+    EXPECT_EQ(rig.bridge->Write(h, buffer, 1, written), kBridgeWriteError);
     EXPECT_EQ(written, 0u);
     std::uint8_t status = kModemCts;
-    EXPECT_EQ(rig.bridge->GetModemStatus(h, status), kSerialStatusIoFailed);
+    EXPECT_EQ(rig.bridge->GetModemStatus(h, status), kBridgeIoFailed);
     EXPECT_EQ(status, kModemCts) << "left as preset: a lost box reads as busy";
     std::uint32_t queued = 0;
     std::uint32_t queueStatus = 0;
-    EXPECT_EQ(rig.bridge->CheckRxQueue(h, queued, queueStatus), kSerialStatusIoFailed);
-    EXPECT_EQ(rig.bridge->FlushBuffers(h, 1, 1), kSerialStatusIoFailed);
-    EXPECT_EQ(rig.bridge->SetFlowControl(h, 0, 0, 1, 0, 0, false), kSerialStatusIoFailed);
+    EXPECT_EQ(rig.bridge->CheckRxQueue(h, queued, queueStatus), kBridgeIoFailed);
+    EXPECT_EQ(rig.bridge->FlushBuffers(h, 1, 1), kBridgeIoFailed);
+    EXPECT_EQ(rig.bridge->SetFlowControl(h, 0, 0, 1, 0, 0, false), kBridgeIoFailed);
     EXPECT_EQ(rig.bridge->Close(h), kBridgeOk) << "the handle is given up all the same";
     DeviceHandle again = 0;
-    EXPECT_EQ(rig.bridge->Open(0, again), kSerialStatusDeviceNotFound);
+    EXPECT_EQ(rig.bridge->Open(0, again), kBridgeDeviceNotFound);
     EXPECT_EQ(rig.bridge->OpenHandleCount(), 0u);
 }
 

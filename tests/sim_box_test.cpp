@@ -586,7 +586,7 @@ TEST(SimBoxFaultTest, UnplugAfterCallsFailsEveryLaterCall) {
     EXPECT_EQ(rig.box.Open(0, rig.handle), kBridgeOk);      // 2
     EXPECT_EQ(rig.box.SetTimeouts(1000, 1000), kBridgeOk);  // 3
     std::uint8_t modem = 0;
-    EXPECT_EQ(rig.box.GetModemStatus(rig.handle, modem), kSimStatusDeviceNotFound);
+    EXPECT_EQ(rig.box.GetModemStatus(rig.handle, modem), kBridgeDeviceNotFound);
     std::uint32_t written = 9;
     std::uint8_t byte = 'C';
     EXPECT_NE(rig.box.Write(rig.handle, &byte, 1, written), kBridgeOk);
@@ -704,7 +704,7 @@ TEST(SimBoxPlugTest, UnplugAndPlugAgainGiveAFreshBoxAndAFreshHandle) {
     rig.box.Plug(1);
     EXPECT_EQ(rig.box.GetDeviceCount(count), kBridgeOk);
     EXPECT_EQ(count, 1u);
-    EXPECT_EQ(rig.box.GetModemStatus(old, modem), kSimStatusInvalidHandle);
+    EXPECT_EQ(rig.box.GetModemStatus(old, modem), kBridgeInvalidHandle);
     DeviceHandle fresh = 0;
     ASSERT_EQ(rig.box.Open(0, fresh), kBridgeOk);
     EXPECT_NE(fresh, old);
@@ -725,22 +725,22 @@ TEST(SimBoxPlugTest, ASecondOpenClosesTheFirstHandle) {
     EXPECT_FALSE(rig.box.InReset()) << "closing a handle releases its lines";
     EXPECT_NE(first, second);
     EXPECT_EQ(rig.box.CurrentHandle(), second);
-    EXPECT_EQ(rig.box.Close(first), kSimStatusInvalidHandle);
+    EXPECT_EQ(rig.box.Close(first), kBridgeInvalidHandle);
     EXPECT_EQ(rig.box.Close(second), kBridgeOk);
     EXPECT_FALSE(rig.box.IsOpen());
     DeviceHandle other = 0;
-    EXPECT_EQ(rig.box.Open(1, other), kSimStatusDeviceNotFound);
+    EXPECT_EQ(rig.box.Open(1, other), kBridgeDeviceNotFound);
 }
 
 TEST(SimBoxPlugTest, BadArgumentsAreRefused) {
     SimRig rig;
     rig.Attach();
     std::uint32_t n = 0;
-    EXPECT_EQ(rig.box.Read(rig.handle, nullptr, 4, n), kSimStatusInvalidParameter);
-    EXPECT_EQ(rig.box.Write(rig.handle, nullptr, 4, n), kSimStatusInvalidParameter);
-    EXPECT_EQ(rig.box.SetBaudRate(rig.handle, 0), kSimStatusInvalidBaudRate);
-    EXPECT_EQ(rig.box.SetFlowControl(rig.handle, 0, 2, 0, 0, 0, false), kSimStatusInvalidParameter);
-    EXPECT_EQ(rig.box.SetBaudRate(0, 500000), kSimStatusInvalidHandle);
+    EXPECT_EQ(rig.box.Read(rig.handle, nullptr, 4, n), kBridgeInvalidParameter);
+    EXPECT_EQ(rig.box.Write(rig.handle, nullptr, 4, n), kBridgeInvalidParameter);
+    EXPECT_EQ(rig.box.SetBaudRate(rig.handle, 0), kBridgeInvalidBaudRate);
+    EXPECT_EQ(rig.box.SetFlowControl(rig.handle, 0, 2, 0, 0, 0, false), kBridgeInvalidParameter);
+    EXPECT_EQ(rig.box.SetBaudRate(0, 500000), kBridgeInvalidHandle);
 }
 
 // ---------------------------------------------------------------------------
