@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/CProgrammerDlg.h"
+#include "app/HexText.h"
 #include "app/Ids.h"
 #include "app/QtResources.h"
 #include "app/SharedState.h"
@@ -68,10 +69,10 @@ std::optional<std::array<std::uint8_t, 7>> ParseIdCode(const QString& text) {
         return std::nullopt;
     std::array<std::uint8_t, 7> code{};
     for (std::size_t i = 0; i < code.size(); ++i) {
-        const std::int64_t value = ParseHex(digits.substr(2 * i, 2));
-        if (value < 0)
+        const auto value = ParseHex(digits.substr(2 * i, 2));
+        if (!value)
             return std::nullopt;
-        code[i] = static_cast<std::uint8_t>(value);
+        code[i] = static_cast<std::uint8_t>(*value);
     }
     return code;
 }
@@ -86,7 +87,7 @@ bool HeadlessPlatform() {
 CProgrammerApp::CProgrammerApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("o8r-programmer"));
     setApplicationVersion(QStringLiteral(O8R_VERSION));
-    setWindowIcon(IconById(IDI_APP));
+    setWindowIcon(IconById(IdNumber(IDI_APP)));
 }
 
 CProgrammerApp::~CProgrammerApp() {

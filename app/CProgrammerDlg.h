@@ -40,24 +40,29 @@ class CProgrammerDlg : public QDialog, public MainView {
     ProgrammerController& Controller() { return m_controller; }
     QtWindowTimers& Timers() { return m_timers; }
     // A control by its id (1001 to 1005, 1020, 1023, 1024, 1027 to 1033).
+    // By resource number, as the window's own tables hold them.
     QWidget* Control(int id) const;
     QPushButton* Button(int id) const;
     QLabel* Label(int id) const;
+    int ButtonIcon(int id) const;
+    QWidget* Control(ControlId id) const { return Control(IdNumber(id)); }
+    QPushButton* Button(ControlId id) const { return Button(IdNumber(id)); }
+    QLabel* Label(ControlId id) const { return Label(IdNumber(id)); }
     QTreeWidget* Tree() const { return m_tree; }
     QTreeWidget* List() const { return m_list; }
     QProgressBar* ProgressBar() const { return m_progress; }
     // The icon resource last put on a command button.
-    int ButtonIcon(int id) const;
+    IconId ButtonIcon(ControlId id) const { return static_cast<IconId>(ButtonIcon(IdNumber(id))); }
 
     // MainView
-    void ShowControl(int id, bool show) override;
-    void EnableControl(int id, bool enable) override;
-    void SetControlText(int id, const std::string& text) override;
-    void SetButtonIcon(int id, int icon) override;
+    void ShowControl(ControlId id, bool show) override;
+    void EnableControl(ControlId id, bool enable) override;
+    void SetControlText(ControlId id, const std::string& text) override;
+    void SetButtonIcon(ControlId id, IconId icon) override;
     void SetProgress(int percent) override;
     int Progress() const override;
-    void StartTimer(int timerId, int periodMs) override;
-    void StopTimer(int timerId) override;
+    void StartTimer(TimerId timerId, int periodMs) override;
+    void StopTimer(TimerId timerId) override;
     void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
     void SetUpMcuListColumns() override;
     void SetMcuListRows(const std::vector<McuListRow>& rows) override;

@@ -27,14 +27,14 @@ void EnsureResources() {
 
 QIcon IconById(int id) {
     EnsureResources();
-    if (id != IDI_APP && (id < IDI_PROGRAM || id > IDI_LOAD))
+    if (id != IdNumber(IDI_APP) && (id < IdNumber(IDI_PROGRAM) || id > IdNumber(IDI_LOAD)))
         return QIcon();
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
 }
 
 QString PictureResource(int id) {
     EnsureResources();
-    if (id != IDB_BACKGROUND)
+    if (id != IdNumber(IDB_BACKGROUND))
         return QString();
     return QStringLiteral(":/bitmaps/%1.svg").arg(id);
 }

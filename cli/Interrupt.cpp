@@ -6,26 +6,26 @@ namespace o8r::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// A lock-free atomic: safe to set from the handler.
+CancelToken* g_token = nullptr;
 
 extern "C" void OnInterrupt(int) {
-    g_interrupted = 1;
+    if (g_token != nullptr)
+        g_token->Request();
     // A second Ctrl-C is not caught.
     std::signal(SIGINT, SIG_DFL);
 }
 
 }  // namespace
 
-void InstallInterruptHandler() {
+void InstallInterruptHandler(CancelToken& token) {
+    g_token = &token;
     std::signal(SIGINT, OnInterrupt);
 }
 
-bool Interrupted() {
-    return g_interrupted != 0;
-}
-
-void AcknowledgeInterrupt() {
-    g_interrupted = 0;
+void RemoveInterruptHandler() {
+    std::signal(SIGINT, SIG_DFL);
+    g_token = nullptr;
 }
 
 }  // namespace o8r::cli

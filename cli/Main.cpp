@@ -183,7 +183,6 @@ int Main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    InstallInterruptHandler();
     try {
         if (*mcus)
             return RunMcus(global);

@@ -58,4 +58,13 @@ std::string ProgramDirectory(const char* argv0) {
     return directory;
 }
 
+std::string FullPath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.string();
+}
+
 }  // namespace o8r::cli

@@ -38,7 +38,7 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
                             DialogFont(QStringLiteral("Microsoft Sans Serif"), 9), 135, 164);
 
     m_list = new QTreeWidget(this);
-    PlaceControl(m_list, IDC_ERASE_BLOCK_LIST, du, 7, 5, 123, 140);
+    PlaceControl(m_list, IdNumber(IDC_ERASE_BLOCK_LIST), du, 7, 5, 123, 140);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);
@@ -51,10 +51,10 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
     SetViewColours(m_list, DumpBackground(), DumpText());
 
     m_selectAll = new QCheckBox(QStringLiteral("Select/Deselect All"), this);
-    PlaceControl(m_selectAll, IDC_ERASE_SELECT_ALL, du, 8, 147, 87, 12);
+    PlaceControl(m_selectAll, IdNumber(IDC_ERASE_SELECT_ALL), du, 8, 147, 87, 12);
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    PlaceControl(m_ok, IDOK, du, 101, 145, 29, 14);
+    PlaceControl(m_ok, IdNumber(DialogResult::Ok), du, 101, 145, 29, 14);
     m_ok->setDefault(true);
 
     FillList();
@@ -126,7 +126,7 @@ void CEraseInfoDlg::OnSelectAllClicked(bool checked) {
 
 void CEraseInfoDlg::OnOk() {
     if (m_logic.PressOk())
-        done(IDOK);
+        done(IdNumber(DialogResult::Ok));
 }
 
 }  // namespace o8r

@@ -2,6 +2,7 @@
 
 // The rules of the Erase setting dialog (template 131), without widgets.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct EraseBlockRow {
     std::string size;     // the 4-character size field, unchanged
     std::string address;  // "  0x" followed by the 5 address digits
 };
+
+// The first pages of the blocks in an erase list (four hexadecimal digits a block).
+[[nodiscard]] std::vector<std::uint16_t> ErasePagesOfList(const std::string& list);
 
 class EraseSettingDialog {
   public:

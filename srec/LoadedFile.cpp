@@ -10,9 +10,6 @@ namespace o8r {
 
 namespace {
 
-std::string g_loadedFilePath;
-std::int64_t g_loadedFileTicks = 0;
-
 bool FormatLocalTime(std::filesystem::file_time_type time, std::string& out) {
     const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
         std::chrono::file_clock::to_sys(time));
@@ -55,10 +52,10 @@ FileStatus ReadFileStatus(const std::string& path) {
 }
 
 bool CanReuseLastLoad(const std::string& path, const FileStatus& status, const MemoryMap& map) {
-    return status.readable && !g_fileTimeStamp.empty() && !g_loadedFilePath.empty() &&
-           path == g_loadedFilePath && status.size == g_fileSize &&
-           status.timeStamp == g_fileTimeStamp && status.modifiedTicks == g_loadedFileTicks &&
-           map == g_fileMap;
+    return status.readable && !g_fileTimeStamp.empty() && !g_state.session.loadedFilePath.empty() &&
+           path == g_state.session.loadedFilePath && status.size == g_fileSize &&
+           status.timeStamp == g_fileTimeStamp &&
+           status.modifiedTicks == g_state.session.loadedFileTicks && map == g_fileMap;
 }
 
 void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
@@ -70,16 +67,16 @@ void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
     g_fileSize = static_cast<std::uint32_t>(status.size);
     g_fileTimeStamp = status.timeStamp;
     g_fileMap = map;
-    g_loadedFilePath = path;
-    g_loadedFileTicks = status.modifiedTicks;
+    g_state.session.loadedFilePath = path;
+    g_state.session.loadedFileTicks = status.modifiedTicks;
 }
 
 void ForgetLastLoad() {
     g_fileSize = 0;
     g_fileTimeStamp.clear();
     g_fileMap = MemoryMap{};
-    g_loadedFilePath.clear();
-    g_loadedFileTicks = 0;
+    g_state.session.loadedFilePath.clear();
+    g_state.session.loadedFileTicks = 0;
 }
 
 }  // namespace o8r

@@ -1,12 +1,11 @@
 #include "srec/SRecordWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
-
-#include "app/SharedState.h"
 
 namespace o8r {
 
@@ -44,39 +43,26 @@ void AppendRecord(std::string& out, char type, std::uint32_t address, const std:
     AppendByte(out, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
 }
 
-// The row address is the last five characters of column 0 (" 00C100").
-std::uint32_t RowAddress(const ReadRow& row) {
-    const std::string& label = row[0];
-    const std::string_view digits =
-        label.size() > 5 ? std::string_view(label).substr(label.size() - 5) : label;
-    return static_cast<std::uint32_t>(ParseHex(digits)) & 0xFFFFF;
-}
-
-void AppendRow(std::string& out, const ReadRow& row, std::uint32_t address) {
-    std::array<std::uint8_t, 16> data{};
-    std::size_t length = 0;
-    for (std::size_t column = 1; column < row.size(); ++column) {
-        if (row[column].empty())
-            continue;
-        data[length++] = static_cast<std::uint8_t>(ParseHex(row[column]) & 0xFF);
-    }
-    AppendRecord(out, '2', address, data.data(), length);
-    out += kLineEnd;
-}
-
 }  // namespace
 
-std::string BuildSRecordFile(const std::vector<ReadRow>& rows, std::uint32_t rangeStart) {
+std::string BuildSRecordFile(std::uint32_t rangeStart, std::span<const std::uint8_t> data) {
     std::string out;
-    if (rows.empty())
+    if (data.empty())
         return out;
-    out.reserve(24 + rows.size() * 46);
+    out.reserve(24 + (data.size() / 16 + 2) * 46);
     out += kHeaderLine;
     out += kLineEnd;
-    AppendRow(out, rows.front(), rangeStart & 0xFFFFFF);
-    for (std::size_t i = 1; i < rows.size(); ++i)
-        AppendRow(out, rows[i], RowAddress(rows[i]));
-    AppendRecord(out, '8', RowAddress(rows.front()), nullptr, 0);
+    // One record per row of the dump: the first from the range's start to the
+    // end of its row, the others from their row's start.
+    std::size_t i = 0;
+    while (i < data.size()) {
+        const std::uint32_t address = (rangeStart + static_cast<std::uint32_t>(i)) & 0xFFFFF;
+        const std::size_t length = std::min<std::size_t>(16 - (address & 0xF), data.size() - i);
+        AppendRecord(out, '2', address, data.data() + i, length);
+        out += kLineEnd;
+        i += length;
+    }
+    AppendRecord(out, '8', rangeStart & 0xFFFF0, nullptr, 0);
     return out;
 }
 

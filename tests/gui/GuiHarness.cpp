@@ -40,7 +40,7 @@ GuiHarness::GuiHarness(SimOptions options) : box(clock, std::move(options)) {
         if (onDialog)
             onDialog(dialog);
         if (dialog.isVisible() && QTest::currentTestFailed())
-            dialog.done(IDCANCEL);
+            dialog.done(IdNumber(DialogResult::Cancel));
     });
 }
 
@@ -147,22 +147,22 @@ bool GuiHarness::SelectPart(const QString& series, const QString& part) {
     return SelectSeries(series) && ClickPart(part);
 }
 
-void GuiHarness::Click(int buttonId) {
+void GuiHarness::Click(ControlId buttonId) {
     QPushButton* button = m_window->Button(buttonId);
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-bool GuiHarness::Shown(int id) const {
+bool GuiHarness::Shown(ControlId id) const {
     QWidget* control = m_window->Control(id);
     return control && control->isVisibleTo(m_window.get());
 }
 
-bool GuiHarness::Enabled(int id) const {
+bool GuiHarness::Enabled(ControlId id) const {
     QWidget* control = m_window->Control(id);
     return control && control->isEnabled();
 }
 
-QString GuiHarness::Text(int id) const {
+QString GuiHarness::Text(ControlId id) const {
     QLabel* label = m_window->Label(id);
     return label ? label->text() : QString();
 }

@@ -83,11 +83,11 @@ class GuiHarness {
     bool DoubleClickPart(const QString& part);
     bool SelectPart(const QString& series, const QString& part);
     // A mouse click on a command button.
-    void Click(int buttonId);
+    void Click(ControlId buttonId);
 
-    bool Shown(int id) const;
-    bool Enabled(int id) const;
-    QString Text(int id) const;
+    bool Shown(ControlId id) const;
+    bool Enabled(ControlId id) const;
+    QString Text(ControlId id) const;
     std::vector<std::string> Texts() const;
     std::vector<std::string> TraceLines() const;
 

@@ -1,10 +1,8 @@
-#include "cli/BoxSession.h"
+#include "cli/CommandSession.h"
 
 #include <iostream>
 #include <stdexcept>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
 #include "app/SharedState.h"
 #include "catalogue/IdCodeDialog.h"
 #include "cli/ExitStatus.h"
@@ -17,17 +15,6 @@
 namespace o8r::cli {
 
 namespace {
-
-constexpr int kPollPeriodMs = 200;
-
-// Texts of the command line's own, where the window would simply show its
-// start view.
-constexpr char kNoProgrammer[] = "No programmer is detected!";
-constexpr char kCanNotOpenProgrammer[] = "Can not open programmer!";
-constexpr char kInUpdateMode[] =
-    "The programmer is in firmware-update mode: only o8rprog update can be used.";
-constexpr char kNotInUpdateMode[] =
-    "The programmer is not in firmware-update mode: reset it into its loader first.";
 
 BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
     std::string error;
@@ -71,12 +58,33 @@ std::unique_ptr<Clock> MakeClock(const GlobalOptions& global) {
     return std::make_unique<RealClock>();
 }
 
+const char* PhaseLabel(Phase phase) {
+    switch (phase) {
+        case Phase::LoadingFile:
+            return "Loading";
+        case Phase::Program:
+            return "Program";
+        case Phase::Verify:
+            return "Verify";
+        case Phase::Erase:
+            return "Erase";
+        case Phase::BlankCheck:
+            return "Blank Check";
+        case Phase::Read:
+            return "Read";
+        case Phase::Load:
+            return "Load";
+        case Phase::Update:
+            return "Update";
+    }
+    return "Working";
+}
+
 }  // namespace
 
-BoxSession::BoxSession(const GlobalOptions& global, const McuRecord* part)
+CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* part)
     : m_clock(MakeClock(global)),
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
-      m_view(m_bar, m_timers),
       m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar) {
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
@@ -93,62 +101,47 @@ BoxSession::BoxSession(const GlobalOptions& global, const McuRecord* part)
         m_tracing = std::make_unique<TracingBridge>(*m_box, m_traceFile);
         m_link = m_tracing.get();
     }
-    m_controller = std::make_unique<ProgrammerController>(*m_link, *m_clock, m_view, m_prompts);
-    // The erase dialog reads the block entries from the catalogue.
+    m_session = std::make_unique<BoxSession>(*m_link, *m_clock);
+    InstallInterruptHandler(m_cancel);
+    // The erase dialog's rules read the block entries from the catalogue.
     g_mcuFilePath = CataloguePath(global);
 }
 
-BoxSession::~BoxSession() {
+CommandSession::~CommandSession() {
     m_bar.End();
-    if (m_detected) {
-        m_controller->CloseLink();
-    }
-    m_timers.Stop(TIMER_DEVICE_POLL);
-    m_timers.Stop(TIMER_OPERATION);
+    m_session->Release();
+    RemoveInterruptHandler();
 }
 
-std::optional<BoxMode> BoxSession::Detect() {
-    // As the window starts: the poll timer runs for the rest of the run; its
-    // first tick comes at once instead of after 200 ms.
-    m_timers.Start(TIMER_DEVICE_POLL, kPollPeriodMs);
-    m_controller->OnTimer(TIMER_DEVICE_POLL);
-    m_detected = true;
-    if (g_lastDeviceCount == 0) {
-        m_prompts.ShowMessage(Message{kNoProgrammer, text::kCaptionError, MsgIcon::Error,
-                                      MsgButtons::Ok, Owner::MainWindow});
+std::optional<Outcome> CommandSession::Detect() {
+    const OperationResult found = m_session->Detect();
+    if (!Report(found)) {
         return std::nullopt;
     }
-    if (g_lastDeviceCount != 1) {
-        return std::nullopt;  // the poll has said so
-    }
-    if (g_hDevice == 0) {
-        m_prompts.ShowMessage(Message{kCanNotOpenProgrammer, text::kCaptionError, MsgIcon::Error,
-                                      MsgButtons::Ok, Owner::MainWindow});
-        return std::nullopt;
-    }
-    return m_controller->m_bUpdateMode ? BoxMode::FirmwareUpdate : BoxMode::Normal;
+    return found.outcome;
 }
 
-bool BoxSession::Attach(BoxMode wanted) {
+bool CommandSession::Attach(Outcome wantedMode) {
     const auto mode = Detect();
     if (!mode) {
         return false;
     }
-    if (*mode != wanted) {
-        m_prompts.ShowMessage(Message{wanted == BoxMode::Normal ? kInUpdateMode : kNotInUpdateMode,
-                                      text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
-                                      Owner::MainWindow});
+    if (*mode != wantedMode) {
+        OperationResult wrong{Operation::Detect, wantedMode == Outcome::NormalMode
+                                                     ? Outcome::NotInNormalMode
+                                                     : Outcome::NotInUpdateMode};
+        Report(wrong);
         return false;
     }
     return true;
 }
 
-void BoxSession::SelectPart(const SelectedPart& part) {
+void CommandSession::SelectPart(const SelectedPart& part) {
     g_selectedMcu = part.record.part;
     SetMemoryMap(part.map);
 }
 
-bool BoxSession::ApplyIdCode(const GlobalOptions& global) {
+bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
     g_idCode.fill(0xFF);
     if (!global.id && !global.idText) {
         return true;
@@ -158,28 +151,51 @@ bool BoxSession::ApplyIdCode(const GlobalOptions& global) {
     return dialog.PressOk(global.idText ? *global.idText : *global.id);
 }
 
-void BoxSession::Dispatch(int timerId) {
-    m_controller->OnTimer(timerId);
+bool CommandSession::Report(const OperationResult& result) {
+    for (const Message& message : MessagesFor(result)) {
+        m_prompts.ShowMessage(message);
+    }
+    return result.Succeeded();
 }
 
-void BoxSession::RunOperation(const std::function<void()>& cancel) {
-    m_timers.RunUntil(
-        *m_clock, [&] { return !m_timers.IsRunning(TIMER_OPERATION); },
-        [&](int id) {
-            if (Interrupted() && cancel) {
-                AcknowledgeInterrupt();
-                m_prompts.nextAnswer = MsgAnswer::Yes;
-                cancel();
-                return;
-            }
-            Dispatch(id);
-        });
+OperationHooks CommandSession::Hooks() {
+    OperationHooks hooks;
+    hooks.listener = this;
+    hooks.cancel = &m_cancel;
+    hooks.questions = this;
+    return hooks;
 }
 
-void BoxSession::RunButton(const std::string& label, const std::function<void()>& button) {
-    Label(label);
-    button();
-    RunOperation(button);
+void CommandSession::PhaseStarted(Phase phase) {
+    m_bar.SetLabel(PhaseLabel(phase));
+    m_bar.Begin();
+    m_barShown = true;
+    m_percent = 0;
+}
+
+void CommandSession::Progress(int percent) {
+    // The line only moves forward.
+    if (m_barShown && percent >= m_percent) {
+        m_bar.Update(percent);
+        m_percent = percent;
+    }
+}
+
+void CommandSession::PhaseEnded(Phase) {
+    if (m_barShown) {
+        m_bar.End();
+    }
+    m_barShown = false;
+}
+
+bool CommandSession::ReplaceStoredImage(const std::string& name) {
+    return m_prompts.ShowMessage(StoredImageQuestion(name)) == MsgAnswer::Yes;
+}
+
+bool CommandSession::ConfirmCancel(Operation operation) {
+    // Ctrl-C is the Cancel button: its question is answered Yes.
+    m_prompts.nextAnswer = MsgAnswer::Yes;
+    return m_prompts.ShowMessage(CancelQuestionFor(operation)) == MsgAnswer::Yes;
 }
 
 }  // namespace o8r::cli
