@@ -8,18 +8,9 @@
 #include <vector>
 
 #include "app/Ids.h"
+#include "catalogue/Catalogue.h"
 
 namespace o8r {
-
-struct McuTreeGroup {
-    std::string text;                 // group name as cut from the catalogue
-    std::vector<std::string> series;  // child items, in file order
-};
-
-struct McuListRow {
-    std::string part;        // column 0, full 10-character part name
-    std::string memorySize;  // column 1
-};
 
 class MainView {
   public:
