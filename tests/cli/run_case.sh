@@ -89,6 +89,21 @@ run_trace() {
     printf '\n' >>"$transcript"
 }
 
+# refused WORD ARGS...: o8rprog run with ARGS must be refused as a usage error:
+# the transcript holds its exit status and whether its message names WORD (an
+# option, an argument or a value), not the message's wording.
+refused() {
+    local word=$1
+    shift
+    { printf '$ o8rprog'; [ $# -eq 0 ] || printf ' %q' "$@"; printf '\n'; } >>"$transcript"
+    "$prog" "$@" </dev/null >"$work/.out" 2>"$work/.err"
+    local status=$?
+    local named=no
+    grep -qF -- "$word" "$work/.err" && named=yes
+    printf 'exit %d, stdout %s, names %s: %s\n\n' "$status" \
+        "$([ -s "$work/.out" ] && echo used || echo empty)" "$word" "$named" >>"$transcript"
+}
+
 # note TEXT: a line of explanation in the transcript.
 note() { printf '# %s\n' "$*" >>"$transcript"; }
 
