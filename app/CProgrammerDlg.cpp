@@ -15,6 +15,8 @@
 #include "app/QtPicture.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
+#include "app/QtViewStyle.h"
 
 namespace o8r {
 
@@ -228,6 +230,8 @@ void CProgrammerDlg::CreateControls() {
     m_tree->setFocusPolicy(Qt::StrongFocus);
     m_tree->hide();
     SetViewColours(m_tree, CatalogueBackground(), CatalogueText());
+    // Buttons, lines and lines at the root, in the tree's colours.
+    UseViewStyle(m_tree);
     // The tree follows every change of its selection, by mouse or keyboard.
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { OnTreeSelectionChanged(); });
     m_controls[IDC_MCU_TREE] = m_tree;
@@ -254,6 +258,8 @@ void CProgrammerDlg::CreateControls() {
         connect(Button(id), &QPushButton::clicked, this,
                 [this, handler = handler] { (m_controller.*handler)(); });
     }
+
+    FitControlsToText(*this);
 
     SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     SetButtonIcon(IDC_ERASE, IDI_ERASE);
@@ -302,6 +308,7 @@ void CProgrammerDlg::SetControlText(int id, const std::string& text) {
     if (!label)
         return;
     label->setText(FromLocal(text));
+    FitControlToText(label);
     // Long operations hold the thread; show the text now.
     label->repaint();
     if (const int button = ButtonOf(id))
