@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <functional>
 
@@ -133,7 +134,8 @@ CProgrammerDlg::CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts,
                                std::string programDirectory, QWidget* parent)
     : QDialog(parent),
       m_timers(clock),
-      m_controller(bridge, clock, *this, prompts),
+      m_busyClock(clock, m_timers, *this),
+      m_controller(bridge, m_busyClock, *this, prompts),
       m_programDirectory(std::move(programDirectory)) {
     setWindowTitle(QString::fromLatin1(text::kMainWindowCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -255,8 +257,12 @@ void CProgrammerDlg::CreateControls() {
         {IDC_BLANK_CHECK, &ProgrammerController::OnBlankCheck},
     };
     for (const auto& [id, handler] : handlers) {
-        connect(Button(id), &QPushButton::clicked, this,
-                [this, handler = handler] { (m_controller.*handler)(); });
+        // A handler holds the thread while it waits for the box (the firmware
+        // update for its whole exchange): the window keeps painting meanwhile.
+        connect(Button(id), &QPushButton::clicked, this, [this, handler = handler] {
+            const QtBusyClock::Busy busy(m_busyClock);
+            (m_controller.*handler)();
+        });
     }
 
     FitControlsToText(*this);
@@ -272,6 +278,14 @@ void CProgrammerDlg::InitDialog() {
     if (m_initialised)
         return;
     m_initialised = true;
+    // The window initialises before it shows, as a dialog does. A message of
+    // its initialisation ("Can not find MCU file!") is centred over it, so it
+    // takes its place at the centre of the screen first.
+    if (!isVisible()) {
+        QRect place(QPoint(), size());
+        place.moveCenter(screen()->availableGeometry().center());
+        move(place.topLeft());
+    }
     m_controller.OnInitDialog(m_programDirectory);
 }
 

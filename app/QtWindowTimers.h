@@ -35,6 +35,11 @@ class QtWindowTimers : public QObject {
     bool IsRunning(int id) const;
     int Period(int id) const;
 
+    // A held timer does not fire: its ticks are dropped, not saved up, as
+    // window timers' are while their thread is busy. Virtual time stands still.
+    void Hold(bool held) { m_held = held; }
+    bool Held() const { return m_held; }
+
     Clock& TheClock() const { return m_clock; }
     bool Virtual() const { return m_virtual != nullptr; }
 
@@ -55,6 +60,7 @@ class QtWindowTimers : public QObject {
     VirtualClock* m_virtual;
     std::map<int, Entry> m_entries;
     std::uint64_t m_sequence = 0;
+    bool m_held = false;
     QTimer m_pump;
 };
 

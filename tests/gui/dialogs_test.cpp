@@ -475,7 +475,8 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     QCOMPARE(list->headerItem()->text(0), QString("    Block"));
     QCOMPARE(list->headerItem()->text(1), QString("Size"));
     QCOMPARE(list->headerItem()->text(2), QString("Start Address"));
-    QCOMPARE(list->header()->sectionSize(0), 70);
+    // 70 pixels, or what the check box and "Block A" need in this font.
+    QVERIFY(list->header()->sectionSize(0) >= 70);
     QCOMPARE(list->header()->sectionSize(1), 38);
     QCOMPARE(list->header()->sectionSize(2), 85);
     QCOMPARE(list->topLevelItemCount(), 6);
