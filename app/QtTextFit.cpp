@@ -50,19 +50,17 @@ Need NeedOf(const QWidget& control) {
         const int frame = label->width() - label->contentsRect().width() + 2 * label->margin();
         return {TextWidth(label->font(), label->text()) + frame, label->alignment()};
     }
-    if (const auto* box = qobject_cast<const QCheckBox*>(&control)) {
-        if (box->text().isEmpty())
+    // A check box's text follows the style's indicator; a push button's is
+    // centred inside its frame.
+    const bool box = qobject_cast<const QCheckBox*>(&control) != nullptr;
+    if (box || qobject_cast<const QPushButton*>(&control)) {
+        const QString text = static_cast<const QAbstractButton&>(control).text();
+        if (text.isEmpty())
             return {};
-        return {TextWidth(box->font(), box->text()) +
-                    Surround(*box, QStyle::SE_CheckBoxContents, box->text()),
-                Qt::AlignLeft};
-    }
-    if (const auto* button = qobject_cast<const QPushButton*>(&control)) {
-        if (button->text().isEmpty())
-            return {};
-        return {TextWidth(button->font(), button->text()) +
-                    Surround(*button, QStyle::SE_PushButtonContents, button->text()),
-                Qt::AlignHCenter};
+        const QStyle::SubElement contents =
+            box ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents;
+        return {TextWidth(control.font(), text) + Surround(control, contents, text),
+                box ? Qt::AlignLeft : Qt::AlignHCenter};
     }
     return {};
 }

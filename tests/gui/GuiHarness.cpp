@@ -62,6 +62,11 @@ CProgrammerDlg& GuiHarness::Open(const std::string& directory) {
     return *m_window;
 }
 
+bool GuiHarness::OpenWithPart(const QString& series, const QString& part) {
+    Open();
+    return PlugBox() && SelectPart(series, part);
+}
+
 bool GuiHarness::WaitFor(const std::function<bool()>& done, int realMs) {
     QElapsedTimer elapsed;
     elapsed.start();

@@ -20,10 +20,6 @@ namespace o8r::test {
 
 namespace {
 
-int Needed(const QFont& font, const QString& text) {
-    return TextWidth(font, text);
-}
-
 QString Name(const QWidget& widget) {
     QString name = QString::fromLatin1(widget.metaObject()->className());
     if (!widget.objectName().isEmpty())
@@ -46,41 +42,38 @@ void CheckLabel(QStringList& unfit, const QLabel& label) {
     const int margin = label.margin();
     const QRect room = label.contentsRect().adjusted(margin, margin, -margin, -margin);
     const QString text = label.textFormat() == Qt::RichText ? QString() : label.text();
-    Check(unfit, Name(label), text, Needed(label.font(), text), room.width());
+    Check(unfit, Name(label), text, TextWidth(label.font(), text), room.width());
     const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
     const QFontMetrics metrics(label.font());
     Check(unfit, Name(label) + QStringLiteral(" (height)"), text,
           metrics.height() + (lines - 1) * metrics.lineSpacing(), room.height());
 }
 
-void CheckButton(QStringList& unfit, const QPushButton& button) {
+// A push button's text lies inside its frame and margins, a check box's after
+// the style's indicator and its spacing.
+void CheckButton(QStringList& unfit, const QAbstractButton& button) {
     if (button.text().isEmpty())
         return;
+    const auto* push = qobject_cast<const QPushButton*>(&button);
     QStyleOptionButton option;
     option.initFrom(&button);
     option.text = button.text();
     option.icon = button.icon();
     option.iconSize = button.iconSize();
-    if (button.isDefault())
+    option.state |= button.isChecked() ? QStyle::State_On : QStyle::State_Off;
+    if (push && push->isDefault())
         option.features |= QStyleOptionButton::DefaultButton;
-    if (button.autoDefault())
+    if (push && push->autoDefault())
         option.features |= QStyleOptionButton::AutoDefaultButton;
-    QRect room = button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
-    if (!option.icon.isNull())
+    const QStyle::SubElement contents =
+        push ? QStyle::SE_PushButtonContents : QStyle::SE_CheckBoxContents;
+    QRect room = button.style()->subElementRect(contents, &option, &button);
+    if (push && !option.icon.isNull())
         room.setWidth(room.width() - option.iconSize.width() - 4);
-    Check(unfit, Name(button), button.text(), Needed(button.font(), button.text()), room.width());
-}
-
-void CheckCheckBox(QStringList& unfit, const QCheckBox& box) {
-    QStyleOptionButton option;
-    option.initFrom(&box);
-    option.text = box.text();
-    option.state |= box.isChecked() ? QStyle::State_On : QStyle::State_Off;
-    // The text starts after the style's indicator and its spacing.
-    const QRect room = box.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &box);
-    Check(unfit, Name(box), box.text(), Needed(box.font(), box.text()), room.width());
-    Check(unfit, Name(box) + QStringLiteral(" (height)"), box.text(),
-          QFontMetrics(box.font()).height(), room.height());
+    Check(unfit, Name(button), button.text(), TextWidth(button.font(), button.text()),
+          room.width());
+    Check(unfit, Name(button) + QStringLiteral(" (height)"), button.text(),
+          QFontMetrics(button.font()).height(), room.height());
 }
 
 void CheckEdit(QStringList& unfit, const QLineEdit& edit) {
@@ -97,7 +90,7 @@ void CheckEdit(QStringList& unfit, const QLineEdit& edit) {
                                ->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
                                .marginsRemoved(edit.textMargins());
     // A line edit keeps two pixels free on either side of its text.
-    Check(unfit, Name(edit), edit.text(), Needed(edit.font(), edit.text()),
+    Check(unfit, Name(edit), edit.text(), TextWidth(edit.font(), edit.text()),
           contents.width() - 2 * 2);
 }
 
@@ -121,7 +114,7 @@ void CheckHeader(QStringList& unfit, const QString& where, const QHeaderView& he
                             header.height());
         const QRect room = header.style()->subElementRect(QStyle::SE_HeaderLabel, &option, &header);
         Check(unfit, where + QStringLiteral(" header %1").arg(section), option.text,
-              Needed(header.font(), option.text), room.width());
+              TextWidth(header.font(), option.text), room.width());
     }
 }
 
@@ -160,7 +153,7 @@ void CheckCell(QStringList& unfit, const QString& where, const QAbstractItemView
     // The style draws the text inside a focus margin on either side.
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
     Check(unfit, where + QStringLiteral(" cell %1,%2").arg(index.row()).arg(index.column()), text,
-          Needed(option.font, text), textRect.width() - 2 * margin);
+          TextWidth(option.font, text), textRect.width() - 2 * margin);
 }
 
 void CheckCells(QStringList& unfit, const QString& where, const QAbstractItemView& view,
@@ -188,10 +181,9 @@ QStringList UnfitTexts(const QWidget& window) {
             continue;
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             CheckLabel(unfit, *label);
-        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-            CheckButton(unfit, *button);
-        } else if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
-            CheckCheckBox(unfit, *box);
+        } else if (qobject_cast<const QPushButton*>(widget) ||
+                   qobject_cast<const QCheckBox*>(widget)) {
+            CheckButton(unfit, *static_cast<const QAbstractButton*>(widget));
         } else if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
             CheckEdit(unfit, *edit);
         } else if (const auto* view = qobject_cast<const QAbstractItemView*>(widget)) {

@@ -174,9 +174,7 @@ void TextFitTest::idCodeDialogInBothModes() {
 
 void TextFitTest::eraseDialogRowsAndTheirChecks() {
     GuiHarness h;
-    h.Open();
-    QVERIFY(h.PlugBox());
-    QVERIFY(h.SelectPart(kSeries, kPart));
+    QVERIFY(h.OpenWithPart(kSeries, kPart));
     bool seen = false;
     h.onDialog = [&](QDialog& dialog) {
         auto* erase = qobject_cast<CEraseInfoDlg*>(&dialog);
@@ -219,9 +217,7 @@ void TextFitTest::eraseDialogRowsAndTheirChecks() {
 
 void TextFitTest::addressDialogAndReadWindow() {
     GuiHarness h;
-    h.Open();
-    QVERIFY(h.PlugBox());
-    QVERIFY(h.SelectPart(kSeries, kPart));
+    QVERIFY(h.OpenWithPart(kSeries, kPart));
     for (std::uint32_t a = 0xC0F8; a <= 0xC117; ++a)
         h.box.Target().Poke(a, static_cast<std::uint8_t>(a & 0xFF));
 
@@ -272,9 +268,7 @@ void TextFitTest::addressDialogAndReadWindow() {
 
 void TextFitTest::fileLoadingDialog() {
     GuiHarness h;
-    h.Open();
-    QVERIFY(h.PlugBox());
-    QVERIFY(h.SelectPart(kSeries, kPart));
+    QVERIFY(h.OpenWithPart(kSeries, kPart));
     ScratchDir dir;
     h.chosenFiles.push_back(
         dir.Write("one.mot", SRecordImage(0x4000, std::vector<std::uint8_t>(256, 0x5A))));
