@@ -35,8 +35,8 @@ class QtWindowTimers : public QObject {
     bool IsRunning(int id) const;
     int Period(int id) const;
 
-    // A held timer does not fire: its ticks are dropped, not saved up, as
-    // window timers' are while their thread is busy. Virtual time stands still.
+    // While held, no timer fires: ticks are dropped, not saved up, as window
+    // timers' are while their thread is busy, and virtual time stands still.
     void Hold(bool held) { m_held = held; }
     bool Held() const { return m_held; }
 

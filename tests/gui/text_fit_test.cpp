@@ -4,22 +4,18 @@
 // and 2 the windows are also photographed into docs/.
 
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
 #include <QTest>
-#include <QTreeView>
 #include <QTreeWidget>
 
 #include "GuiHarness.h"
 #include "TextFit.h"
 #include "app/Ids.h"
 #include "app/Messages.h"
-#include "app/SharedState.h"
 #include "catalogue/CIDCheckDlg.h"
 #include "operations/CAddrSetDlg.h"
 #include "operations/CEraseInfoDlg.h"
