@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <functional>
 
@@ -15,6 +16,8 @@
 #include "app/QtPicture.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
+#include "app/QtViewStyle.h"
 
 namespace o8r {
 
@@ -131,7 +134,8 @@ CProgrammerDlg::CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts,
                                std::string programDirectory, QWidget* parent)
     : QDialog(parent),
       m_timers(clock),
-      m_controller(bridge, clock, *this, prompts),
+      m_busyClock(clock, m_timers, *this),
+      m_controller(bridge, m_busyClock, *this, prompts),
       m_programDirectory(std::move(programDirectory)) {
     setWindowTitle(QString::fromLatin1(text::kMainWindowCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -228,6 +232,8 @@ void CProgrammerDlg::CreateControls() {
     m_tree->setFocusPolicy(Qt::StrongFocus);
     m_tree->hide();
     SetViewColours(m_tree, CatalogueBackground(), CatalogueText());
+    // Buttons, lines and lines at the root, in the tree's colours.
+    UseViewStyle(m_tree);
     // The tree follows every change of its selection, by mouse or keyboard.
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { OnTreeSelectionChanged(); });
     m_controls[IdNumber(IDC_MCU_TREE)] = m_tree;
@@ -251,9 +257,15 @@ void CProgrammerDlg::CreateControls() {
         {IdNumber(IDC_BLANK_CHECK), &ProgrammerController::OnBlankCheck},
     };
     for (const auto& [id, handler] : handlers) {
-        connect(Button(id), &QPushButton::clicked, this,
-                [this, handler = handler] { (m_controller.*handler)(); });
+        // A handler holds the thread while it waits for the box (the firmware
+        // update for its whole exchange): the window keeps painting meanwhile.
+        connect(Button(id), &QPushButton::clicked, this, [this, handler = handler] {
+            const QtBusyClock::Busy busy(m_busyClock);
+            (m_controller.*handler)();
+        });
     }
+
+    FitControlsToText(*this);
 
     SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     SetButtonIcon(IDC_ERASE, IDI_ERASE);
@@ -266,6 +278,14 @@ void CProgrammerDlg::InitDialog() {
     if (m_initialised)
         return;
     m_initialised = true;
+    // The window initialises before it shows, as a dialog does. A message of
+    // its initialisation ("Can not find MCU file!") is centred over it, so it
+    // takes its place at the centre of the screen first.
+    if (!isVisible()) {
+        QRect place(QPoint(), size());
+        place.moveCenter(screen()->availableGeometry().center());
+        move(place.topLeft());
+    }
     m_controller.OnInitDialog(m_programDirectory);
 }
 
@@ -303,6 +323,7 @@ void CProgrammerDlg::SetControlText(ControlId controlId, const std::string& text
     if (!label)
         return;
     label->setText(FromLocal(text));
+    FitControlToText(label);
     // Long operations hold the thread; show the text now.
     label->repaint();
     if (const int button = ButtonOf(id))

@@ -11,6 +11,7 @@
 
 #include "app/MainView.h"
 #include "app/ProgrammerController.h"
+#include "app/QtBusyClock.h"
 #include "app/QtWindowTimers.h"
 
 class QLabel;
@@ -39,6 +40,7 @@ class CProgrammerDlg : public QDialog, public MainView {
 
     ProgrammerController& Controller() { return m_controller; }
     QtWindowTimers& Timers() { return m_timers; }
+    QtBusyClock& BusyClock() { return m_busyClock; }
     // A control by its id (1001 to 1005, 1020, 1023, 1024, 1027 to 1033).
     // By resource number, as the window's own tables hold them.
     QWidget* Control(int id) const;
@@ -83,6 +85,7 @@ class CProgrammerDlg : public QDialog, public MainView {
     void ReleaseLink();
 
     QtWindowTimers m_timers;
+    QtBusyClock m_busyClock;
     ProgrammerController m_controller;
     std::string m_programDirectory;
     bool m_initialised = false;

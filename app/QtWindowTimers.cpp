@@ -58,7 +58,7 @@ int QtWindowTimers::Period(TimerId id) const {
 
 void QtWindowTimers::Fire(TimerId id) {
     auto it = m_entries.find(id);
-    if (it == m_entries.end())
+    if (it == m_entries.end() || m_held)
         return;
     if (!it->second.owner) {
         Stop(id);
@@ -70,6 +70,8 @@ void QtWindowTimers::Fire(TimerId id) {
 }
 
 void QtWindowTimers::PumpVirtual() {
+    if (m_held)
+        return;
     TimerId nextId{};
     std::uint64_t nextDue = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t nextSequence = 0;

@@ -36,6 +36,11 @@ class QtWindowTimers : public QObject {
     bool IsRunning(TimerId id) const;
     int Period(TimerId id) const;
 
+    // While held, no timer fires: ticks are dropped, not saved up, as window
+    // timers' are while their thread is busy, and virtual time stands still.
+    void Hold(bool held) { m_held = held; }
+    bool Held() const { return m_held; }
+
     Clock& TheClock() const { return m_clock; }
     bool Virtual() const { return m_virtual != nullptr; }
 
@@ -56,6 +61,7 @@ class QtWindowTimers : public QObject {
     VirtualClock* m_virtual;
     std::map<TimerId, Entry> m_entries;
     std::uint64_t m_sequence = 0;
+    bool m_held = false;
     QTimer m_pump;
 };
 

@@ -10,6 +10,7 @@
 #include "app/Messages.h"
 #include "app/QtDialogUnits.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "catalogue/IdCodeDialog.h"
 
 namespace o8r {
@@ -52,6 +53,7 @@ CIDCheckDlg::CIDCheckDlg(IdCodeDialog& logic, QWidget* parent) : QDialog(parent)
     PlaceControl(m_edit, IdNumber(IDC_ID_EDIT), du, 5, 16, 69, 12);
     m_edit->setAlignment(Qt::AlignCenter);
     m_edit->setValidator(new SingleByteValidator(m_edit));
+    FitControlsToText(*this);
 
     // Opening: the erased code, hexadecimal mode, focus in the edit.
     m_logic.SetCharacterMode(false);

@@ -8,8 +8,9 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Svg)
 # The window classes and their Qt helpers, named one by one; QtMain.cpp alone
 # makes the executable.
 set(O8R_GUI_SOURCES
-    app/CProgrammerApp.cpp app/CProgrammerDlg.cpp app/QtDialogUnits.cpp app/QtPicture.cpp
-    app/QtPrompts.cpp app/QtResources.cpp app/QtWindowTimers.cpp
+    app/CProgrammerApp.cpp app/CProgrammerDlg.cpp app/QtBusyClock.cpp app/QtDialogUnits.cpp
+    app/QtPicture.cpp app/QtPrompts.cpp app/QtResources.cpp app/QtTextFit.cpp app/QtViewStyle.cpp
+    app/QtWindowTimers.cpp
     catalogue/CIDCheckDlg.cpp
     operations/CAddrSetDlg.cpp operations/CEraseInfoDlg.cpp operations/CReadDlg.cpp
     operations/QtHexDumpModel.cpp

@@ -10,6 +10,7 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "operations/AddressSettingDialog.h"
 
 namespace o8r {
@@ -66,6 +67,7 @@ CAddrSetDlg::CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent)
     PlaceControl(m_ok, IdNumber(DialogResult::Ok), du, 81, 43, 34, 14);
     m_ok->setDefault(true);
 
+    FitControlsToText(*this);
     m_start->setFocus();
     connect(m_ok, &QPushButton::clicked, this, [this] { OnOk(); });
 }

@@ -11,6 +11,8 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
+#include "app/QtViewStyle.h"
 #include "operations/EraseSettingDialog.h"
 
 namespace o8r {
@@ -49,6 +51,8 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
     m_list->header()->setSectionsMovable(false);
     m_list->header()->setStretchLastSection(false);
     SetViewColours(m_list, DumpBackground(), DumpText());
+    // The rows' check boxes in the list's green on black.
+    UseViewStyle(m_list);
 
     m_selectAll = new QCheckBox(QStringLiteral("Select/Deselect All"), this);
     PlaceControl(m_selectAll, IdNumber(IDC_ERASE_SELECT_ALL), du, 8, 147, 87, 12);
@@ -58,6 +62,8 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
     m_ok->setDefault(true);
 
     FillList();
+    FitColumnsToContents(*m_list);
+    FitControlsToText(*this);
 
     connect(m_list, &QTreeWidget::itemChanged, this,
             [this](QTreeWidgetItem* item, int column) { OnItemChanged(item, column); });

@@ -11,6 +11,7 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "app/QtWindowTimers.h"
 #include "operations/QtHexDumpModel.h"
 
@@ -82,6 +83,9 @@ CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent
     m_status->setAlignment(Qt::AlignCenter);
     m_status->hide();
 
+    FitColumnsToContents(*m_dump);
+    FitControlsToText(*this);
+
     connect(m_button, &QPushButton::clicked, this, [this] { m_session.OnButton(); });
 
     // Opening: icon 160, progress 0, and the read timer starts.
@@ -101,6 +105,7 @@ void CReadDlg::SetButtonIcon(IconId iconId) {
 
 void CReadDlg::SetStatusText(const std::string& text) {
     m_status->setText(FromLocal(text));
+    FitControlToText(m_status);
 }
 
 void CReadDlg::ShowStatus(bool show) {

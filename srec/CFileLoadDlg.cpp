@@ -8,6 +8,7 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "app/QtWindowTimers.h"
 
 namespace o8r {
@@ -26,6 +27,7 @@ CFileLoadDlg::CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* pa
 
     m_text = new QLabel(QString::fromLatin1(text::kLoadingFile), this);
     PlaceControl(m_text, IdNumber(IDC_LOAD_TEXT), du, 13, 33, 159, 8);
+    FitControlToText(m_text);
 
     m_timers.Start(this, TIMER_FILE_LOAD, 100, [this](TimerId id) { OnTimer(id); });
 }
@@ -36,6 +38,7 @@ CFileLoadDlg::~CFileLoadDlg() {
 
 void CFileLoadDlg::SetText(const std::string& text) {
     m_text->setText(FromLocal(text));
+    FitControlToText(m_text);
     m_text->repaint();
 }
 

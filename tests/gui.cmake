@@ -11,6 +11,7 @@ if(TARGET o8r_gui)
     target_link_libraries(o8r_gui_test_support PUBLIC o8r_gui o8r_test_support Qt6::Test
                           PRIVATE o8r_warnings)
 
+    set(O8R_GUI_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
     file(GLOB O8R_GUI_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/*_test.cpp)
     foreach(src IN LISTS O8R_GUI_TESTS)
         get_filename_component(name ${src} NAME_WE)
@@ -20,8 +21,17 @@ if(TARGET o8r_gui)
         target_link_libraries(gui_${name} PRIVATE o8r_gui_test_support o8r_warnings)
         # Some cases run the built program itself.
         add_dependencies(gui_${name} o8r-programmer)
-        add_test(NAME gui.${name} COMMAND gui_${name})
-        set_tests_properties(gui.${name} PROPERTIES LABELS gui TIMEOUT 300
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
+        if(name STREQUAL "text_fit_test")
+            # Texts must fit at every screen scale, fractional ones included.
+            foreach(scale IN ITEMS 1 1.5 2)
+                add_test(NAME gui.${name}.x${scale} COMMAND gui_${name})
+                set_tests_properties(gui.${name}.x${scale} PROPERTIES LABELS gui TIMEOUT 300
+                    ENVIRONMENT "${O8R_GUI_TEST_ENVIRONMENT};QT_SCALE_FACTOR=${scale}")
+            endforeach()
+        else()
+            add_test(NAME gui.${name} COMMAND gui_${name})
+            set_tests_properties(gui.${name} PROPERTIES LABELS gui TIMEOUT 300
+                ENVIRONMENT "${O8R_GUI_TEST_ENVIRONMENT}")
+        endif()
     endforeach()
 endif()

@@ -62,6 +62,11 @@ CProgrammerDlg& GuiHarness::Open(const std::string& directory) {
     return *m_window;
 }
 
+bool GuiHarness::OpenWithPart(const QString& series, const QString& part) {
+    Open();
+    return PlugBox() && SelectPart(series, part);
+}
+
 bool GuiHarness::WaitFor(const std::function<bool()>& done, int realMs) {
     QElapsedTimer elapsed;
     elapsed.start();
@@ -190,7 +195,11 @@ void DoubleClickAt(QWidget* widget, const QPoint& at) {
 }
 
 bool SaveScreenshot(QWidget& widget, const std::string& name) {
-    const QString docs = QString::fromStdString(SourcePath("docs"));
+    // The pictures in docs/ change only on request (O8R_UPDATE_DOCS=1); an
+    // ordinary run leaves the checkout as it was and writes beside the build.
+    const bool updateDocs = qEnvironmentVariable("O8R_UPDATE_DOCS") == QLatin1String("1");
+    const QString docs = updateDocs ? QString::fromStdString(SourcePath("docs"))
+                                    : QString::fromLatin1(O8R_BIN_DIR "/../screenshots");
     QDir().mkpath(docs);
     return widget.grab().save(docs + QLatin1Char('/') + QString::fromStdString(name));
 }

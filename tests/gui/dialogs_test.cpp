@@ -475,9 +475,10 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     QCOMPARE(list->headerItem()->text(0), QString("    Block"));
     QCOMPARE(list->headerItem()->text(1), QString("Size"));
     QCOMPARE(list->headerItem()->text(2), QString("Start Address"));
-    QCOMPARE(list->header()->sectionSize(0), 70);
-    QCOMPARE(list->header()->sectionSize(1), 38);
-    QCOMPARE(list->header()->sectionSize(2), 85);
+    // The template's widths, or what the check box and the texts need in this font.
+    QVERIFY(list->header()->sectionSize(0) >= 70);
+    QVERIFY(list->header()->sectionSize(1) >= 38);
+    QVERIFY(list->header()->sectionSize(2) >= 85);
     QCOMPARE(list->topLevelItemCount(), 6);
     const char* rows[][3] = {{"Block A", "  1K", "  0x02400"}, {"Block B", "  1K", "  0x02800"},
                              {"Block 2", " 16K", "  0x04000"}, {"Block 1", " 16K", "  0x08000"},

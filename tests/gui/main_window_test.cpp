@@ -204,7 +204,6 @@ void MainWindowTest::seriesAndPartSelection() {
     QCOMPARE(g_selectedMcu, std::string("R5F212B8SN"));
     QCOMPARE(h.Text(IDC_STATUS), QString("You have selected R5F212B8."));
     QCOMPARE(CurrentMemoryMap(), (MemoryMap{0x2400, 0x2C00, 0x4000, 0x14000}));
-    QVERIFY(SaveScreenshot(h.Window(), "main-window.png"));
 
     // A click below the last row selects nothing and changes nothing.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -295,7 +294,16 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
     for (const Place& p : places) {
         QWidget* control = w.findChild<QWidget*>(QString::number(IdNumber(p.id)));
         QVERIFY2(control, qPrintable(QString::number(IdNumber(p.id))));
-        QCOMPARE(control->geometry(), du.Rect(p.x, p.y, p.width, p.height));
+        const QRect place = du.Rect(p.x, p.y, p.width, p.height);
+        if (qobject_cast<QLabel*>(control)) {
+            // A caption may be wider than its template where its text needs it.
+            QVERIFY2(control->geometry().contains(place),
+                     qPrintable(QString::number(IdNumber(p.id))));
+            QCOMPARE(control->y(), place.y());
+            QCOMPARE(control->height(), place.height());
+        } else {
+            QCOMPARE(control->geometry(), place);
+        }
     }
     // The picture lies beneath every other control.
     QWidget* picture = w.Control(IDC_PICTURE);
