@@ -266,7 +266,7 @@ void CProgrammerDlg::InitDialog() {
     if (m_initialised)
         return;
     m_initialised = true;
-    m_controller.OnInitDialog(m_programDirectory);
+    m_controller.OnInitDialog(m_programDirectory, m_cataloguePath);
 }
 
 QWidget* CProgrammerDlg::Control(int id) const {
