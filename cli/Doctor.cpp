@@ -91,8 +91,9 @@ std::string AccessAdvice(const UsbBox& box, const DoctorFacts& facts) {
         return text + "you are in group " + group +
                ", but this login is not yet: log out and in again (or run `newgrp " + group + "`)";
     }
-    const bool groupMayOpen = Grants((node.mode >> 3) & 7);
-    if (groupMayOpen && node.gid != 0) {
+    // Nobody is told to join the group root.
+    const bool joinable = Grants((node.mode >> 3) & 7) && group != "root" && group != "0";
+    if (joinable) {
         text += "join its group with `sudo usermod -aG " + group + " " + user +
                 "` and log in again, or ";
     }
@@ -185,8 +186,8 @@ DoctorReport Diagnose(const DoctorFacts& facts, const CatalogueFacts& catalogue)
             tried += (tried.empty() ? "" : ", ") + place;
         }
         lines.push_back({false, "no catalogue (tried " + tried +
-                                    "): install the package again, or name the file with "
-                                    "--catalogue FILE"});
+                                    "): name the file with --catalogue FILE, or install the "
+                                    "package again"});
     }
 
     if (!facts.supported) {

@@ -74,14 +74,16 @@ endif()
 install(FILES ${O8R_PACKAGING_OUT}/o8r-programmer.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${O8R_PACKAGING_DIR}/o8r-programmer.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+set(O8R_APPSTREAM_ID "org.example.o8r_programmer" CACHE STRING
+    "The AppStream component id, in reverse-DNS form under the project's own domain")
 set(O8R_HOMEPAGE_URL "https://o8r-programmer.example.org" CACHE STRING
     "The project's home page, for the AppStream data")
 set(O8R_SCREENSHOT_URL "${O8R_HOMEPAGE_URL}/screenshots" CACHE STRING
     "Where the AppStream data points for docs/*.png")
 string(TIMESTAMP O8R_RELEASE_DATE "%Y-%m-%d" UTC)
 configure_file(${O8R_PACKAGING_DIR}/o8r-programmer.metainfo.xml.in
-               ${O8R_PACKAGING_OUT}/o8r-programmer.metainfo.xml @ONLY)
-install(FILES ${O8R_PACKAGING_OUT}/o8r-programmer.metainfo.xml
+               ${O8R_PACKAGING_OUT}/${O8R_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${O8R_PACKAGING_OUT}/${O8R_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 set(O8R_APP_ICON ${PROJECT_SOURCE_DIR}/resources/icons/128.svg)

@@ -115,13 +115,13 @@ struct Outcome {
     int status;
 };
 
-Outcome Run(const DoctorFacts& facts, const CatalogueFacts& catalogue = kFound) {
+Outcome Doctor(const DoctorFacts& facts, const CatalogueFacts& catalogue = kFound) {
     const DoctorReport report = Diagnose(facts, catalogue);
     return {FormatReport(report), DoctorExitStatus(report)};
 }
 
 TEST(DoctorTest, AUsableBoxSaysSoLineByLine) {
-    const Outcome outcome = Run(Facts({GoodBox()}));
+    const Outcome outcome = Doctor(Facts({GoodBox()}));
     EXPECT_EQ(outcome.text,
               "ok: catalogue /usr/share/o8r-programmer/MCUType.mcu\n"
               "ok: box at USB 1-1.2 (CP2102 USB to UART Bridge Controller): driver cp210x, "
@@ -133,17 +133,17 @@ TEST(DoctorTest, AUsableBoxSaysSoLineByLine) {
 
 TEST(DoctorTest, NoBoxAndNoCatalogue) {
     const Outcome outcome =
-        Run(Facts({}), CatalogueFacts{{}, {"/a/MCUType.mcu", "/b/MCUType.mcu"}});
+        Doctor(Facts({}), CatalogueFacts{{}, {"/a/MCUType.mcu", "/b/MCUType.mcu"}});
     EXPECT_EQ(outcome.text,
-              "problem: no catalogue (tried /a/MCUType.mcu, /b/MCUType.mcu): install the package "
-              "again, or name the file with --catalogue FILE\n"
+              "problem: no catalogue (tried /a/MCUType.mcu, /b/MCUType.mcu): name the file with "
+              "--catalogue FILE, or install the package again\n"
               "problem: no box found: no USB device 10c4:ea61 is attached; plug the box in (lsusb "
               "lists what is attached), or try another cable or USB socket\n");
     EXPECT_EQ(outcome.status, 1);
 }
 
 TEST(DoctorTest, AUsableBoxWithoutCatalogueIsNoSuccess) {
-    EXPECT_EQ(Run(Facts({GoodBox()}), CatalogueFacts{{}, {"x"}}).status, 1);
+    EXPECT_EQ(Doctor(Facts({GoodBox()}), CatalogueFacts{{}, {"x"}}).status, 1);
 }
 
 // Each fault of one box: a line that names it and what to do, and exit 1.
@@ -156,7 +156,7 @@ struct FaultCase {
 class DoctorFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(DoctorFaultTest, NamesTheFaultAndTheRemedy) {
-    const Outcome outcome = Run(GetParam().facts);
+    const Outcome outcome = Doctor(GetParam().facts);
     EXPECT_NE(outcome.text.find("problem: " + GetParam().expectedLine + "\n"), std::string::npos)
         << outcome.text;
     EXPECT_EQ(outcome.status, 1);
@@ -214,11 +214,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DoctorTest, SeveralBoxesAreNamedByPort) {
     UsbBox broken = GoodBox("1-1.3", "ttyUSB1");
     broken.driver.clear();
-    EXPECT_NE(Run(Facts({GoodBox(), broken}))
+    EXPECT_NE(Doctor(Facts({GoodBox(), broken}))
                   .text.find("ok: the box on /dev/ttyUSB0 can be used: name it with --box "
                              "serial:/dev/ttyUSB0\n"),
               std::string::npos);
-    const Outcome two = Run(Facts({GoodBox(), GoodBox("1-1.3", "ttyUSB1")}));
+    const Outcome two = Doctor(Facts({GoodBox(), GoodBox("1-1.3", "ttyUSB1")}));
     EXPECT_NE(two.text.find("ok: 2 boxes can be used; --box auto needs exactly one"),
               std::string::npos);
     EXPECT_EQ(two.status, 0);
@@ -227,7 +227,7 @@ TEST(DoctorTest, SeveralBoxesAreNamedByPort) {
 TEST(DoctorTest, AnUnknownSystemOnlyReportsTheCatalogue) {
     DoctorFacts facts = Facts({GoodBox()});
     facts.supported = false;
-    const Outcome outcome = Run(facts);
+    const Outcome outcome = Doctor(facts);
     EXPECT_NE(outcome.text.find("problem: the checks of a real box are not written for this "
                                 "system yet"),
               std::string::npos);
