@@ -7,11 +7,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${O8R_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "programmer for Renesas R8C/2A and R8C/2B microcontrollers")
 set(CPACK_PACKAGE_DESCRIPTION
-    "o8r-programmer drives a USB flash-programmer box (a CP210x bridge with USB id
-10c4:ea61) that programs Renesas R8C/2A and R8C/2B microcontrollers. It programs
-Motorola S-record images page by page, erases flash blocks, blank-checks and
-reads back address ranges, unlocks protected targets with their ID code, stores
-an image in the box and updates the box's own firmware.
+    "o8r-programmer drives a USB flash-programmer box (a CP210x bridge with USB
+id 10c4:ea61) that programs Renesas R8C/2A and R8C/2B microcontrollers. It
+programs Motorola S-record images page by page, erases flash blocks,
+blank-checks and reads back address ranges, unlocks protected targets with
+their ID code, stores an image in the box and updates the box's own firmware.
 .
 The package holds the desktop program o8r-programmer (Qt 6) and the command
 line o8rprog for scripts and production lines, the catalogue of supported
