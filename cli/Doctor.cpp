@@ -87,13 +87,14 @@ std::string AccessAdvice(const UsbBox& box, const DoctorFacts& facts) {
     std::string text = "/dev/" + box.port + " can not be opened by user " + user + " (owner " +
                        Name(node.ownerName, node.uid) + ", group " + group + ", mode " +
                        Octal(node.mode) + "): ";
-    if (node.userListedInGroup) {
+    // Joining helps only where the group may open the port; nobody is told
+    // to join the group root.
+    const bool groupHelps = Grants((node.mode >> 3) & 7) && !InGroup(facts.who, node.gid);
+    if (groupHelps && node.userListedInGroup) {
         return text + "you are in group " + group +
                ", but this login is not yet: log out and in again (or run `newgrp " + group + "`)";
     }
-    // Nobody is told to join the group root.
-    const bool joinable = Grants((node.mode >> 3) & 7) && group != "root" && group != "0";
-    if (joinable) {
+    if (groupHelps && group != "root" && group != "0") {
         text += "join its group with `sudo usermod -aG " + group + " " + user +
                 "` and log in again, or ";
     }

@@ -153,6 +153,13 @@ struct FaultCase {
     std::string expectedLine;
 };
 
+// The command doctor gives for installing the box's udev rule by hand.
+const std::string kInstallRule =
+    "`echo 'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"ea61\", "
+    "MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"' | sudo tee "
+    "/etc/udev/rules.d/70-o8r-programmer.rules && sudo udevadm control --reload && sudo udevadm "
+    "trigger --subsystem-match=tty`";
+
 class DoctorFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(DoctorFaultTest, NamesTheFaultAndTheRemedy) {
@@ -185,16 +192,22 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NotInTheGroup", With([](DoctorFacts&) {}),
                   "/dev/ttyUSB0 can not be opened by user alice (owner root, group dialout, mode "
                   "0660): join its group with `sudo usermod -aG dialout alice` and log in again, "
-                  "or install the udev rule with `echo 'SUBSYSTEM==\"tty\", "
-                  "ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"ea61\", MODE=\"0660\", "
-                  "GROUP=\"plugdev\", TAG+=\"uaccess\"' | sudo tee "
-                  "/etc/udev/rules.d/70-o8r-programmer.rules && sudo udevadm control --reload && "
-                  "sudo udevadm trigger --subsystem-match=tty`"},
+                  "or install the udev rule with " +
+                      kInstallRule},
         FaultCase{"InTheGroupButNotThisLogin",
                   With([](DoctorFacts& f) { f.boxes[0].node.userListedInGroup = true; }),
                   "/dev/ttyUSB0 can not be opened by user alice (owner root, group dialout, mode "
                   "0660): you are in group dialout, but this login is not yet: log out and in "
                   "again (or run `newgrp dialout`)"},
+        // Being in a group that may not write is no reason to log in again.
+        FaultCase{"GroupMayNotWrite", With([](DoctorFacts& f) {
+                      f.who = Alice({kDialout});
+                      f.boxes[0].node.userListedInGroup = true;
+                      f.boxes[0].node.mode = 0640;
+                  }),
+                  "/dev/ttyUSB0 can not be opened by user alice (owner root, group dialout, mode "
+                  "0640): install the udev rule with " +
+                      kInstallRule},
         FaultCase{"RuleInstalledButNotApplied", With([](DoctorFacts& f) {
                       f.udevRuleInstalled = "/usr/lib/udev/rules.d/70-o8r-programmer.rules";
                       f.boxes[0].node.mode = 0600;
