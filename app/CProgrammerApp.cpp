@@ -10,6 +10,8 @@
 #include "app/Ids.h"
 #include "app/QtResources.h"
 #include "app/SharedState.h"
+#include "catalogue/CatalogueLocation.h"
+#include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
 
 namespace o8r {
@@ -37,6 +39,12 @@ struct Options {
         QStringLiteral("sim-state"),
         QStringLiteral("Keep the simulated box (target, store, loader) in this file between runs."),
         QStringLiteral("FILE")};
+    QCommandLineOption catalogue{
+        QStringLiteral("catalogue"),
+        QStringLiteral("Read the MCU catalogue from this file (default: MCUType.mcu beside the "
+                       "program, in ../share/o8r-programmer/ from it, or in the install's data "
+                       "folder)."),
+        QStringLiteral("FILE")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.addOption(simulate);
@@ -45,6 +53,7 @@ struct Options {
         parser.addOption(simUpdateMode);
         parser.addOption(simFault);
         parser.addOption(simState);
+        parser.addOption(catalogue);
     }
 };
 
@@ -86,7 +95,7 @@ bool HeadlessPlatform() {
 
 CProgrammerApp::CProgrammerApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("o8r-programmer"));
-    setApplicationVersion(QStringLiteral(O8R_VERSION));
+    setApplicationVersion(QString::fromLatin1(build::kVersion));
     setWindowIcon(IconById(IdNumber(IDI_APP)));
 }
 
@@ -115,6 +124,14 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
     Arguments result;
     result.helpRequested = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
     result.versionRequested = parser.isSet(version);
+
+    if (parser.isSet(options.catalogue)) {
+        result.catalogue = QFile::encodeName(parser.value(options.catalogue)).toStdString();
+        if (result.catalogue.empty()) {
+            error = QStringLiteral("--catalogue needs the name of a file.");
+            return std::nullopt;
+        }
+    }
 
     const bool simulate = parser.isSet(options.simulate);
     if (simulate && parser.isSet(options.port)) {
@@ -197,7 +214,7 @@ int CProgrammerApp::RunTextOnly() {
     if (arguments->helpRequested) {
         std::fputs(HelpText().toLocal8Bit().constData(), stdout);
     } else {
-        std::printf("o8r-programmer %s\n", O8R_VERSION);
+        std::printf("o8r-programmer %s\n", build::kVersion);
     }
     return 0;
 }
@@ -227,8 +244,16 @@ int CProgrammerApp::Run() {
     }
 
     const QString directory = QCoreApplication::applicationDirPath();
-    m_window = std::make_unique<CProgrammerDlg>(*m_bridge, m_clock, m_prompts,
-                                                QFile::encodeName(directory).toStdString());
+    const std::string programDirectory = QFile::encodeName(directory).toStdString();
+    m_window = std::make_unique<CProgrammerDlg>(*m_bridge, m_clock, m_prompts, programDirectory);
+    // Not found anywhere: the window reports it as missing beside the program.
+    if (const auto catalogue =
+            FindCatalogue(arguments->catalogue, programDirectory, build::kInstallDataDirectory)
+                .found) {
+        m_window->SetCataloguePath(*catalogue);
+    } else if (!arguments->catalogue.empty()) {
+        m_window->SetCataloguePath(arguments->catalogue);
+    }
     m_window->InitDialog();
     m_window->exec();
     return 0;

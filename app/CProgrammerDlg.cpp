@@ -286,7 +286,7 @@ void CProgrammerDlg::InitDialog() {
         place.moveCenter(screen()->availableGeometry().center());
         move(place.topLeft());
     }
-    m_controller.OnInitDialog(m_programDirectory);
+    m_controller.OnInitDialog(m_programDirectory, m_cataloguePath);
 }
 
 QWidget* CProgrammerDlg::Control(int id) const {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "app/MainView.h"
 #include "app/ProgrammerController.h"
@@ -37,6 +38,8 @@ class CProgrammerDlg : public QDialog, public MainView {
     // The window's initialisation: the catalogue into the tree, then the
     // programmer poll. Runs once; call it before the window is used.
     void InitDialog();
+    // The catalogue found at start-up; without it MCUType.mcu in the program directory.
+    void SetCataloguePath(std::string path) { m_cataloguePath = std::move(path); }
 
     ProgrammerController& Controller() { return m_controller; }
     QtWindowTimers& Timers() { return m_timers; }
@@ -88,6 +91,7 @@ class CProgrammerDlg : public QDialog, public MainView {
     QtBusyClock m_busyClock;
     ProgrammerController m_controller;
     std::string m_programDirectory;
+    std::string m_cataloguePath;
     bool m_initialised = false;
     bool m_linkReleased = false;
 

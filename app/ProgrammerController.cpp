@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/SharedState.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueLocation.h"
 #include "catalogue/IdCodeDialog.h"
 
 namespace o8r {
@@ -15,15 +16,14 @@ constexpr ControlId kCommandControls[] = {
     IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
     IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
 
-constexpr char kCatalogueFileName[] = "MCUType.mcu";
-
 }  // namespace
 
 ProgrammerController::ProgrammerController(Bridge& bridge, Clock& clock, MainView& view,
                                            Prompts& prompts)
     : m_bridge(bridge), m_clock(clock), m_link(bridge, clock), m_view(view), m_prompts(prompts) {}
 
-void ProgrammerController::OnInitDialog(const std::string& programDirectory) {
+void ProgrammerController::OnInitDialog(const std::string& programDirectory,
+                                        const std::string& cataloguePath) {
     m_view.SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     m_view.SetButtonIcon(IDC_ERASE, IDI_ERASE);
     m_view.SetButtonIcon(IDC_READ, IDI_READ);
@@ -34,7 +34,7 @@ void ProgrammerController::OnInitDialog(const std::string& programDirectory) {
     if (!directory.empty() && directory.back() != '/' && directory.back() != '\\') {
         directory += '/';
     }
-    g_mcuFilePath = directory + kCatalogueFileName;
+    g_mcuFilePath = cataloguePath.empty() ? directory + kCatalogueFileName : cataloguePath;
 
     if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
         m_view.FillMcuTree(BuildMcuTree(*lines));

@@ -23,10 +23,11 @@ class ProgrammerController {
   public:
     ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
 
-    // Window initialisation: the button icons, g_mcuFilePath from the program
-    // directory (with or without its closing separator), the MCU tree, the list
-    // columns, then TIMER_DEVICE_POLL.
-    void OnInitDialog(const std::string& programDirectory);
+    // Window initialisation: the button icons, g_mcuFilePath (`cataloguePath`
+    // when given, else MCUType.mcu in the program directory, with or without
+    // its closing separator), the MCU tree, the list columns, then
+    // TIMER_DEVICE_POLL.
+    void OnInitDialog(const std::string& programDirectory, const std::string& cataloguePath = {});
     // Timer dispatch: 111 to PollProgrammer, 112 to OnOperationTimer, others ignored.
     void OnTimer(TimerId timerId);
 

@@ -17,7 +17,7 @@ struct GlobalOptions {
     bool simRealtime = false;           // the simulated box on the real clock
     std::optional<std::string> id;      // 2 to 14 hexadecimal digits
     std::optional<std::string> idText;  // 1 to 7 characters
-    std::string catalogue;              // empty: MCUType.mcu beside the executable
+    std::string catalogue;              // empty: MCUType.mcu where CatalogueCandidates says
     std::string trace;                  // file for the bridge trace
     bool yes = false;                   // answer every question with Yes
     bool quiet = false;                 // no progress bar

@@ -22,8 +22,7 @@ set_target_properties(o8r_gui PROPERTIES AUTOMOC ON AUTORCC ON)
 target_include_directories(o8r_gui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(o8r_gui PUBLIC o8r_bridges o8r_sim o8r_core Qt6::Widgets Qt6::Svg
                       PRIVATE o8r_warnings)
-target_compile_definitions(o8r_gui PUBLIC QT_NO_KEYWORDS
-                           O8R_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(o8r_gui PUBLIC QT_NO_KEYWORDS)
 
 add_executable(o8r-programmer ${CMAKE_CURRENT_SOURCE_DIR}/app/QtMain.cpp)
 target_link_libraries(o8r-programmer PRIVATE o8r_gui o8r_warnings)

@@ -9,7 +9,8 @@
 set(O8R_LAYER_STATE
     app/HexText.cpp app/HexText.h app/Ids.h app/MemoryMap.cpp app/MemoryMap.h app/Message.h
     app/Messages.h app/Outcome.cpp app/Outcome.h app/SharedState.cpp app/SharedState.h
-    catalogue/Catalogue.cpp catalogue/Catalogue.h catalogue/IdCodeRules.cpp
+    catalogue/Catalogue.cpp catalogue/Catalogue.h catalogue/CatalogueLocation.cpp
+    catalogue/CatalogueLocation.h catalogue/IdCodeRules.cpp
     catalogue/IdCodeRules.h
     link/BoxProtocol.h link/Bridge.h link/Clock.cpp link/Clock.h
     operations/AddressRangeRules.cpp operations/AddressRangeRules.h

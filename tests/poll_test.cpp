@@ -129,6 +129,18 @@ TEST(MainWindowTest, ADirectoryWithoutItsSeparatorStillFindsTheCatalogue) {
     EXPECT_FALSE(h.view.tree.empty());
 }
 
+TEST(MainWindowTest, ACatalogueFoundElsewhereIsReadFromThere) {
+    ScratchDir dir;
+    const std::string catalogue = dir.File("parts.mcu");
+    std::filesystem::copy_file(ControllerHarness::ShippedDataDirectory() + "MCUType.mcu",
+                               catalogue);
+    ControllerHarness h;
+    h.controller.OnInitDialog(dir.File("bin"), catalogue);
+    EXPECT_EQ(g_mcuFilePath, catalogue);
+    EXPECT_FALSE(h.view.tree.empty());
+    EXPECT_TRUE(h.prompts.messages.empty());
+}
+
 TEST(MainWindowTest, AMissingCatalogueIsReportedAndThePollStillStarts) {
     ControllerHarness h;
     ScratchDir empty;

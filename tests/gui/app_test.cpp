@@ -50,6 +50,11 @@ void AppTest::boxChoices() {
     QVERIFY(!plain->box.sim.updateMode);
     QVERIFY(!plain->box.sim.faults.protectedCode);
     QVERIFY(plain->box.simStatePath.empty());
+    QVERIFY(plain->catalogue.empty());
+
+    auto catalogue = Parse({"--catalogue", "/tmp/parts.mcu", "--simulate"}, error);
+    QVERIFY(catalogue);
+    QCOMPARE(catalogue->catalogue, std::string("/tmp/parts.mcu"));
 
     auto full =
         Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f", "--sim-fault",
@@ -73,6 +78,8 @@ void AppTest::refusals_data() {
     QTest::newRow("port and simulate")
         << QStringList{"--simulate", "--port", "/dev/ttyUSB0"} << "cannot be used together";
     QTest::newRow("port without a name") << QStringList{"--port", ""} << "--port needs";
+    QTest::newRow("catalogue without a name")
+        << QStringList{"--catalogue", ""} << "--catalogue needs the name of a file.";
     QTest::newRow("sim switch without simulate")
         << QStringList{"--sim-fault", "cts-stuck"} << "--sim-fault needs --simulate.";
     QTest::newRow("state without simulate")
@@ -117,7 +124,7 @@ void AppTest::textOnlyRequests() {
     }
     const QString help = CProgrammerApp::HelpText();
     for (const char* word : {"--simulate", "--port", "--sim-fault", "--sim-protect",
-                             "--sim-update-mode", "--sim-state", "cts-stuck"}) {
+                             "--sim-update-mode", "--sim-state", "--catalogue", "cts-stuck"}) {
         QVERIFY2(help.contains(word), word);
     }
 }

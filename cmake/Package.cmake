@@ -1,0 +1,45 @@
+# Packages with CPack: a Debian package on Linux (script/package builds it); a
+# ZIP archive of the same install tree elsewhere. Both carry the project's
+# version; `cpack -G NAME` in a build tree picks another generator.
+
+set(CPACK_PACKAGE_NAME o8r-programmer)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${O8R_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "programmer for Renesas R8C/2A and R8C/2B microcontrollers")
+set(CPACK_PACKAGE_DESCRIPTION
+    "o8r-programmer drives a USB flash-programmer box (a CP210x bridge with USB
+id 10c4:ea61) that programs Renesas R8C/2A and R8C/2B microcontrollers. It
+programs Motorola S-record images page by page, erases flash blocks,
+blank-checks and reads back address ranges, unlocks protected targets with
+their ID code, stores an image in the box and updates the box's own firmware.
+.
+The package holds the desktop program o8r-programmer (Qt 6) and the command
+line o8rprog for scripts and production lines, the catalogue of supported
+parts, and a udev rule that lets the user at the seat and members of plugdev
+use the box without root. A simulated box is built into both programs, and
+`o8rprog doctor` says what keeps a real box from being used.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES TRUE)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/build-.*/")
+
+# Debian: named o8r-programmer_VERSION_ARCH.deb, dependencies from
+# dpkg-shlibdeps, the udev rules reloaded on install and removal.
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${O8R_PACKAGING_DIR}/postinst ${O8R_PACKAGING_DIR}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+
+# The Windows archive: one folder named after the package and its version.
+set(CPACK_ARCHIVE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-windows)
+
+if(UNIX AND NOT APPLE)
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+else()
+    set(CPACK_GENERATOR ZIP)
+endif()
+
+include(CPack)
