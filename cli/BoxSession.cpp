@@ -36,7 +36,8 @@ BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
         throw UsageError("--box: " + error);
     }
     const bool simOptions = !global.simState.empty() || !global.simProtect.empty() ||
-                            global.simUpdateMode || !global.simFaults.empty() || global.simRealtime;
+                            global.simUpdateMode || !global.simFaults.empty() ||
+                            global.simRealtime || !global.simTiming.empty();
     if (choice->kind != BoxChoice::Kind::Sim) {
         if (simOptions) {
             throw UsageError("the --sim-* options need --box sim");
@@ -47,6 +48,13 @@ BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
         choice->sim.blocks = FlashBlocksForPart(*part);
     }
     choice->sim.updateMode = global.simUpdateMode;
+    if (!global.simTiming.empty()) {
+        const auto profile = ParseTimingProfile(global.simTiming);
+        if (!profile) {
+            throw UsageError("--sim-timing: use fast, typical or slow, not " + global.simTiming);
+        }
+        choice->sim.timings = TimingsFor(*profile);
+    }
     if (!global.simProtect.empty()) {
         if (auto problem = ParseSimFault("protected:" + global.simProtect, choice->sim);
             !problem.empty()) {
@@ -77,7 +85,8 @@ BoxSession::BoxSession(const GlobalOptions& global, const McuRecord* part)
     : m_clock(MakeClock(global)),
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
       m_view(m_bar, m_timers),
-      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar) {
+      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar),
+      m_cancelAnswer(global.cancelAnswer) {
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
     m_box = MakeBridge(choice, *m_clock, error);
@@ -168,7 +177,9 @@ void BoxSession::RunOperation(const std::function<void()>& cancel) {
         [&](int id) {
             if (Interrupted() && cancel) {
                 AcknowledgeInterrupt();
-                m_prompts.nextAnswer = MsgAnswer::Yes;
+                // "ask" leaves the question to the terminal.
+                if (m_cancelAnswer != "ask")
+                    m_prompts.nextAnswer = m_cancelAnswer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
                 cancel();
                 return;
             }

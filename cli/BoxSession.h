@@ -48,7 +48,7 @@ class BoxSession {
     bool ApplyIdCode(const GlobalOptions& global);
 
     // Runs the window's timers until TIMER_OPERATION stops. On Ctrl-C, `cancel`
-    // (the operation's Cancel button) is pressed once with the answer Yes.
+    // (the operation's Cancel button) is pressed with the --cancel-answer.
     void RunOperation(const std::function<void()>& cancel);
     // Presses an operation's button under the progress label `label` and runs
     // the operation; on Ctrl-C the same button, now its Cancel, is pressed.
@@ -79,6 +79,7 @@ class BoxSession {
     TerminalPrompts m_prompts;
     std::unique_ptr<ProgrammerController> m_controller;
     bool m_detected = false;
+    std::string m_cancelAnswer;  // yes | no | ask
 };
 
 }  // namespace o8r::cli

@@ -6,6 +6,11 @@
 
 namespace o8r::test {
 
+void ExpectNoViolations(const SimulatedBox& box) {
+    for (const std::string& violation : box.Violations())
+        ADD_FAILURE() << "protocol violation: " << violation;
+}
+
 SimRig::SimRig(SimOptions options) : box(clock, std::move(options)) {}
 
 void SimRig::Attach(std::uint32_t baud) {

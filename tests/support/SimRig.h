@@ -15,9 +15,16 @@ namespace o8r::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Fails the running test for every protocol violation the box recorded: a
+// test that provokes one on purpose checks it and clears the box's list.
+void ExpectNoViolations(const SimulatedBox& box);
+
 class SimRig {
   public:
     explicit SimRig(SimOptions options = SimOptions{});
+    ~SimRig() { ExpectNoViolations(box); }
+    SimRig(const SimRig&) = delete;
+    SimRig& operator=(const SimRig&) = delete;
 
     VirtualClock clock;
     SimulatedBox box;
