@@ -64,6 +64,12 @@ void SimRig::WaitReady() {
         clock.Advance(100'000);
 }
 
+std::vector<std::string> SimRig::TakeViolations() {
+    std::vector<std::string> violations = box.Violations();
+    box.ClearViolations();
+    return violations;
+}
+
 bool SimRig::Unlock(const std::array<std::uint8_t, 7>& code) {
     Send({'C'});
     if (Answer(1) != Bytes{'O'})

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/SharedState.h"
@@ -49,6 +50,8 @@ class SimRig {
         WaitReady();
         return Read(wanted);
     }
+    // The violations the box recorded so far, taken out of its list.
+    std::vector<std::string> TakeViolations();
     // 'C' and 'U' with the code; true when both were answered 'O'.
     bool Unlock(const std::array<std::uint8_t, 7>& code = kErasedCode);
 
