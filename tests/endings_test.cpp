@@ -156,6 +156,16 @@ const Ending kEndings[] = {
     {"UpdatePageStatusMissing", UpdateFault("loader-mute:4"), "ERROR: Time out error!", 1, Reset::None},
     {"UpdatePageNotReady", UpdateFault("loader-not-ready:page"), "ERROR: Time out error! Please reset Programmer.", 1, Reset::None},
     {"UpdateProgramError", UpdateFault("loader-program-fail"), "ERROR: Program error!", 1, Reset::None},
+    // Every piece of the box's work just inside what the program allows for
+    // it, and as short as it can be: the completions still come.
+    {"ProgramCompletedSlow", With({"--sim-timing", "slow"}, kProgram), "Program successfully completed.", 0, Reset::Before},
+    {"EraseCompletedSlow", With({"--sim-timing", "slow"}, kEraseAll), "Erase successfully completed.", 0, Reset::Before},
+    {"BlankEmptySlow", With({"--sim-timing", "slow"}, kBlank), "Check area is empty.", 0, Reset::Before},
+    {"ReadCompletedSlow", With({"--sim-timing", "slow"}, kRead), "Read completed.", 0, Reset::Both},
+    {"LoadCompletedSlow", With({"--sim-timing", "slow"}, kLoad), "File load successfully completed.", 0, Reset::Before},
+    {"UpdateCompletedSlow", With({"--sim-timing", "slow", "--sim-update-mode"}, kUpdate), "Update completed. Please reset Programmer.", 0, Reset::None},
+    {"ProgramCompletedFast", With({"--sim-timing", "fast"}, kProgram), "Program successfully completed.", 0, Reset::Before},
+    {"UpdateCompletedFast", With({"--sim-timing", "fast", "--sim-update-mode"}, kUpdate), "Update completed. Please reset Programmer.", 0, Reset::None},
 };
 // clang-format on
 
