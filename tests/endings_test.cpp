@@ -91,13 +91,18 @@ std::vector<std::string> Slow(const std::vector<std::string>& command) {
 }
 
 const char kTimeOut[] = "ERROR: Time out error!";
+// The window stays silent here; the command line says why it stops.
+const char kNoBox[] = "ERROR: No programmer is detected!";
+const char kOpenFailed[] = "ERROR: Can not open programmer!";
+const char kReadCancelled[] = "Read is canceled.";
 const char kResetBox[] = "Error: Please reset programmer!";
 
 // clang-format off
 const Ending kEndings[] = {
     // Programmer detection.
     {"DetectTwoBoxes", Fault("two-boxes", kProgram), "ERROR: More than 1 programmers are detected!", MsgIcon::Error, 1, Reset::None},
-    {"DetectNoBox", Fault("absent", kProgram), "ERROR: No programmer is detected!", MsgIcon::Error, 1, Reset::None},
+    {"DetectNoBox", Fault("absent", kProgram), kNoBox, MsgIcon::Error, 1, Reset::None},
+    {"DetectOpenFails", Fault("unplug-after-calls:1", kProgram), kOpenFailed, MsgIcon::Error, 1, Reset::None},
     // A second box comes and goes while a Program runs (slow pages, so that
     // the poll sees it): the window opens the box afresh, which resets it, and
     // the page's answer is lost with the reset.
@@ -138,8 +143,10 @@ const Ending kEndings[] = {
     // Read.
     {"ReadCompleted", kRead, "Read completed.", MsgIcon::None, 0, Reset::Both},
     {"ReadBusyTooLong", Fault("busy-at-page:1:1000", kRead), "ERROR: Time out errot!", MsgIcon::Error, 1, Reset::After},
+    {"ReadCancelled", Slow({"read", "--mcu", kPart, "--range", "C000-CFFF", "--dump"}), kReadCancelled, MsgIcon::None, 1, Reset::After, 1000},
     // Load and its stored-file query.
     {"LoadCompleted", kLoad, "File load successfully completed.", MsgIcon::None, 0, Reset::Before},
+    {"LoadFileRefused", {"load", "--mcu", kPart, "firmware-sample.mot"}, "ERROR: Load file address is out of memory map!", MsgIcon::Error, 1, Reset::After},
     {"LoadLineSetUpFails", Fault("baud-fails", kLoad), "ERROR: Can not open target!", MsgIcon::Error, 1, Reset::None},
     {"LoadFirstWait", Fault("busy-at:setup:1000", kLoad), kTimeOut, MsgIcon::Error, 1, Reset::Before},
     {"LoadQueryNotWritten", Fault("write-fails-at:1", kLoad), "ERROR: Connection is broken!", MsgIcon::None, 1, Reset::None},
@@ -154,6 +161,7 @@ const Ending kEndings[] = {
     // Firmware update.
     {"UpdateCompleted", With({"--sim-update-mode"}, kUpdate), "Update completed. Please reset Programmer.", MsgIcon::None, 0, Reset::None},
     {"UpdateLineSetUpFails", UpdateFault("baud-fails"), "ERROR: Can not open target! Please reset Programmer.", MsgIcon::Error, 1, Reset::None},
+    {"UpdateFileRefused", {"--sim-update-mode", "update", "sample.mot"}, "ERROR: Load file address is out of memory map!", MsgIcon::Error, 1, Reset::None},
     {"UpdateWriteFails", UpdateFault("write-fails-at:1"), "ERROR: Connection is broken!", MsgIcon::None, 1, Reset::None},
     {"UpdateNoEcho", UpdateFault("loader-echo:none"), "ERROR: Time out error! Please reset Programmer.", MsgIcon::None, 1, Reset::None},
     {"UpdateWrongEcho", UpdateFault("loader-echo:B1"), "ERROR: Can not connect with Programmer! Please reset Programmer.", MsgIcon::None, 1, Reset::None},
@@ -278,7 +286,8 @@ bool PulseAfter(const std::vector<std::string>& lines, std::size_t at) {
 }
 
 // The row's switches for a simulated box in process, and its command word.
-SimOptions OptionsFor(const Ending& ending, std::string& command, MsgAnswer& cancelAnswer) {
+SimOptions OptionsFor(const Ending& ending, std::string& command, std::string& file,
+                      MsgAnswer& cancelAnswer) {
     SimOptions options;
     cancelAnswer = MsgAnswer::Yes;
     for (std::size_t i = 0; i < ending.args.size(); ++i) {
@@ -297,25 +306,26 @@ SimOptions OptionsFor(const Ending& ending, std::string& command, MsgAnswer& can
             options.updateMode = true;
         } else if (arg.rfind("--", 0) != 0 && command.empty()) {
             command = arg;
+        } else if (arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".mot") == 0) {
+            file = SourcePath("data/" + arg);
         }
     }
     return options;
 }
 
 // Runs one command of a row on the window's controller.
-void RunCommand(ControllerHarness& h, const std::string& command, bool interrupt,
-                MsgAnswer cancelAnswer) {
+void RunCommand(ControllerHarness& h, const std::string& command, const std::string& file,
+                bool interrupt, MsgAnswer cancelAnswer) {
     ProgrammerController& c = h.controller;
-    const std::string sample = SourcePath("data/sample.mot");
     if (command == "program") {
-        h.ChooseFile(sample);
+        h.ChooseFile(file);
         if (interrupt) {
             h.CancelAtPage(&ProgrammerController::OnProgram, 1, cancelAnswer);
         } else {
             c.OnProgram();
         }
     } else if (command == "load") {
-        h.ChooseFile(sample);
+        h.ChooseFile(file);
         if (interrupt) {
             h.CancelAtPage(&ProgrammerController::OnLoadButton, 1, cancelAnswer);
         } else {
@@ -342,7 +352,7 @@ void RunCommand(ControllerHarness& h, const std::string& command, bool interrupt
         };
         c.OnRead();
     } else if (command == "update") {
-        h.ChooseFile(SourcePath("data/firmware-sample.mot"));
+        h.ChooseFile(file);
         c.OnLoadButton();
     }
     h.RunUntilIdle();
@@ -351,11 +361,15 @@ void RunCommand(ControllerHarness& h, const std::string& command, bool interrupt
 TEST(EndingsWindowTest, EveryRowsMessageHasItsCaptionAndIcon) {
     for (const Ending& ending : kEndings) {
         std::string command;
+        std::string file;
         MsgAnswer cancelAnswer = MsgAnswer::Yes;
-        SimOptions options = OptionsFor(ending, command, cancelAnswer);
+        SimOptions options = OptionsFor(ending, command, file, cancelAnswer);
         // The command line's own messages and its query have no window side.
-        if (command == "query" || ending.shown == "ERROR: No programmer is detected!")
+        // The read window's cancel ends in its status text, not a message.
+        if (command == "query" || ending.shown == kNoBox || ending.shown == kOpenFailed ||
+            ending.shown == kReadCancelled) {
             continue;
+        }
         ControllerHarness h(options);
         // Messages of the first poll (two boxes) count too.
         h.Start();
@@ -363,14 +377,15 @@ TEST(EndingsWindowTest, EveryRowsMessageHasItsCaptionAndIcon) {
             h.SelectPart(kPart);
         if (!ending.prepare.empty()) {
             std::string first;
+            std::string firstFile;
             MsgAnswer unused = MsgAnswer::Yes;
             OptionsFor(Ending("prepare", ending.prepare, "", MsgIcon::None, 0, Reset::None), first,
-                       unused);
+                       firstFile, unused);
             h.prompts.answers.push_back(MsgAnswer::Yes);
-            RunCommand(h, first, false, MsgAnswer::Yes);
+            RunCommand(h, first, firstFile, false, MsgAnswer::Yes);
             h.prompts.Clear();
         }
-        RunCommand(h, command, ending.interruptAfterMs > 0, cancelAnswer);
+        RunCommand(h, command, file, ending.interruptAfterMs > 0, cancelAnswer);
 
         // "CAPTION: text" on a terminal; INFO shows the text alone.
         std::string caption = "INFO";
