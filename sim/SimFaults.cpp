@@ -82,6 +82,28 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     return value;
 }
 
+// A duration in whole milliseconds, as nanoseconds.
+std::optional<std::uint64_t> ParseMilliseconds(std::string_view text) {
+    const auto ms = ParseNumber(text, 3'600'000);
+    return ms ? std::optional<std::uint64_t>(*ms * kSimMs) : std::nullopt;
+}
+
+// "STEP:VALUE" with STEP one of `steps`; nothing when either part is wrong.
+template <typename Step, std::size_t N, typename Value>
+std::optional<std::pair<Step, Value>> StepValue(std::string_view argument,
+                                                const std::pair<std::string_view, Step> (&steps)[N],
+                                                std::optional<Value> (*parse)(std::string_view)) {
+    const auto colon = argument.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const auto value = parse(argument.substr(colon + 1));
+    for (const auto& [name, step] : steps) {
+        if (value && argument.substr(0, colon) == name)
+            return std::make_pair(step, *value);
+    }
+    return std::nullopt;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -136,13 +158,13 @@ std::string ParseSimFault(std::string_view spec, SimOptions& options) {
     if (name == "busy-at-page") {
         const auto colon = argument.find(':');
         const auto page = ParseCount(argument.substr(0, colon));
-        const auto ms = colon == std::string_view::npos
-                            ? std::nullopt
-                            : ParseNumber(argument.substr(colon + 1), 3'600'000);
-        if (!page || *page > std::numeric_limits<std::uint32_t>::max() || !ms)
+        const auto extra = colon == std::string_view::npos
+                               ? std::nullopt
+                               : ParseMilliseconds(argument.substr(colon + 1));
+        if (!page || *page > std::numeric_limits<std::uint32_t>::max() || !extra)
             return bad;
         faults.busyAtPage = static_cast<std::uint32_t>(*page);
-        faults.busyExtraNs = *ms * kSimMs;
+        faults.busyExtraNs = *extra;
         return {};
     }
     if (name == "answer") {
@@ -152,16 +174,11 @@ std::string ParseSimFault(std::string_view spec, SimOptions& options) {
             {"header", SimAnswerStep::Header},
             {"page", SimAnswerStep::Page},
             {"erase", SimAnswerStep::Erase}};
-        const auto colon = argument.find(':');
-        const auto byte =
-            colon == std::string_view::npos ? std::nullopt : ParseByte(argument.substr(colon + 1));
-        for (const auto& [stepName, step] : kSteps) {
-            if (byte && argument.substr(0, colon) == stepName) {
-                faults.answer = std::make_pair(step, *byte);
-                return {};
-            }
-        }
-        return bad;
+        const auto step = StepValue(argument, kSteps, ParseByte);
+        if (!step)
+            return bad;
+        faults.answer = *step;
+        return {};
     }
     if (name == "busy-at") {
         constexpr std::pair<std::string_view, SimBusyStep> kSteps[] = {
@@ -170,17 +187,11 @@ std::string ParseSimFault(std::string_view spec, SimOptions& options) {
             {"handshake", SimBusyStep::Handshake},
             {"header", SimBusyStep::Header},
             {"query", SimBusyStep::Query}};
-        const auto colon = argument.find(':');
-        const auto ms = colon == std::string_view::npos
-                            ? std::nullopt
-                            : ParseNumber(argument.substr(colon + 1), 3'600'000);
-        for (const auto& [stepName, step] : kSteps) {
-            if (ms && argument.substr(0, colon) == stepName) {
-                faults.busyAt = std::make_pair(step, *ms * kSimMs);
-                return {};
-            }
-        }
-        return bad;
+        const auto step = StepValue(argument, kSteps, ParseMilliseconds);
+        if (!step)
+            return bad;
+        faults.busyAt = *step;
+        return {};
     }
     if (name == "loader-echo" && argument == "none") {
         faults.loaderNoEcho = true;

@@ -17,32 +17,29 @@ constexpr std::uint64_t kSimUs = kSimMs / 1000;
 // - loader erase: 50 ms pass between 0xD0 and the 0x70 that reads its status;
 //   loader page program: 10 ms between the last data byte and 0x70.
 SimTimings TimingsFor(SimTimingProfile profile) {
-    SimTimings t;
     switch (profile) {
+        case SimTimingProfile::Fast:
+            return {.bootNs = 1 * kSimMs,
+                    .commandNs = 50 * kSimUs,
+                    .pageProgramNs = 500 * kSimUs,
+                    .blockEraseNs = 5 * kSimMs,
+                    .pageReadNs = 200 * kSimUs,
+                    .storeRecordNs = 200 * kSimUs,
+                    .loaderEraseNs = 1 * kSimMs,
+                    .loaderProgramNs = 200 * kSimUs};
+        case SimTimingProfile::Slow:
+            return {.bootNs = 45 * kSimMs,
+                    .commandNs = 1800 * kSimMs,
+                    .pageProgramNs = 1400 * kSimMs,
+                    .blockEraseNs = 2800 * kSimMs,
+                    .pageReadNs = 695 * kSimMs,
+                    .storeRecordNs = 700 * kSimMs,
+                    .loaderEraseNs = 45 * kSimMs,
+                    .loaderProgramNs = 9400 * kSimUs};
         case SimTimingProfile::Typical:
             break;
-        case SimTimingProfile::Fast:
-            t.bootNs = 1 * kSimMs;
-            t.commandNs = 50 * kSimUs;
-            t.pageProgramNs = 500 * kSimUs;
-            t.blockEraseNs = 5 * kSimMs;
-            t.pageReadNs = 200 * kSimUs;
-            t.storeRecordNs = 200 * kSimUs;
-            t.loaderEraseNs = 1 * kSimMs;
-            t.loaderProgramNs = 200 * kSimUs;
-            break;
-        case SimTimingProfile::Slow:
-            t.bootNs = 45 * kSimMs;
-            t.commandNs = 1800 * kSimMs;
-            t.pageProgramNs = 1400 * kSimMs;
-            t.blockEraseNs = 2800 * kSimMs;
-            t.pageReadNs = 695 * kSimMs;
-            t.storeRecordNs = 700 * kSimMs;
-            t.loaderEraseNs = 45 * kSimMs;
-            t.loaderProgramNs = 9400 * kSimUs;
-            break;
     }
-    return t;
+    return {};
 }
 
 std::optional<SimTimingProfile> ParseTimingProfile(std::string_view text) {

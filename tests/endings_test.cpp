@@ -317,19 +317,15 @@ SimOptions OptionsFor(const Ending& ending, std::string& command, std::string& f
 void RunCommand(ControllerHarness& h, const std::string& command, const std::string& file,
                 bool interrupt, MsgAnswer cancelAnswer) {
     ProgrammerController& c = h.controller;
-    if (command == "program") {
+    if (command == "program" || command == "load") {
+        // Their button is the Cancel button while they run.
+        const auto button = command == "program" ? &ProgrammerController::OnProgram
+                                                 : &ProgrammerController::OnLoadButton;
         h.ChooseFile(file);
         if (interrupt) {
-            h.CancelAtPage(&ProgrammerController::OnProgram, 1, cancelAnswer);
+            h.CancelAtPage(button, 1, cancelAnswer);
         } else {
-            c.OnProgram();
-        }
-    } else if (command == "load") {
-        h.ChooseFile(file);
-        if (interrupt) {
-            h.CancelAtPage(&ProgrammerController::OnLoadButton, 1, cancelAnswer);
-        } else {
-            c.OnLoadButton();
+            (c.*button)();
         }
     } else if (command == "erase") {
         h.ScriptEraseAll();
