@@ -291,15 +291,36 @@ std::string ParseSimFault(std::string_view spec, SimOptions& options) {
 }
 
 std::string SimFaultHelp() {
+    // Names in a column of 26, texts wrapped to 80 columns beside them.
+    constexpr std::size_t kColumn = 27;
+    constexpr std::size_t kWidth = 80;
     std::string text;
     for (const FaultSpec& f : kFaults) {
-        std::string left = "  " + std::string(f.name);
+        std::string line = "  " + std::string(f.name);
         if (!f.argument.empty())
-            left += (f.argumentOptional ? "[:" : ":") + std::string(f.argument) +
+            line += (f.argumentOptional ? "[:" : ":") + std::string(f.argument) +
                     (f.argumentOptional ? "]" : "");
-        if (left.size() < 26)
-            left.resize(26, ' ');
-        text += left + " " + std::string(f.help) + "\n";
+        if (line.size() >= kColumn) {
+            text += line + "\n";
+            line.clear();
+        } else {
+            line.resize(kColumn, ' ');
+        }
+        std::string_view rest = f.help;
+        while (!rest.empty()) {
+            if (line.empty())
+                line.assign(kColumn, ' ');
+            std::size_t take = rest.size();
+            if (line.size() + take > kWidth) {
+                take = rest.rfind(' ', kWidth - line.size());
+                if (take == std::string_view::npos || take == 0)
+                    take = std::min(rest.find(' '), rest.size());
+            }
+            line += rest.substr(0, take);
+            text += line + "\n";
+            line.clear();
+            rest = rest.substr(std::min(rest.size(), take + 1));
+        }
     }
     return text;
 }

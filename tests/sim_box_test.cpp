@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "catalogue/Catalogue.h"
@@ -659,8 +660,14 @@ TEST(SimFaultParseTest, EachFaultSetsItsSwitch) {
                              "loader-locked",
                              "loader-not-ready:erase|page",
                              "count-sequence:N,N,..."}) {
-        EXPECT_NE(help.find(std::string("  ") + name + " "), std::string::npos) << name;
+        const auto at = help.find(std::string("  ") + name);
+        ASSERT_NE(at, std::string::npos) << name;
+        const char after = help[at + 2 + std::string(name).size()];
+        EXPECT_TRUE(after == ' ' || after == '\n') << name;
     }
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(line.size(), 80u) << line;
 }
 
 TEST(SimBoxFaultTest, DeviceCountFaults) {
