@@ -36,6 +36,11 @@ struct Options {
         QStringLiteral("sim-state"),
         QStringLiteral("Keep the simulated box (target, store, loader) in this file between runs."),
         QStringLiteral("FILE")};
+    QCommandLineOption simTiming{
+        QStringLiteral("sim-timing"),
+        QStringLiteral("How long the simulated box takes: typical (the default), slow (just inside "
+                       "what the program allows) or fast."),
+        QStringLiteral("PROFILE")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.addOption(simulate);
@@ -44,6 +49,7 @@ struct Options {
         parser.addOption(simUpdateMode);
         parser.addOption(simFault);
         parser.addOption(simState);
+        parser.addOption(simTiming);
     }
 };
 
@@ -121,7 +127,8 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
         return std::nullopt;
     }
     for (const QCommandLineOption* simOnly :
-         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState}) {
+         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState,
+          &options.simTiming}) {
         if (!simulate && parser.isSet(*simOnly)) {
             error = QStringLiteral("--") + simOnly->names().front() +
                     QStringLiteral(" needs --simulate.");
@@ -148,6 +155,15 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
                         QString::fromStdString(problem);
                 return std::nullopt;
             }
+        }
+        if (parser.isSet(options.simTiming)) {
+            const auto profile = ParseTimingProfile(parser.value(options.simTiming).toStdString());
+            if (!profile) {
+                error = QStringLiteral("--sim-timing needs fast, typical or slow, not \"") +
+                        parser.value(options.simTiming) + QStringLiteral("\".");
+                return std::nullopt;
+            }
+            result.box.sim.timings = TimingsFor(*profile);
         }
         if (parser.isSet(options.simState)) {
             result.box.simStatePath =
