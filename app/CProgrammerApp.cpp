@@ -45,6 +45,11 @@ struct Options {
                        "program, in ../share/o8r-programmer/ from it, or in the install's data "
                        "folder)."),
         QStringLiteral("FILE")};
+    QCommandLineOption simTiming{
+        QStringLiteral("sim-timing"),
+        QStringLiteral("How long the simulated box takes: typical (the default), slow (just inside "
+                       "what the program allows) or fast."),
+        QStringLiteral("PROFILE")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.addOption(simulate);
@@ -54,6 +59,7 @@ struct Options {
         parser.addOption(simFault);
         parser.addOption(simState);
         parser.addOption(catalogue);
+        parser.addOption(simTiming);
     }
 };
 
@@ -139,7 +145,8 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
         return std::nullopt;
     }
     for (const QCommandLineOption* simOnly :
-         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState}) {
+         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState,
+          &options.simTiming}) {
         if (!simulate && parser.isSet(*simOnly)) {
             error = QStringLiteral("--") + simOnly->names().front() +
                     QStringLiteral(" needs --simulate.");
@@ -166,6 +173,15 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
                         QString::fromStdString(problem);
                 return std::nullopt;
             }
+        }
+        if (parser.isSet(options.simTiming)) {
+            const auto profile = ParseTimingProfile(parser.value(options.simTiming).toStdString());
+            if (!profile) {
+                error = QStringLiteral("--sim-timing needs fast, typical or slow, not \"") +
+                        parser.value(options.simTiming) + QStringLiteral("\".");
+                return std::nullopt;
+            }
+            result.box.sim.timings = TimingsFor(*profile);
         }
         if (parser.isSet(options.simState)) {
             result.box.simStatePath =

@@ -23,7 +23,8 @@ BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
         throw UsageError("--box: " + error);
     }
     const bool simOptions = !global.simState.empty() || !global.simProtect.empty() ||
-                            global.simUpdateMode || !global.simFaults.empty() || global.simRealtime;
+                            global.simUpdateMode || !global.simFaults.empty() ||
+                            global.simRealtime || !global.simTiming.empty();
     if (choice->kind != BoxChoice::Kind::Sim) {
         if (simOptions) {
             throw UsageError("the --sim-* options need --box sim");
@@ -34,6 +35,13 @@ BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
         choice->sim.blocks = FlashBlocksForPart(*part);
     }
     choice->sim.updateMode = global.simUpdateMode;
+    if (!global.simTiming.empty()) {
+        const auto profile = ParseTimingProfile(global.simTiming);
+        if (!profile) {
+            throw UsageError("--sim-timing: use fast, typical or slow, not " + global.simTiming);
+        }
+        choice->sim.timings = TimingsFor(*profile);
+    }
     if (!global.simProtect.empty()) {
         if (auto problem = ParseSimFault("protected:" + global.simProtect, choice->sim);
             !problem.empty()) {
@@ -85,7 +93,8 @@ const char* PhaseLabel(Phase phase) {
 CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* part)
     : m_clock(MakeClock(global)),
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
-      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar) {
+      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar),
+      m_cancelAnswer(global.cancelAnswer) {
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
     m_box = MakeBridge(choice, *m_clock, error);
@@ -152,10 +161,24 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
 }
 
 bool CommandSession::Report(const OperationResult& result) {
+    if (m_shownEnding) {
+        // Shown as the operation ended; only a reset that failed afterwards is new.
+        if (result.resetFailed && !m_shownEnding->resetFailed) {
+            Report(OperationResult{result.operation, Outcome::ResetFailed});
+        }
+        m_shownEnding.reset();
+        return result.Succeeded();
+    }
     for (const Message& message : MessagesFor(result)) {
         m_prompts.ShowMessage(message);
     }
     return result.Succeeded();
+}
+
+void CommandSession::Finished(const OperationResult& result) {
+    m_shownEnding.reset();
+    Report(result);
+    m_shownEnding = result;
 }
 
 OperationHooks CommandSession::Hooks() {
@@ -193,8 +216,10 @@ bool CommandSession::ReplaceStoredImage(const std::string& name) {
 }
 
 bool CommandSession::ConfirmCancel(Operation operation) {
-    // Ctrl-C is the Cancel button: its question is answered Yes.
-    m_prompts.nextAnswer = MsgAnswer::Yes;
+    // Ctrl-C is the Cancel button: its question takes --cancel-answer ("ask"
+    // leaves it to the terminal).
+    if (m_cancelAnswer != "ask")
+        m_prompts.nextAnswer = m_cancelAnswer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
     return m_prompts.ShowMessage(CancelQuestionFor(operation)) == MsgAnswer::Yes;
 }
 

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/CatalogueAccess.h"
@@ -40,7 +41,8 @@ class CommandSession : public OperationListener, public OperationQuestions {
     // code, which goes through the ID code dialog's rules. False when refused.
     bool ApplyIdCode(const GlobalOptions& global);
 
-    // Shows a result's messages; true when it is a success.
+    // Shows a result's messages (those not shown as the operation ended); true
+    // when it is a success.
     bool Report(const OperationResult& result);
 
     BoxSession& Box() { return *m_session; }
@@ -52,6 +54,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     void PhaseStarted(Phase phase) override;
     void Progress(int percent) override;
     void PhaseEnded(Phase phase) override;
+    void Finished(const OperationResult& result) override;
     // OperationQuestions: asked on the terminal (or answered by --yes).
     bool ReplaceStoredImage(const std::string& name) override;
     bool ConfirmCancel(Operation operation) override;
@@ -66,6 +69,8 @@ class CommandSession : public OperationListener, public OperationQuestions {
     TerminalPrompts m_prompts;
     CancelToken m_cancel;
     std::unique_ptr<BoxSession> m_session;
+    std::string m_cancelAnswer;  // yes | no | ask
+    std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
     bool m_barShown = false;
     int m_percent = 0;
 };

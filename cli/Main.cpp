@@ -73,6 +73,16 @@ int Main(int argc, char** argv) {
         ->allow_extra_args(false);
     app.add_flag("--sim-realtime", global.simRealtime,
                  "the simulated box takes real time, as a real one would");
+    app.add_option("--sim-timing", global.simTiming,
+                   "how long the simulated box takes: typical (default); slow, every piece of "
+                   "work just inside what the program allows for it; fast")
+        ->check(CLI::IsMember({"fast", "typical", "slow"}))
+        ->option_text("fast|typical|slow");
+    app.add_option("--cancel-answer", global.cancelAnswer,
+                   "the answer to the cancel question a Ctrl-C asks during an operation: yes "
+                   "(default) cancels, no carries on, ask asks on the terminal")
+        ->check(CLI::IsMember({"yes", "no", "ask"}))
+        ->option_text("yes|no|ask");
     auto* id = app.add_option("--id", global.id, "the target's ID code in hexadecimal")
                    ->option_text("HEX")
                    ->check([](const std::string& text) {

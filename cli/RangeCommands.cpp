@@ -74,7 +74,8 @@ int RunOnRange(const GlobalOptions& global, const RangeOptions& options, const c
 
 int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options) {
     return RunOnRange(global, options, text::kPromptCheckRange, [&](CommandSession& box) {
-        const OperationResult result = box.Box().BlankCheck(g_rangeStart, g_rangeEnd, box.Hooks());
+        const OperationResult result =
+            box.Box().BlankCheck(g_rangeStart, g_rangeEnd, box.Hooks());
         box.Report(result);
         if (result.outcome == Outcome::CheckAreaNotEmpty) {
             return kExitNotBlank;
@@ -85,12 +86,9 @@ int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options) {
 
 int RunRead(const GlobalOptions& global, const RangeOptions& options) {
     return RunOnRange(global, options, text::kPromptReadRange, [&](CommandSession& box) {
-        OperationResult result = box.Box().Read(g_rangeStart, g_rangeEnd, box.Hooks());
-        // The read's own ending first, then what is done with the data, then
-        // a box that did not come back from its reset.
-        const bool resetFailed = result.resetFailed;
-        result.resetFailed = false;
-        box.Report(result);
+        // The read's own ending is shown as it ends; then what is done with
+        // the data; then a box that did not come back from its reset.
+        const OperationResult result = box.Box().Read(g_rangeStart, g_rangeEnd, box.Hooks());
         int status = result.Succeeded() ? kExitOk : kExitFailure;
         if (result.Succeeded()) {
             if (options.dump) {
@@ -108,11 +106,7 @@ int RunRead(const GlobalOptions& global, const RangeOptions& options) {
                 }
             }
         }
-        if (resetFailed) {
-            result.resetFailed = true;
-            result.outcome = Outcome::ResetFailed;
-            box.Report(result);
-        }
+        box.Report(result);
         return status;
     });
 }

@@ -79,6 +79,77 @@ OperationResult& BoxSession::EndWithReset(OperationResult& result) {
     return result;
 }
 
+void BoxSession::Announce(const OperationResult& result, const OperationHooks& hooks) {
+    m_announced = true;
+    if (hooks.listener != nullptr)
+        hooks.listener->Finished(result);
+}
+
+OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
+                                               const OperationHooks& hooks) {
+    Announce(result, hooks);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunProgram(imagePath, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Verify(const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunVerify(hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
+                                  const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunErase(blockPages, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
+                                       const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunBlankCheck(start, end, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
+                                 const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunRead(start, end, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Load(const std::string& imagePath, const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunLoad(imagePath, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Update(const std::string& imagePath, const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunUpdate(imagePath, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
 OperationResult BoxSession::Connect(Operation operation, Handshake kind) {
     if (!m_link.Reset())
         return Result(operation, Outcome::ResetFailed);
@@ -165,20 +236,21 @@ OperationResult BoxSession::SendRecords(Operation operation, Phase phase, bool w
     return result;
 }
 
-OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
+OperationResult BoxSession::RunProgram(const std::string& imagePath, const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Program, Outcome::NoMcuSelected);
     OperationResult connected = Connect(Operation::Program, Handshake::Target);
     if (connected.outcome != Outcome::Completed)
         return connected;
+    // The loading dialog shows why before the box is reset.
     if (auto refused = LoadImage(Operation::Program, imagePath, hooks))
-        return EndWithReset(*refused);
+        return AnnounceThenReset(*refused, hooks);
     OperationResult result =
         SendRecords(Operation::Program, Phase::Program, true, kProgramPageTicks, hooks);
     return EndWithReset(result);
 }
 
-OperationResult BoxSession::Verify(const OperationHooks& hooks) {
+OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
     OperationResult connected = Connect(Operation::Verify, Handshake::Target);
     if (connected.outcome != Outcome::Completed)
         return connected;
@@ -191,7 +263,7 @@ OperationResult BoxSession::Verify(const OperationHooks& hooks) {
     return EndWithReset(result);
 }
 
-OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
+OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPages,
                                   const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Erase, Outcome::NoMcuSelected);
@@ -224,7 +296,7 @@ OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
     return EndWithReset(result);
 }
 
-OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
+OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end,
                                        const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::BlankCheck, Outcome::NoMcuSelected);
@@ -256,10 +328,14 @@ OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
         Reached(hooks, result.percent);
     }
     Ended(hooks, Phase::BlankCheck);
+    // A finding is shown while the box still holds the range; every other
+    // ending resets the box first.
+    if (result.outcome == Outcome::CheckAreaNotEmpty)
+        return AnnounceThenReset(result, hooks);
     return EndWithReset(result);
 }
 
-OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
+OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
                                  const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Read, Outcome::NoMcuSelected);
@@ -296,10 +372,11 @@ OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
         m_link.ReleaseReset();
     }
     Ended(hooks, Phase::Read);
-    return EndWithReset(result);
+    // The read window shows how the read ended; the box is reset once it closes.
+    return AnnounceThenReset(result, hooks);
 }
 
-OperationResult BoxSession::Load(const std::string& imagePath, const OperationHooks& hooks) {
+OperationResult BoxSession::RunLoad(const std::string& imagePath, const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Load, Outcome::NoMcuSelected);
     const StoreQuery query = m_link.QueryStore();
@@ -313,11 +390,11 @@ OperationResult BoxSession::Load(const std::string& imagePath, const OperationHo
         return EndWithReset(kept);
     }
     if (auto refused = LoadImage(Operation::Load, imagePath, hooks))
-        return EndWithReset(*refused);
+        return AnnounceThenReset(*refused, hooks);
     OperationResult connected = Connect(Operation::Load, Handshake::Store);
     if (connected.outcome != Outcome::Completed) {
         // The window resets the box once more after a failed connect.
-        return EndWithReset(connected);
+        return AnnounceThenReset(connected, hooks);
     }
     OperationResult result =
         SendRecords(Operation::Load, Phase::Load, false, kStoreRecordTicks, hooks);
@@ -338,7 +415,7 @@ OperationResult BoxSession::QueryStore() {
     return EndWithReset(result);
 }
 
-OperationResult BoxSession::Update(const std::string& imagePath, const OperationHooks& hooks) {
+OperationResult BoxSession::RunUpdate(const std::string& imagePath, const OperationHooks& hooks) {
     if (!m_updateMode)
         return Result(Operation::Update, Outcome::NotInUpdateMode);
     if (!m_link.ConfigureLine(kLoaderBaud))

@@ -45,6 +45,11 @@ class OperationListener {
     virtual void PhaseEnded(Phase) {}
     // The firmware loader has started to erase its blocks.
     virtual void Erasing() {}
+    // The operation's ending, at the moment the window would show it: before
+    // or after the reset that ends the operation, as the ending has it. The
+    // result returned afterwards is the same, and says whether that reset
+    // found the box still busy.
+    virtual void Finished(const OperationResult&) {}
 };
 
 class OperationQuestions {
@@ -98,6 +103,22 @@ class BoxSession {
   private:
     enum class Wait { Answered, TimedOut, Cancelled };
 
+    [[nodiscard]] OperationResult RunProgram(const std::string& imagePath,
+                                             const OperationHooks& hooks);
+    [[nodiscard]] OperationResult RunVerify(const OperationHooks& hooks);
+    [[nodiscard]] OperationResult RunErase(const std::vector<std::uint16_t>& blockPages,
+                                           const OperationHooks& hooks);
+    [[nodiscard]] OperationResult RunBlankCheck(std::uint32_t start, std::uint32_t end,
+                                                const OperationHooks& hooks);
+    [[nodiscard]] OperationResult RunRead(std::uint32_t start, std::uint32_t end,
+                                          const OperationHooks& hooks);
+    [[nodiscard]] OperationResult RunLoad(const std::string& imagePath,
+                                          const OperationHooks& hooks);
+    [[nodiscard]] OperationResult RunUpdate(const std::string& imagePath,
+                                            const OperationHooks& hooks);
+    void Announce(const OperationResult& result, const OperationHooks& hooks);
+    OperationResult& AnnounceThenReset(OperationResult& result, const OperationHooks& hooks);
+
     // Reset, then the handshake; Completed or the failure, the box reset after it as needed.
     [[nodiscard]] OperationResult Connect(Operation operation, Handshake kind);
     // The reset that ends an operation; notes in `result` when the box stayed busy.
@@ -119,6 +140,7 @@ class BoxSession {
     Clock& m_clock;
     bool m_updateMode = false;
     bool m_open = false;
+    bool m_announced = false;
 };
 
 }  // namespace o8r

@@ -380,8 +380,12 @@ TEST(LinkRoutinesTest, WaitBoxReadyInUpdateModeWaitsForReceivedBytes) {
     h.Start();
     ASSERT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
     ASSERT_TRUE(BoxLink(h.bridge, h.clock).ConfigureLine(19200));
-    const std::uint8_t echo = 0xB0;
+    // The loader answers only once it has seen its sixteen synchronisation bytes.
     std::uint32_t written = 0;
+    const std::uint8_t sync = 0x00;
+    for (int i = 0; i < 16; ++i)
+        h.bridge.Write(g_hDevice, &sync, 1, written);
+    const std::uint8_t echo = 0xB0;
     h.bridge.Write(g_hDevice, &echo, 1, written);
     h.ClearTrace();
     EXPECT_TRUE(h.controller.WaitBoxReady(1000));

@@ -10,6 +10,7 @@
 
 #include "app/Ids.h"
 #include "app/SharedState.h"
+#include "support/SimRig.h"
 #include "support/TestData.h"
 
 namespace o8r::test {
@@ -46,6 +47,7 @@ GuiHarness::GuiHarness(SimOptions options) : box(clock, std::move(options)) {
 
 GuiHarness::~GuiHarness() {
     m_window.reset();
+    ExpectNoViolations(box);
 }
 
 SimOptions GuiHarness::Unplugged() {

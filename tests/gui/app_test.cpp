@@ -56,10 +56,10 @@ void AppTest::boxChoices() {
     QVERIFY(catalogue);
     QCOMPARE(catalogue->catalogue, std::string("/tmp/parts.mcu"));
 
-    auto full =
-        Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f", "--sim-fault",
-               "cts-stuck", "--sim-fault", "wrong-answer:3", "--sim-state", "/tmp/box.state"},
-              error);
+    auto full = Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f",
+                       "--sim-fault", "cts-stuck", "--sim-fault", "wrong-answer:3", "--sim-state",
+                       "/tmp/box.state", "--sim-timing", "slow"},
+                      error);
     QVERIFY2(full, qPrintable(error));
     QVERIFY(full->box.sim.updateMode);
     QVERIFY(full->box.sim.faults.protectedCode);
@@ -68,6 +68,8 @@ void AppTest::boxChoices() {
     QVERIFY(full->box.sim.faults.ctsStuckHigh);
     QCOMPARE(full->box.sim.faults.wrongAnswerAtPage, 3u);
     QCOMPARE(full->box.simStatePath, std::string("/tmp/box.state"));
+    QCOMPARE(full->box.sim.timings.pageProgramNs, TimingsFor(SimTimingProfile::Slow).pageProgramNs);
+    QCOMPARE(plain->box.sim.timings.pageProgramNs, SimTimings{}.pageProgramNs);
 }
 
 void AppTest::refusals_data() {
@@ -92,6 +94,10 @@ void AppTest::refusals_data() {
         << QStringList{"--simulate", "--sim-fault", "gremlins"} << "--sim-fault gremlins: ";
     QTest::newRow("option value missing")
         << QStringList{"--simulate", "--sim-state"} << "sim-state";
+    QTest::newRow("timing without simulate")
+        << QStringList{"--sim-timing", "slow"} << "--sim-timing needs --simulate.";
+    QTest::newRow("unknown timing")
+        << QStringList{"--simulate", "--sim-timing", "glacial"} << "fast, typical or slow";
 }
 
 void AppTest::refusals() {

@@ -10,6 +10,7 @@
 #include "operations/EraseSettingDialog.h"
 #include "srec/FileLoadJob.h"
 #include "support/SRecordText.h"
+#include "support/SimRig.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -165,6 +166,15 @@ BridgeStatus FaultInjector::GetModemStatus(DeviceHandle handle, std::uint8_t& st
     if (m_holdingCts)
         status |= kModemCts;
     return result;
+}
+
+std::vector<std::string> FaultInjector::TakeNewViolations() {
+    auto* source = dynamic_cast<ViolationSource*>(&m_inner);
+    return source != nullptr ? source->TakeNewViolations() : std::vector<std::string>{};
+}
+
+ControllerHarness::~ControllerHarness() {
+    ExpectNoViolations(box);
 }
 
 ControllerHarness::ControllerHarness(SimOptions options)

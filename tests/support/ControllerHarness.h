@@ -48,7 +48,7 @@ namespace o8r::test {
 // failures a healthy simulated box never shows on cue. Calls are matched by
 // their description, the left side of a trace line: "baud 500000", "line 0800",
 // "write 43", "write 55", "modem", "read 1", "flow 0 0 1 0 0 0", "count" ...
-class FaultInjector final : public Bridge {
+class FaultInjector final : public Bridge, public ViolationSource {
   public:
     using Match = std::function<bool(const std::string& call)>;
 
@@ -88,6 +88,8 @@ class FaultInjector final : public Bridge {
                                 std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
                                 bool xonXoff) override;
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+    // The box's violations, so that they reach the trace.
+    std::vector<std::string> TakeNewViolations() override;
 
   private:
     // Records the call and arms the rules it matches; true when it must fail.
@@ -106,6 +108,8 @@ class ControllerHarness {
   public:
     // Starts from the shared state of a fresh process.
     explicit ControllerHarness(SimOptions options = SimOptions{});
+    // Fails the test for every protocol violation left in the box's list.
+    ~ControllerHarness();
     ControllerHarness(const ControllerHarness&) = delete;
     ControllerHarness& operator=(const ControllerHarness&) = delete;
 
