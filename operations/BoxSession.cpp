@@ -85,6 +85,15 @@ void BoxSession::Announce(const OperationResult& result, const OperationHooks& h
         hooks.listener->Finished(result);
 }
 
+template <typename Run>
+OperationResult BoxSession::Announced(const OperationHooks& hooks, Run run) {
+    m_announced = false;
+    OperationResult result = run();
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
 OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
                                                const OperationHooks& hooks) {
     Announce(result, hooks);
@@ -92,62 +101,34 @@ OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
 }
 
 OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunProgram(imagePath, hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunProgram(imagePath, hooks); });
 }
 
 OperationResult BoxSession::Verify(const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunVerify(hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunVerify(hooks); });
 }
 
 OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
                                   const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunErase(blockPages, hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunErase(blockPages, hooks); });
 }
 
 OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
                                        const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunBlankCheck(start, end, hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunBlankCheck(start, end, hooks); });
 }
 
 OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
                                  const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunRead(start, end, hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunRead(start, end, hooks); });
 }
 
 OperationResult BoxSession::Load(const std::string& imagePath, const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunLoad(imagePath, hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunLoad(imagePath, hooks); });
 }
 
 OperationResult BoxSession::Update(const std::string& imagePath, const OperationHooks& hooks) {
-    m_announced = false;
-    OperationResult result = RunUpdate(imagePath, hooks);
-    if (!m_announced)
-        Announce(result, hooks);
-    return result;
+    return Announced(hooks, [&] { return RunUpdate(imagePath, hooks); });
 }
 
 OperationResult BoxSession::Connect(Operation operation, Handshake kind) {
@@ -236,6 +217,25 @@ OperationResult BoxSession::SendRecords(Operation operation, Phase phase, bool w
     return result;
 }
 
+Outcome BoxSession::ReadRangePages(
+    Operation operation, Outcome lost, const OperationHooks& hooks,
+    const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage) {
+    for (std::uint32_t page = g_rangeStart >> 8; page <= (g_rangeEnd >> 8); ++page) {
+        g_currentPage = static_cast<std::uint16_t>(page);
+        // A request the box did not take shows as its silence: the wait times out.
+        (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
+        const Wait wait = AwaitAnswer(kReadPageTicks, operation, hooks);
+        if (wait == Wait::Cancelled)
+            return Outcome::Cancelled;
+        PageBytes bytes{};
+        if (wait == Wait::TimedOut || !m_link.ReadExactly(bytes))
+            return lost;
+        if (!onPage(page, bytes))
+            break;
+    }
+    return Outcome::Completed;
+}
+
 OperationResult BoxSession::RunProgram(const std::string& imagePath, const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Program, Outcome::NoMcuSelected);
@@ -264,7 +264,7 @@ OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
 }
 
 OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPages,
-                                  const OperationHooks& hooks) {
+                                     const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Erase, Outcome::NoMcuSelected);
     OperationResult result = Connect(Operation::Erase, Handshake::Target);
@@ -297,7 +297,7 @@ OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPage
 }
 
 OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end,
-                                       const OperationHooks& hooks) {
+                                          const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::BlankCheck, Outcome::NoMcuSelected);
     OperationResult result = Connect(Operation::BlankCheck, Handshake::Target);
@@ -305,28 +305,21 @@ OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end
         return result;
     SetRange(start, end);
     Started(hooks, Phase::BlankCheck);
-    for (std::uint32_t page = start >> 8; page <= (end >> 8); ++page) {
-        g_currentPage = static_cast<std::uint16_t>(page);
-        (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
-        const Wait wait = AwaitAnswer(kReadPageTicks, Operation::BlankCheck, hooks);
-        if (wait == Wait::Cancelled) {
-            result.outcome = Outcome::Cancelled;
-            break;
-        }
-        PageBytes bytes{};
-        // Bytes that never came must not pass for erased ones.
-        if (wait == Wait::TimedOut || !m_link.ReadExactly(bytes)) {
-            result.outcome = Outcome::TimeOut;
-            break;
-        }
-        if (auto filled = FirstFilledAddress(bytes, page, start, end)) {
-            result.outcome = Outcome::CheckAreaNotEmpty;
-            result.address = *filled;
-            break;
-        }
-        result.percent = RangePercent(page - (start >> 8) + 1, g_rangePageCount);
-        Reached(hooks, result.percent);
-    }
+    // Bytes that never came must not pass for erased ones.
+    const Outcome walked =
+        ReadRangePages(Operation::BlankCheck, Outcome::TimeOut, hooks,
+                       [&](std::uint32_t page, const PageBytes& bytes) {
+                           if (auto filled = FirstFilledAddress(bytes, page, start, end)) {
+                               result.outcome = Outcome::CheckAreaNotEmpty;
+                               result.address = *filled;
+                               return false;
+                           }
+                           result.percent = RangePercent(page - (start >> 8) + 1, g_rangePageCount);
+                           Reached(hooks, result.percent);
+                           return true;
+                       });
+    if (walked != Outcome::Completed)
+        result.outcome = walked;
     Ended(hooks, Phase::BlankCheck);
     // A finding is shown while the box still holds the range; every other
     // ending resets the box first.
@@ -336,7 +329,7 @@ OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end
 }
 
 OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
-                                 const OperationHooks& hooks) {
+                                    const OperationHooks& hooks) {
     if (g_selectedMcu.empty())
         return Result(Operation::Read, Outcome::NoMcuSelected);
     OperationResult result = Connect(Operation::Read, Handshake::Target);
@@ -346,25 +339,16 @@ OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
     result.rangeStart = start;
     Started(hooks, Phase::Read);
     Reached(hooks, 0);
-    for (std::uint32_t page = start >> 8; page <= (end >> 8); ++page) {
-        g_currentPage = static_cast<std::uint16_t>(page);
-        (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
-        const Wait wait = AwaitAnswer(kReadPageTicks, Operation::Read, hooks);
-        if (wait == Wait::Cancelled) {
-            result.outcome = Outcome::Cancelled;
-            break;
-        }
-        PageBytes bytes{};
-        // A page that does not arrive whole is never kept as if it had.
-        if (wait == Wait::TimedOut || !m_link.ReadExactly(bytes)) {
-            result.outcome = Outcome::ReadTimeOut;
-            break;
-        }
-        const PageSpan span = BytesInRange(page, start, end);
-        result.data.insert(result.data.end(), bytes.begin() + span.from,
-                           bytes.begin() + span.to + 1);
-        Reached(hooks, RangePercent(page - (start >> 8) + 1, g_rangePageCount));
-    }
+    // A page that does not arrive whole is never kept as if it had.
+    result.outcome =
+        ReadRangePages(Operation::Read, Outcome::ReadTimeOut, hooks,
+                       [&](std::uint32_t page, const PageBytes& bytes) {
+                           const PageSpan span = BytesInRange(page, start, end);
+                           result.data.insert(result.data.end(), bytes.begin() + span.from,
+                                              bytes.begin() + span.to + 1);
+                           Reached(hooks, RangePercent(page - (start >> 8) + 1, g_rangePageCount));
+                           return true;
+                       });
     if (result.outcome == Outcome::Completed) {
         // A short reset pulse tells the box the read is over.
         m_link.HoldReset();

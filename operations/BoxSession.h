@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "link/BoxLink.h"
 #include "link/Bridge.h"
 #include "link/Clock.h"
+#include "operations/RangePages.h"
 
 namespace o8r {
 
@@ -116,7 +118,17 @@ class BoxSession {
                                           const OperationHooks& hooks);
     [[nodiscard]] OperationResult RunUpdate(const std::string& imagePath,
                                             const OperationHooks& hooks);
+    // Runs an operation and hands its ending to the listener, unless the
+    // operation did so already at its own moment.
+    template <typename Run>
+    [[nodiscard]] OperationResult Announced(const OperationHooks& hooks, Run run);
     void Announce(const OperationResult& result, const OperationHooks& hooks);
+    // Requests each page of the g_range values with 'R' and hands it to
+    // `onPage`, which returns false to stop there. Completed, Cancelled, or
+    // `lost` for a page that did not come whole in time.
+    [[nodiscard]] Outcome ReadRangePages(
+        Operation operation, Outcome lost, const OperationHooks& hooks,
+        const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage);
     OperationResult& AnnounceThenReset(OperationResult& result, const OperationHooks& hooks);
 
     // Reset, then the handshake; Completed or the failure, the box reset after it as needed.
