@@ -9,6 +9,10 @@
 #ifdef O8R_HAVE_SERIAL
 #include "link/SerialBridge.h"
 #endif
+#ifdef O8R_HAVE_SIUSBXP
+#include "link/SiUsbXpBridge.h"
+#include "link/SiUsbXpTable.h"
+#endif
 
 namespace o8r {
 
@@ -122,7 +126,13 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
         }
         case BoxChoice::Kind::Auto:
         case BoxChoice::Kind::Serial: {
-#ifdef O8R_HAVE_SERIAL
+#if defined(O8R_HAVE_SIUSBXP)
+            if (choice.kind == BoxChoice::Kind::Auto)
+                return SiUsbXpBridge::Load(error);
+            error = "serial:PORT is not available on Windows: the box is reached through " +
+                    std::string(kSiUsbXpLibrary) + " (--box auto)";
+            return nullptr;
+#elif defined(O8R_HAVE_SERIAL)
             SerialMatch match;
             if (choice.kind == BoxChoice::Kind::Serial)
                 match.portName = choice.port;

@@ -18,6 +18,19 @@ if(TARGET o8rprog)
         add_test(NAME cli.${name}
                  COMMAND ${O8R_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/cli/run_case.sh
                          $<TARGET_FILE:o8rprog> ${PROJECT_SOURCE_DIR} ${name})
-        set_tests_properties(cli.${name} PROPERTIES LABELS cli TIMEOUT 300)
+        set_tests_properties(cli.${name} PROPERTIES LABELS cli TIMEOUT 300
+                             ENVIRONMENT "O8R_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
     endforeach()
+    # Windows: the cases of each operation once more, through --box auto and
+    # the real bridge over the stand-in SiUSBXp.dll (tests/standin.cmake).
+    if(WIN32)
+        foreach(name IN ITEMS program_readback read_dump erase_all erase_blocks blank_check
+                              load_query update)
+            add_test(NAME cli_standin.${name}
+                     COMMAND ${O8R_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/cli/run_case.sh
+                             $<TARGET_FILE:o8rprog> ${PROJECT_SOURCE_DIR} ${name})
+            set_tests_properties(cli_standin.${name} PROPERTIES LABELS cli TIMEOUT 600
+                ENVIRONMENT "O8R_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR};O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
+        endforeach()
+    endif()
 endif()

@@ -8,6 +8,13 @@
 # the sample images; each `run` line adds the command, its standard output,
 # its standard error (lines marked "stderr| ") and its exit status to the
 # transcript. O8R_UPDATE_GOLDEN=1 writes the transcript as the new golden file.
+#
+# Windows builds: O8R_EMULATOR (Wine) runs the program, and the CR LF line
+# ends of its console output read as LF. With O8R_STANDIN_DIR set, each run of
+# o8rprog on the simulated box goes through --box auto and the stand-in
+# SiUSBXp.dll in that folder instead, its --sim-* options passed on in the
+# stand-in's environment; the transcript must still equal the golden one,
+# except for how many times a readiness loop polled the box (real time).
 set -uo pipefail
 
 prog=$1
@@ -36,13 +43,56 @@ run() {
     local exe=$tool
     [ "$tool" = o8rprog ] && exe=$prog
     { printf '$ %s' "$tool"; [ $# -eq 0 ] || printf ' %q' "$@"; printf '\n'; } >>"$transcript"
-    "$exe" "$@" </dev/null >"$work/.out" 2>"$work/.err"
-    local status=$?
+    local status
+    if [ "$tool" = o8rprog ]; then
+        run_program "$@" </dev/null >"$work/.out" 2>"$work/.err"
+        status=$?
+        [ -z "${O8R_EMULATOR:-}" ] || sed -i 's/\r$//' "$work/.out" "$work/.err"
+    else
+        "$exe" "$@" </dev/null >"$work/.out" 2>"$work/.err"
+        status=$?
+    fi
     cat "$work/.out" >>"$transcript"
     # An output without a final line end (an S-record file) still ends its line.
     [ -n "$(tail -c 1 "$work/.out")" ] && echo >>"$transcript"
     sed 's/^/stderr| /' "$work/.err" >>"$transcript"
     printf 'exit %d\n\n' "$status" >>"$transcript"
+}
+
+# run_program ARGS...: o8rprog itself, under the emulator and over the
+# stand-in library when the build asks for them.
+run_program() {
+    local args=() switches=() state=""
+    if [ -z "${O8R_STANDIN_DIR:-}" ]; then
+        args=("$@")
+    else
+        while [ $# -gt 0 ]; do
+            case $1 in
+                --box) [ "$2" = sim ] && args+=(--box auto) || args+=(--box "$2"); shift ;;
+                --sim-state) state=$2; shift ;;
+                --sim-update-mode) switches+=(update-mode) ;;
+                --sim-fault) switches+=("$2"); shift ;;
+                --sim-protect) switches+=("protected:$2"); shift ;;
+                --mcu) args+=(--mcu "$2"); switches+=("mcu:$2"); shift ;;
+                *) args+=("$1") ;;
+            esac
+            shift
+        done
+    fi
+    local IFS=,
+    O8R_STANDIN_STATE=$state O8R_STANDIN_FAULTS="${switches[*]}" \
+        WINEPATH="${O8R_STANDIN_DIR:-}" ${O8R_EMULATOR:-} "$prog" "${args[@]}"
+}
+
+# Runs of the same readiness poll (one line, or a modem query and a flush)
+# squeezed to one, for comparing runs on real time with those on virtual time.
+squeeze_polls() {
+    awk '{
+        line[++n] = $0
+        if (n >= 2 && line[n] == line[n - 1] && line[n] ~ /^(modem|queue|flush)/) { n--; next }
+        if (n >= 4 && line[n] == line[n - 2] && line[n - 1] == line[n - 3] &&
+            line[n] ~ /^(modem|queue|flush)/ && line[n - 1] ~ /^(modem|queue|flush)/) { n -= 2 }
+    } END { for (i = 1; i <= n; i++) print line[i] }' "$1"
 }
 
 # run_tty o8rprog ARGS...: the same on a terminal (a pseudo-terminal made by
@@ -65,9 +115,18 @@ note() { printf '# %s\n' "$*" >>"$transcript"; }
 # shellcheck source=/dev/null
 source "$case_file"
 
-if [ "${O8R_UPDATE_GOLDEN:-0}" = 1 ]; then
+if [ "${O8R_UPDATE_GOLDEN:-0}" = 1 ] && [ -z "${O8R_EMULATOR:-}" ]; then
     cp "$transcript" "$golden"
     echo "updated $golden"
+    exit 0
+fi
+if [ -n "${O8R_STANDIN_DIR:-}" ]; then
+    squeeze_polls "$golden" >"$work/.golden"
+    squeeze_polls "$transcript" >"$work/.transcript"
+    if ! diff -u "$work/.golden" "$work/.transcript"; then
+        echo "cli.$case_name over the stand-in library: the transcript differs from $golden"
+        exit 1
+    fi
     exit 0
 fi
 if ! diff -u "$golden" "$transcript"; then
