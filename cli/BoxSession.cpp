@@ -13,6 +13,7 @@
 #include "link/BridgeFactory.h"
 #include "link/TracingBridge.h"
 #include "sim/SimFaults.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r::cli {
 
@@ -78,6 +79,8 @@ BoxSession::BoxSession(const GlobalOptions& global, const McuRecord* part)
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
       m_view(m_bar, m_timers),
       m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar) {
+    if (StderrIsTerminal() && !global.quiet)
+        m_bar.SetLineClearing(EnableLineClearing());
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
     m_box = MakeBridge(choice, *m_clock, error);
@@ -86,7 +89,9 @@ BoxSession::BoxSession(const GlobalOptions& global, const McuRecord* part)
     }
     m_link = m_box.get();
     if (!global.trace.empty()) {
-        m_traceFile.open(global.trace, std::ios::out | std::ios::trunc);
+        // Binary: the same LF lines on every platform.
+        m_traceFile.open(PathFromUtf8(global.trace),
+                         std::ios::out | std::ios::trunc | std::ios::binary);
         if (!m_traceFile) {
             throw std::runtime_error("can not write the trace file " + global.trace);
         }

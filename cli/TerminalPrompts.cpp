@@ -9,6 +9,7 @@
 #include "app/Messages.h"
 #include "cli/ProgressBar.h"
 #include "srec/FileLoadJob.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r::cli {
 
@@ -46,8 +47,8 @@ std::optional<std::string> FullPath(const std::optional<std::string>& path) {
         return path;
     }
     std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(*path, error);
-    return error ? *path : full.string();
+    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(*path), error);
+    return error ? *path : Utf8FromPath(full);
 }
 
 }  // namespace

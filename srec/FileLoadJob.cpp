@@ -6,6 +6,7 @@
 #include "app/SharedState.h"
 #include "srec/LoadedFile.h"
 #include "srec/SRecordLoader.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r {
 
@@ -18,7 +19,7 @@ bool FileLoadJob::Run(FileLoadView& view) {
     // Line ends are handled by the parser, so CR LF and LF read alike everywhere.
     std::ifstream in;
     if (status.readable)
-        in.open(path, std::ios::in | std::ios::binary);
+        in.open(PathFromUtf8(path), std::ios::in | std::ios::binary);
     if (!status.readable || !in.is_open()) {
         ForgetLastLoad();
         m_prompts.ShowMessage(Message{text::kCanNotOpenFile, text::kCaptionError, MsgIcon::Error,

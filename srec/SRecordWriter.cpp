@@ -7,10 +7,35 @@
 #include <system_error>
 
 #include "app/SharedState.h"
+#include "srec/Utf8Path.h"
+
+#if defined(_WIN32)
+// The C runtime's own open: its fopen ignores the "x" of "wbx".
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#endif
 
 namespace o8r {
 
 namespace {
+
+// A new file for writing, or nullptr when the name is taken (never opens or
+// empties an existing file).
+std::FILE* CreateNewFile(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    const int fd =
+        _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr)
+        _close(fd);
+    return file;
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
 
 constexpr char kHeaderLine[] = "S00600005A4F4B05";
 constexpr char kLineEnd[] = "\r\n";
@@ -84,7 +109,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
     namespace fs = std::filesystem;
     if (path.empty())
         return false;
-    const fs::path target(path);
+    const fs::path target = PathFromUtf8(path);
     std::error_code error;
     if (fs::is_directory(target, error))
         return false;
@@ -100,7 +125,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
         std::snprintf(suffix, sizeof suffix, ".%08X.tmp", static_cast<unsigned>(random()));
         temporary = target;
         temporary += suffix;
-        file = std::fopen(temporary.string().c_str(), "wbx");
+        file = CreateNewFile(temporary);
     }
     if (file == nullptr)
         return false;

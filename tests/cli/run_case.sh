@@ -24,6 +24,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 case_file="$here/cases/$case_name.sh"
 golden="$here/golden/$case_name.txt"
 
+# Names in any script pass through Wine and the tools as UTF-8.
+export LC_ALL=C.UTF-8
 work=$(mktemp -d "${TMPDIR:-/tmp}/o8rprog-$case_name.XXXXXX")
 cleanup() { [ "${O8R_KEEP_WORK:-0}" = 1 ] || rm -rf "$work"; }
 trap cleanup EXIT
