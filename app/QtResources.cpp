@@ -29,14 +29,15 @@ QIcon IconById(int id) {
     EnsureResources();
     if (id != IDI_APP && (id < IDI_PROGRAM || id > IDI_LOAD))
         return QIcon();
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
+    // The @2x rendition beside it is picked up for high-density screens.
+    return QIcon(QStringLiteral(":/icons/%1.png").arg(id));
 }
 
 QString PictureResource(int id) {
     EnsureResources();
     if (id != IDB_BACKGROUND)
         return QString();
-    return QStringLiteral(":/bitmaps/%1.svg").arg(id);
+    return QStringLiteral(":/bitmaps/%1.png").arg(id);
 }
 
 QFont DialogFont(const QString& family, int pointSize) {

@@ -12,6 +12,50 @@ if(MINGW)
     add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 endif()
 
+# Qt for Windows: O8R_QT_WINDOWS names its folder (by default the one beside
+# the source tree, ../shared/qt6-mingw64); any Qt 6 for MinGW will do. Its
+# build tools (moc, rcc) come from the host's Qt of the same version.
+set(O8R_QT_WINDOWS "${CMAKE_SOURCE_DIR}/../shared/qt6-mingw64"
+    CACHE PATH "Qt 6 for Windows (MinGW) to build the desktop program against")
+if(O8R_BUILD_GUI AND EXISTS "${O8R_QT_WINDOWS}/lib/cmake/Qt6/Qt6Config.cmake")
+    list(APPEND CMAKE_PREFIX_PATH "${O8R_QT_WINDOWS}")
+    if(CMAKE_CROSSCOMPILING AND NOT QT_HOST_PATH)
+        set(QT_HOST_PATH /usr)
+        set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux-gnu/cmake)
+    endif()
+endif()
+
+# What the desktop program needs beside it: the Qt DLLs and plugins, and the
+# MinGW runtime it shares with them. Copied into `folder` at configure time.
+function(o8r_copy_gui_runtime folder)
+    set(qt "${O8R_QT_WINDOWS}")
+    file(COPY ${qt}/bin/Qt6Core.dll ${qt}/bin/Qt6Gui.dll ${qt}/bin/Qt6Widgets.dll
+         DESTINATION ${folder})
+    file(COPY ${qt}/plugins/platforms/qwindows.dll ${qt}/plugins/platforms/qoffscreen.dll
+         DESTINATION ${folder}/platforms)
+    file(COPY ${qt}/plugins/styles/qwindowsvistastyle.dll DESTINATION ${folder}/styles)
+    if(MINGW)
+        get_filename_component(compiler_dir "${CMAKE_CXX_COMPILER}" DIRECTORY)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
+                        OUTPUT_VARIABLE libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dll
+                        OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
+                        OUTPUT_VARIABLE winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)
+        foreach(dll IN ITEMS "${libstdcxx}" "${libgcc}" "${winpthread}")
+            if(NOT IS_ABSOLUTE "${dll}")
+                # -print-file-name answers with the bare name when it does not know.
+                find_file(found_${dll} ${dll} PATHS /usr/${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32/lib
+                          NO_DEFAULT_PATH)
+                set(dll "${found_${dll}}")
+            endif()
+            if(EXISTS "${dll}")
+                file(COPY ${dll} DESTINATION ${folder})
+            endif()
+        endforeach()
+    endif()
+endfunction()
+
 if(NOT CMAKE_CROSSCOMPILING)
     return()
 endif()

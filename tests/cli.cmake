@@ -13,6 +13,12 @@ endif()
 if(TARGET o8rprog)
     find_program(O8R_BASH bash REQUIRED)
     file(GLOB O8R_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/cases/*.sh)
+    if(CMAKE_CROSSCOMPILING)
+        # Wine's console re-renders a pseudo-terminal's output in its own way
+        # (and shows escape sequences as text), so the terminal case cannot be
+        # compared there; the progress bar's unit tests cover both redraws.
+        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
+    endif()
     foreach(case IN LISTS O8R_CLI_CASES)
         get_filename_component(name ${case} NAME_WE)
         add_test(NAME cli.${name}

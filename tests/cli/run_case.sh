@@ -103,7 +103,7 @@ run_tty() {
     shift
     { printf '$ (terminal) o8rprog'; printf ' %q' "$@"; printf '\n'; } >>"$transcript"
     local command
-    command=$(printf '%q ' "$prog" "$@")
+    command=$(printf '%q ' ${O8R_EMULATOR:-} "$prog" "$@")
     script -qec "$command" /dev/null </dev/null >"$work/.out" 2>&1
     local status=$?
     cat -v "$work/.out" >>"$transcript"
