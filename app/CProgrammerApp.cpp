@@ -1,6 +1,7 @@
 #include "app/CProgrammerApp.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <cstdio>
@@ -151,7 +152,7 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
         }
         if (parser.isSet(options.simState)) {
             result.box.simStatePath =
-                QFile::encodeName(parser.value(options.simState)).toStdString();
+                QDir::toNativeSeparators(parser.value(options.simState)).toUtf8().toStdString();
         }
     } else if (parser.isSet(options.port)) {
         const QString port = parser.value(options.port);
@@ -226,8 +227,8 @@ int CProgrammerApp::Run() {
     }
 
     const QString directory = QCoreApplication::applicationDirPath();
-    m_window = std::make_unique<CProgrammerDlg>(*m_bridge, m_clock, m_prompts,
-                                                QFile::encodeName(directory).toStdString());
+    m_window = std::make_unique<CProgrammerDlg>(
+        *m_bridge, m_clock, m_prompts, QDir::toNativeSeparators(directory).toUtf8().toStdString());
     m_window->InitDialog();
     m_window->exec();
     return 0;

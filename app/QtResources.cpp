@@ -29,8 +29,11 @@ QIcon IconById(int id) {
     EnsureResources();
     if (id != IDI_APP && (id < IDI_PROGRAM || id > IDI_LOAD))
         return QIcon();
-    // The @2x rendition beside it is picked up for high-density screens.
-    return QIcon(QStringLiteral(":/icons/%1.png").arg(id));
+    // Both renditions, so that the icon is crisp at the button size and at twice it.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/%1.png").arg(id));
+    icon.addFile(QStringLiteral(":/icons/%1@2x.png").arg(id));
+    return icon;
 }
 
 QString PictureResource(int id) {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "sim/SimulatedBox.h"
+#include "srec/Utf8Path.h"
 
 #ifdef O8R_HAVE_SERIAL
 #include "link/SerialBridge.h"
@@ -36,7 +37,7 @@ class PersistentSimBox final : public Bridge {
 
     bool Load(std::string& error) {
         std::error_code ec;
-        bool exists = std::filesystem::exists(m_path, ec);
+        bool exists = std::filesystem::exists(PathFromUtf8(m_path), ec);
         if (ec) {
             error = "cannot look for '" + m_path + "': " + ec.message();
             return false;
