@@ -12,7 +12,7 @@ QtPicture::QtPicture(const QString& resource, QWidget* parent) : QWidget(parent)
     m_picture.load(resource);
     QString name2x = resource;
     const qsizetype dot = name2x.lastIndexOf(QLatin1Char('.'));
-    name2x.insert(dot < 0 ? name2x.size() : dot, QStringLiteral("@2x"));
+    name2x.insert(dot < 0 ? name2x.size() : dot, QStringLiteral("-2x"));
     m_picture2x.load(name2x);
 }
 

@@ -2,7 +2,7 @@
 
 // A static picture control that shows a picture centred at its natural size,
 // scaled down only when the control is smaller. The picture comes at 1x and,
-// beside it as NAME@2x.png, at 2x for high-density screens.
+// beside it as NAME-2x.png, at 2x for high-density screens.
 
 #include <QImage>
 #include <QWidget>

@@ -32,7 +32,7 @@ QIcon IconById(int id) {
     // Both renditions, so that the icon is crisp at the button size and at twice it.
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/%1.png").arg(id));
-    icon.addFile(QStringLiteral(":/icons/%1@2x.png").arg(id));
+    icon.addFile(QStringLiteral(":/icons/%1-2x.png").arg(id));
     return icon;
 }
 
