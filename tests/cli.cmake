@@ -19,24 +19,25 @@ if(TARGET o8rprog)
         # compared there; the progress bar's unit tests cover both redraws.
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
     endif()
-    foreach(case IN LISTS O8R_CLI_CASES)
-        get_filename_component(name ${case} NAME_WE)
-        add_test(NAME cli.${name}
+    # One case as the test PREFIX.NAME, run with the environment ENV.
+    function(o8r_add_cli_case prefix name env)
+        add_test(NAME ${prefix}.${name}
                  COMMAND ${O8R_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/cli/run_case.sh
                          $<TARGET_FILE:o8rprog> ${PROJECT_SOURCE_DIR} ${name})
-        set_tests_properties(cli.${name} PROPERTIES LABELS cli TIMEOUT 300
-                             ENVIRONMENT "O8R_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+        set_tests_properties(${prefix}.${name} PROPERTIES LABELS cli TIMEOUT 600
+            ENVIRONMENT "O8R_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}${env}")
+    endfunction()
+    foreach(case IN LISTS O8R_CLI_CASES)
+        get_filename_component(name ${case} NAME_WE)
+        o8r_add_cli_case(cli ${name} "")
     endforeach()
     # Windows: the cases of each operation once more, through --box auto and
     # the real bridge over the stand-in SiUSBXp.dll (tests/standin.cmake).
     if(WIN32)
         foreach(name IN ITEMS program_readback read_dump erase_all erase_blocks blank_check
                               load_query update)
-            add_test(NAME cli_standin.${name}
-                     COMMAND ${O8R_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/cli/run_case.sh
-                             $<TARGET_FILE:o8rprog> ${PROJECT_SOURCE_DIR} ${name})
-            set_tests_properties(cli_standin.${name} PROPERTIES LABELS cli TIMEOUT 600
-                ENVIRONMENT "O8R_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR};O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
+            o8r_add_cli_case(cli_standin ${name}
+                             ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
         endforeach()
     endif()
 endif()

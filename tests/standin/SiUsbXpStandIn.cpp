@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int kOk = 0x00;
 constexpr int kInvalidParameter = 0x06;
 constexpr int kSystemError = 0x0C;
 constexpr std::uintptr_t kHandleBase = sizeof(void*) == 8 ? 0x7A5500000000ull : 0x55000000u;

@@ -12,6 +12,7 @@
 #include "link/BridgeFactory.h"
 #include "link/Clock.h"
 #include "sim/SimFaults.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r::standin {
 
@@ -30,7 +31,7 @@ bool ApplySwitch(const std::string& item, const std::filesystem::path& folder,
         return true;
     }
     if (item.rfind("mcu:", 0) == 0) {
-        const auto lines = ReadCatalogueLines((folder / "MCUType.mcu").string());
+        const auto lines = ReadCatalogueLines(Utf8FromPath(folder / "MCUType.mcu"));
         const auto record = lines ? FindPartLoosely(*lines, item.substr(4)) : std::nullopt;
         if (!record) {
             std::fprintf(stderr, "SiUSBXp stand-in: no part %s in the catalogue\n",
