@@ -84,6 +84,12 @@ BoxSession::BoxSession(const GlobalOptions& global, const McuRecord* part)
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
     m_box = MakeBridge(choice, *m_clock, error);
+    if (!m_box && choice.kind == BoxChoice::Kind::Auto) {
+        // The box's library could not be used: said as the window would say it.
+        m_prompts.ShowMessage(
+            Message{error, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::MainWindow});
+        throw ShownFailure(error);
+    }
     if (!m_box) {
         throw std::runtime_error(error);
     }

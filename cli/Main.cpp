@@ -210,6 +210,8 @@ int Main(int argc, char** argv) {
     } catch (const UsageError& e) {
         std::cerr << e.what() << "\nRun with --help for more information.\n";
         return kExitUsage;
+    } catch (const ShownFailure&) {
+        return kExitFailure;
     } catch (const std::exception& e) {
         std::cerr << "o8rprog: " << e.what() << '\n';
         return kExitFailure;

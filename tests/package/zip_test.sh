@@ -35,6 +35,13 @@ grep -q R5F212A8SN mcus.out || fail "o8rprog mcus does not list R5F212A8SN"
 grep -q "Program successfully completed." program.out || fail "program: $(cat program.out)"
 [ ! -s program.err ] || fail "o8rprog program wrote: $(cat program.err)"
 
+# Without the box's library (the zip has none): one clear message, exit 1.
+detect_status=0
+"$wine_run" "$top/o8rprog.exe" detect >detect.out 2>detect.err || detect_status=$?
+[ "$detect_status" = 1 ] || fail "o8rprog detect without SiUSBXp.dll: status $detect_status"
+grep -q '^ERROR: Can not load SiUSBXp.dll (' detect.err ||
+    fail "o8rprog detect without SiUSBXp.dll wrote: $(cat detect.err)"
+
 # The desktop program runs for a few seconds and is then stopped; it must not
 # have complained meanwhile.
 gui_status=0
