@@ -7,9 +7,12 @@
 #include <cstdio>
 
 #include "app/CProgrammerDlg.h"
+#include "app/HexText.h"
 #include "app/Ids.h"
 #include "app/QtResources.h"
 #include "app/SharedState.h"
+#include "catalogue/CatalogueLocation.h"
+#include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
 
 namespace o8r {
@@ -37,6 +40,17 @@ struct Options {
         QStringLiteral("sim-state"),
         QStringLiteral("Keep the simulated box (target, store, loader) in this file between runs."),
         QStringLiteral("FILE")};
+    QCommandLineOption catalogue{
+        QStringLiteral("catalogue"),
+        QStringLiteral("Read the MCU catalogue from this file (default: MCUType.mcu beside the "
+                       "program, in ../share/o8r-programmer/ from it, or in the install's data "
+                       "folder)."),
+        QStringLiteral("FILE")};
+    QCommandLineOption simTiming{
+        QStringLiteral("sim-timing"),
+        QStringLiteral("How long the simulated box takes: typical (the default), slow (just inside "
+                       "what the program allows) or fast."),
+        QStringLiteral("PROFILE")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.addOption(simulate);
@@ -45,6 +59,8 @@ struct Options {
         parser.addOption(simUpdateMode);
         parser.addOption(simFault);
         parser.addOption(simState);
+        parser.addOption(catalogue);
+        parser.addOption(simTiming);
     }
 };
 
@@ -69,10 +85,10 @@ std::optional<std::array<std::uint8_t, 7>> ParseIdCode(const QString& text) {
         return std::nullopt;
     std::array<std::uint8_t, 7> code{};
     for (std::size_t i = 0; i < code.size(); ++i) {
-        const std::int64_t value = ParseHex(digits.substr(2 * i, 2));
-        if (value < 0)
+        const auto value = ParseHex(digits.substr(2 * i, 2));
+        if (!value)
             return std::nullopt;
-        code[i] = static_cast<std::uint8_t>(value);
+        code[i] = static_cast<std::uint8_t>(*value);
     }
     return code;
 }
@@ -86,8 +102,8 @@ bool HeadlessPlatform() {
 
 CProgrammerApp::CProgrammerApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("o8r-programmer"));
-    setApplicationVersion(QStringLiteral(O8R_VERSION));
-    setWindowIcon(IconById(IDI_APP));
+    setApplicationVersion(QString::fromLatin1(build::kVersion));
+    setWindowIcon(IconById(IdNumber(IDI_APP)));
 }
 
 CProgrammerApp::~CProgrammerApp() {
@@ -116,13 +132,22 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
     result.helpRequested = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
     result.versionRequested = parser.isSet(version);
 
+    if (parser.isSet(options.catalogue)) {
+        result.catalogue = parser.value(options.catalogue).toUtf8().toStdString();
+        if (result.catalogue.empty()) {
+            error = QStringLiteral("--catalogue needs the name of a file.");
+            return std::nullopt;
+        }
+    }
+
     const bool simulate = parser.isSet(options.simulate);
     if (simulate && parser.isSet(options.port)) {
         error = QStringLiteral("--simulate and --port cannot be used together.");
         return std::nullopt;
     }
     for (const QCommandLineOption* simOnly :
-         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState}) {
+         {&options.simProtect, &options.simUpdateMode, &options.simFault, &options.simState,
+          &options.simTiming}) {
         if (!simulate && parser.isSet(*simOnly)) {
             error = QStringLiteral("--") + simOnly->names().front() +
                     QStringLiteral(" needs --simulate.");
@@ -149,6 +174,15 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
                         QString::fromStdString(problem);
                 return std::nullopt;
             }
+        }
+        if (parser.isSet(options.simTiming)) {
+            const auto profile = ParseTimingProfile(parser.value(options.simTiming).toStdString());
+            if (!profile) {
+                error = QStringLiteral("--sim-timing needs fast, typical or slow, not \"") +
+                        parser.value(options.simTiming) + QStringLiteral("\".");
+                return std::nullopt;
+            }
+            result.box.sim.timings = TimingsFor(*profile);
         }
         if (parser.isSet(options.simState)) {
             result.box.simStatePath =
@@ -197,7 +231,7 @@ int CProgrammerApp::RunTextOnly() {
     if (arguments->helpRequested) {
         std::fputs(HelpText().toLocal8Bit().constData(), stdout);
     } else {
-        std::printf("o8r-programmer %s\n", O8R_VERSION);
+        std::printf("o8r-programmer %s\n", build::kVersion);
     }
     return 0;
 }
@@ -227,8 +261,16 @@ int CProgrammerApp::Run() {
     }
 
     const QString directory = QCoreApplication::applicationDirPath();
-    m_window = std::make_unique<CProgrammerDlg>(
-        *m_bridge, m_clock, m_prompts, QDir::toNativeSeparators(directory).toUtf8().toStdString());
+    const std::string programDirectory = QDir::toNativeSeparators(directory).toUtf8().toStdString();
+    m_window = std::make_unique<CProgrammerDlg>(*m_bridge, m_clock, m_prompts, programDirectory);
+    // Not found anywhere: the window reports it as missing beside the program.
+    if (const auto catalogue =
+            FindCatalogue(arguments->catalogue, programDirectory, build::kInstallDataDirectory)
+                .found) {
+        m_window->SetCataloguePath(*catalogue);
+    } else if (!arguments->catalogue.empty()) {
+        m_window->SetCataloguePath(arguments->catalogue);
+    }
     m_window->InitDialog();
     m_window->exec();
     return 0;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/QtPrompts.h"
 #include "link/BridgeFactory.h"
@@ -31,6 +32,7 @@ class CProgrammerApp : public QApplication {
         BoxChoice box;
         bool helpRequested = false;
         bool versionRequested = false;
+        std::string catalogue;  // --catalogue; empty: look in the usual places
     };
     // The command line (the program's name first) as a box choice; nullopt
     // with an error text for an unknown option or a bad value.

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <functional>
 
@@ -15,6 +16,8 @@
 #include "app/QtPicture.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
+#include "app/QtViewStyle.h"
 
 namespace o8r {
 
@@ -76,11 +79,11 @@ struct CommandButton {
 
 // Buttons and their caption labels, in the order the window switches them.
 constexpr CommandButton kCommands[] = {
-    {IDC_PROGRAM, IDC_PROGRAM_LABEL},
-    {IDC_ERASE, IDC_ERASE_LABEL},
-    {IDC_READ, IDC_READ_LABEL},
-    {IDC_LOAD, IDC_LOAD_LABEL},
-    {IDC_BLANK_CHECK, IDC_BLANK_CHECK_LABEL},
+    {IdNumber(IDC_PROGRAM), IdNumber(IDC_PROGRAM_LABEL)},
+    {IdNumber(IDC_ERASE), IdNumber(IDC_ERASE_LABEL)},
+    {IdNumber(IDC_READ), IdNumber(IDC_READ_LABEL)},
+    {IdNumber(IDC_LOAD), IdNumber(IDC_LOAD_LABEL)},
+    {IdNumber(IDC_BLANK_CHECK), IdNumber(IDC_BLANK_CHECK_LABEL)},
 };
 
 int LabelOf(int buttonId) {
@@ -100,21 +103,21 @@ int ButtonOf(int labelId) {
 }
 
 QString CommandToolTip(int buttonId, int icon, const QString& label) {
-    if (icon == IDI_CANCEL)
+    if (icon == IdNumber(IDI_CANCEL))
         return QStringLiteral("Cancel the running operation");
     switch (buttonId) {
-        case IDC_PROGRAM:
+        case IdNumber(IDC_PROGRAM):
             return QStringLiteral("Program the target MCU from an S-record file");
-        case IDC_ERASE:
+        case IdNumber(IDC_ERASE):
             return QStringLiteral("Erase flash blocks of the target MCU");
-        case IDC_READ:
+        case IdNumber(IDC_READ):
             return QStringLiteral("Read an address range of the target MCU");
-        case IDC_LOAD:
+        case IdNumber(IDC_LOAD):
             if (label == QString::fromLatin1(text::kLabelUpdate)) {
                 return QStringLiteral("Update the programmer's firmware from an S-record file");
             }
             return QStringLiteral("Load an S-record image into the programmer");
-        case IDC_BLANK_CHECK:
+        case IdNumber(IDC_BLANK_CHECK):
             return QStringLiteral("Check that an address range of the target MCU is erased");
         default:
             return QString();
@@ -131,13 +134,14 @@ CProgrammerDlg::CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts,
                                std::string programDirectory, QWidget* parent)
     : QDialog(parent),
       m_timers(clock),
-      m_controller(bridge, clock, *this, prompts),
+      m_busyClock(clock, m_timers, *this),
+      m_controller(bridge, m_busyClock, *this, prompts),
       m_programDirectory(std::move(programDirectory)) {
     setWindowTitle(QString::fromLatin1(text::kMainWindowCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(IconById(IDI_APP));
+    setWindowIcon(IconById(IdNumber(IDI_APP)));
     setFont(DialogFont(QStringLiteral("System"), 10));
     CreateControls();
     prompts.Attach(this, &m_timers);
@@ -174,34 +178,34 @@ void CProgrammerDlg::CreateControls() {
     };
 
     // Template order: also the tab order, and the stacking order from the top.
-    commandButton(IDC_PROGRAM, 5, 5);
-    label(IDC_PROGRAM_LABEL, text::kLabelProgram, Qt::AlignHCenter, 5, 30, 27);
-    commandButton(IDC_ERASE, 5, 40);
-    commandButton(IDC_READ, 5, 75);
-    label(IDC_ERASE_LABEL, text::kLabelErase, Qt::AlignHCenter, 5, 65, 25);
-    label(IDC_BLANK_CHECK_LABEL, text::kLabelBlankCheck, Qt::AlignLeft, 5, 174, 51);
-    commandButton(IDC_BLANK_CHECK, 5, 147);
-    label(IDC_READ_LABEL, text::kLabelRead, Qt::AlignHCenter, 5, 100, 24);
+    commandButton(IdNumber(IDC_PROGRAM), 5, 5);
+    label(IdNumber(IDC_PROGRAM_LABEL), text::kLabelProgram, Qt::AlignHCenter, 5, 30, 27);
+    commandButton(IdNumber(IDC_ERASE), 5, 40);
+    commandButton(IdNumber(IDC_READ), 5, 75);
+    label(IdNumber(IDC_ERASE_LABEL), text::kLabelErase, Qt::AlignHCenter, 5, 65, 25);
+    label(IdNumber(IDC_BLANK_CHECK_LABEL), text::kLabelBlankCheck, Qt::AlignLeft, 5, 174, 51);
+    commandButton(IdNumber(IDC_BLANK_CHECK), 5, 147);
+    label(IdNumber(IDC_READ_LABEL), text::kLabelRead, Qt::AlignHCenter, 5, 100, 24);
 
     m_progress = new QProgressBar(this);
-    PlaceControl(m_progress, IDC_PROGRESS, du, 51, 174, 195, 8);
+    PlaceControl(m_progress, IdNumber(IDC_PROGRESS), du, 51, 174, 195, 8);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
     m_progress->hide();
-    m_controls[IDC_PROGRESS] = m_progress;
+    m_controls[IdNumber(IDC_PROGRESS)] = m_progress;
 
     m_status = new QLabel(this);
-    PlaceControl(m_status, IDC_STATUS, du, 43, 174, 209, 8);
+    PlaceControl(m_status, IdNumber(IDC_STATUS), du, 43, 174, 209, 8);
     m_status->setAlignment(Qt::AlignCenter);
-    m_controls[IDC_STATUS] = m_status;
+    m_controls[IdNumber(IDC_STATUS)] = m_status;
 
-    commandButton(IDC_LOAD, 5, 110);
-    label(IDC_LOAD_LABEL, text::kLabelLoad, Qt::AlignHCenter, 5, 135, 24);
+    commandButton(IdNumber(IDC_LOAD), 5, 110);
+    label(IdNumber(IDC_LOAD_LABEL), text::kLabelLoad, Qt::AlignHCenter, 5, 135, 24);
 
     auto* list = new McuList(this);
     m_list = list;
-    PlaceControl(m_list, IDC_MCU_LIST, du, 119, 5, 133, 161);
+    PlaceControl(m_list, IdNumber(IDC_MCU_LIST), du, 119, 5, 133, 161);
     m_list->setHeaderHidden(true);
     m_list->header()->setStretchLastSection(false);
     m_list->setColumnCount(0);
@@ -216,10 +220,10 @@ void CProgrammerDlg::CreateControls() {
     SetViewColours(m_list, CatalogueBackground(), CatalogueText());
     list->onClick = [this] { OnListClick(); };
     list->onDoubleClick = [this] { OnListDoubleClick(); };
-    m_controls[IDC_MCU_LIST] = m_list;
+    m_controls[IdNumber(IDC_MCU_LIST)] = m_list;
 
     m_tree = new QTreeWidget(this);
-    PlaceControl(m_tree, IDC_MCU_TREE, du, 35, 5, 84, 161);
+    PlaceControl(m_tree, IdNumber(IDC_MCU_TREE), du, 35, 5, 84, 161);
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
     m_tree->setRootIsDecorated(true);
@@ -228,13 +232,15 @@ void CProgrammerDlg::CreateControls() {
     m_tree->setFocusPolicy(Qt::StrongFocus);
     m_tree->hide();
     SetViewColours(m_tree, CatalogueBackground(), CatalogueText());
+    // Buttons, lines and lines at the root, in the tree's colours.
+    UseViewStyle(m_tree);
     // The tree follows every change of its selection, by mouse or keyboard.
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { OnTreeSelectionChanged(); });
-    m_controls[IDC_MCU_TREE] = m_tree;
+    m_controls[IdNumber(IDC_MCU_TREE)] = m_tree;
 
-    m_picture = new QtPicture(PictureResource(IDB_BACKGROUND), this);
-    PlaceControl(m_picture, IDC_PICTURE, du, 5, 5, 247, 177);
-    m_controls[IDC_PICTURE] = m_picture;
+    m_picture = new QtPicture(PictureResource(IdNumber(IDB_BACKGROUND)), this);
+    PlaceControl(m_picture, IdNumber(IDC_PICTURE), du, 5, 5, 247, 177);
+    m_controls[IdNumber(IDC_PICTURE)] = m_picture;
 
     // The first control of the template lies on top, the picture beneath all.
     const QObjectList templateOrder = children();
@@ -244,16 +250,22 @@ void CProgrammerDlg::CreateControls() {
     }
 
     const std::pair<int, void (ProgrammerController::*)()> handlers[] = {
-        {IDC_PROGRAM, &ProgrammerController::OnProgram},
-        {IDC_ERASE, &ProgrammerController::OnErase},
-        {IDC_READ, &ProgrammerController::OnRead},
-        {IDC_LOAD, &ProgrammerController::OnLoadButton},
-        {IDC_BLANK_CHECK, &ProgrammerController::OnBlankCheck},
+        {IdNumber(IDC_PROGRAM), &ProgrammerController::OnProgram},
+        {IdNumber(IDC_ERASE), &ProgrammerController::OnErase},
+        {IdNumber(IDC_READ), &ProgrammerController::OnRead},
+        {IdNumber(IDC_LOAD), &ProgrammerController::OnLoadButton},
+        {IdNumber(IDC_BLANK_CHECK), &ProgrammerController::OnBlankCheck},
     };
     for (const auto& [id, handler] : handlers) {
-        connect(Button(id), &QPushButton::clicked, this,
-                [this, handler = handler] { (m_controller.*handler)(); });
+        // A handler holds the thread while it waits for the box (the firmware
+        // update for its whole exchange): the window keeps painting meanwhile.
+        connect(Button(id), &QPushButton::clicked, this, [this, handler = handler] {
+            const QtBusyClock::Busy busy(m_busyClock);
+            (m_controller.*handler)();
+        });
     }
+
+    FitControlsToText(*this);
 
     SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     SetButtonIcon(IDC_ERASE, IDI_ERASE);
@@ -266,7 +278,15 @@ void CProgrammerDlg::InitDialog() {
     if (m_initialised)
         return;
     m_initialised = true;
-    m_controller.OnInitDialog(m_programDirectory);
+    // The window initialises before it shows, as a dialog does. A message of
+    // its initialisation ("Can not find MCU file!") is centred over it, so it
+    // takes its place at the centre of the screen first.
+    if (!isVisible()) {
+        QRect place(QPoint(), size());
+        place.moveCenter(screen()->availableGeometry().center());
+        move(place.topLeft());
+    }
+    m_controller.OnInitDialog(m_programDirectory, m_cataloguePath);
 }
 
 QWidget* CProgrammerDlg::Control(int id) const {
@@ -287,28 +307,32 @@ int CProgrammerDlg::ButtonIcon(int id) const {
     return it == m_buttonIcons.end() ? 0 : it->second;
 }
 
-void CProgrammerDlg::ShowControl(int id, bool show) {
+void CProgrammerDlg::ShowControl(ControlId id, bool show) {
     if (QWidget* control = Control(id))
         control->setVisible(show);
 }
 
-void CProgrammerDlg::EnableControl(int id, bool enable) {
+void CProgrammerDlg::EnableControl(ControlId id, bool enable) {
     if (QWidget* control = Control(id))
         control->setEnabled(enable);
 }
 
-void CProgrammerDlg::SetControlText(int id, const std::string& text) {
+void CProgrammerDlg::SetControlText(ControlId controlId, const std::string& text) {
+    const int id = IdNumber(controlId);
     QLabel* label = Label(id);
     if (!label)
         return;
     label->setText(FromLocal(text));
+    FitControlToText(label);
     // Long operations hold the thread; show the text now.
     label->repaint();
     if (const int button = ButtonOf(id))
         RefreshToolTip(button);
 }
 
-void CProgrammerDlg::SetButtonIcon(int id, int icon) {
+void CProgrammerDlg::SetButtonIcon(ControlId buttonId, IconId iconId) {
+    const int id = IdNumber(buttonId);
+    const int icon = IdNumber(iconId);
     QPushButton* button = Button(id);
     if (!button)
         return;
@@ -337,11 +361,11 @@ int CProgrammerDlg::Progress() const {
     return m_progress->value();
 }
 
-void CProgrammerDlg::StartTimer(int timerId, int periodMs) {
-    m_timers.Start(this, timerId, periodMs, [this](int id) { m_controller.OnTimer(id); });
+void CProgrammerDlg::StartTimer(TimerId timerId, int periodMs) {
+    m_timers.Start(this, timerId, periodMs, [this](TimerId id) { m_controller.OnTimer(id); });
 }
 
-void CProgrammerDlg::StopTimer(int timerId) {
+void CProgrammerDlg::StopTimer(TimerId timerId) {
     m_timers.Stop(timerId);
 }
 

@@ -8,9 +8,11 @@
 #include <QDialog>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "app/MainView.h"
 #include "app/ProgrammerController.h"
+#include "app/QtBusyClock.h"
 #include "app/QtWindowTimers.h"
 
 class QLabel;
@@ -36,28 +38,36 @@ class CProgrammerDlg : public QDialog, public MainView {
     // The window's initialisation: the catalogue into the tree, then the
     // programmer poll. Runs once; call it before the window is used.
     void InitDialog();
+    // The catalogue found at start-up; without it MCUType.mcu in the program directory.
+    void SetCataloguePath(std::string path) { m_cataloguePath = std::move(path); }
 
     ProgrammerController& Controller() { return m_controller; }
     QtWindowTimers& Timers() { return m_timers; }
+    QtBusyClock& BusyClock() { return m_busyClock; }
     // A control by its id (1001 to 1005, 1020, 1023, 1024, 1027 to 1033).
+    // By resource number, as the window's own tables hold them.
     QWidget* Control(int id) const;
     QPushButton* Button(int id) const;
     QLabel* Label(int id) const;
+    int ButtonIcon(int id) const;
+    QWidget* Control(ControlId id) const { return Control(IdNumber(id)); }
+    QPushButton* Button(ControlId id) const { return Button(IdNumber(id)); }
+    QLabel* Label(ControlId id) const { return Label(IdNumber(id)); }
     QTreeWidget* Tree() const { return m_tree; }
     QTreeWidget* List() const { return m_list; }
     QProgressBar* ProgressBar() const { return m_progress; }
     // The icon resource last put on a command button.
-    int ButtonIcon(int id) const;
+    IconId ButtonIcon(ControlId id) const { return static_cast<IconId>(ButtonIcon(IdNumber(id))); }
 
     // MainView
-    void ShowControl(int id, bool show) override;
-    void EnableControl(int id, bool enable) override;
-    void SetControlText(int id, const std::string& text) override;
-    void SetButtonIcon(int id, int icon) override;
+    void ShowControl(ControlId id, bool show) override;
+    void EnableControl(ControlId id, bool enable) override;
+    void SetControlText(ControlId id, const std::string& text) override;
+    void SetButtonIcon(ControlId id, IconId icon) override;
     void SetProgress(int percent) override;
     int Progress() const override;
-    void StartTimer(int timerId, int periodMs) override;
-    void StopTimer(int timerId) override;
+    void StartTimer(TimerId timerId, int periodMs) override;
+    void StopTimer(TimerId timerId) override;
     void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
     void SetUpMcuListColumns() override;
     void SetMcuListRows(const std::vector<McuListRow>& rows) override;
@@ -78,8 +88,10 @@ class CProgrammerDlg : public QDialog, public MainView {
     void ReleaseLink();
 
     QtWindowTimers m_timers;
+    QtBusyClock m_busyClock;
     ProgrammerController m_controller;
     std::string m_programDirectory;
+    std::string m_cataloguePath;
     bool m_initialised = false;
     bool m_linkReleased = false;
 

@@ -1,76 +1,99 @@
 #pragma once
 
-// Resource numbers of the windows, their controls, timers and icons.
+// Resource numbers of the windows, their controls, timers and icons, and the
+// operation types. Each kind is an enum of its own, so that a timer id never
+// passes for a control id; the enumerators keep their resource names and are
+// usable unqualified inside namespace o8r.
 
 namespace o8r {
 
-// Main window (dialog 102).
-constexpr int IDC_PROGRAM = 1001;
-constexpr int IDC_ERASE = 1002;
-constexpr int IDC_READ = 1003;
-constexpr int IDC_LOAD = 1004;
-constexpr int IDC_BLANK_CHECK = 1005;
-constexpr int IDC_PROGRESS = 1020;
-constexpr int IDC_PICTURE = 1023;
-constexpr int IDC_STATUS = 1024;
-constexpr int IDC_PROGRAM_LABEL = 1027;
-constexpr int IDC_ERASE_LABEL = 1028;
-constexpr int IDC_READ_LABEL = 1029;
-constexpr int IDC_BLANK_CHECK_LABEL = 1030;
-constexpr int IDC_MCU_LIST = 1031;
-constexpr int IDC_MCU_TREE = 1032;
-constexpr int IDC_LOAD_LABEL = 1033;
-
-// ID code dialog (139).
-constexpr int IDC_ID_CHARACTER_INPUT = 1025;
-constexpr int IDC_ID_EDIT = 1026;
-// Erase setting dialog (131).
-constexpr int IDC_ERASE_BLOCK_LIST = 1011;
-constexpr int IDC_ERASE_SELECT_ALL = 1012;
-// Address setting dialog (166).
-constexpr int IDC_ADDR_START = 1046;
-constexpr int IDC_ADDR_END = 1047;
-constexpr int IDC_ADDR_PROMPT = 1048;
-// Read data window (167).
-constexpr int IDC_READ_LIST = 1049;
-constexpr int IDC_READ_BUTTON = 1050;
-constexpr int IDC_READ_PROGRESS = 1051;
-constexpr int IDC_READ_STATUS = 1052;
-// File loading dialog (168).
-constexpr int IDC_LOAD_PROGRESS = 1053;
-constexpr int IDC_LOAD_TEXT = 1055;
+// Controls of the main window (dialog 102) and of the other dialogs.
+enum class ControlId : int {
+    IDC_PROGRAM = 1001,
+    IDC_ERASE = 1002,
+    IDC_READ = 1003,
+    IDC_LOAD = 1004,
+    IDC_BLANK_CHECK = 1005,
+    IDC_PROGRESS = 1020,
+    IDC_PICTURE = 1023,
+    IDC_STATUS = 1024,
+    IDC_PROGRAM_LABEL = 1027,
+    IDC_ERASE_LABEL = 1028,
+    IDC_READ_LABEL = 1029,
+    IDC_BLANK_CHECK_LABEL = 1030,
+    IDC_MCU_LIST = 1031,
+    IDC_MCU_TREE = 1032,
+    IDC_LOAD_LABEL = 1033,
+    IDC_ID_CHARACTER_INPUT = 1025,
+    IDC_ID_EDIT = 1026,
+    IDC_ERASE_BLOCK_LIST = 1011,
+    IDC_ERASE_SELECT_ALL = 1012,
+    IDC_ADDR_START = 1046,
+    IDC_ADDR_END = 1047,
+    IDC_ADDR_PROMPT = 1048,
+    IDC_READ_LIST = 1049,
+    IDC_READ_BUTTON = 1050,
+    IDC_READ_PROGRESS = 1051,
+    IDC_READ_STATUS = 1052,
+    IDC_LOAD_PROGRESS = 1053,
+    IDC_LOAD_TEXT = 1055,
+};
+using enum ControlId;
 
 // Dialog templates.
-constexpr int IDD_MAIN = 102;
-constexpr int IDD_ERASE_SETTING = 131;
-constexpr int IDD_ID_CODE = 139;
-constexpr int IDD_ADDRESS_SETTING = 166;
-constexpr int IDD_READ_DATA = 167;
-constexpr int IDD_FILE_LOADING = 168;
+enum class DialogId : int {
+    IDD_MAIN = 102,
+    IDD_ERASE_SETTING = 131,
+    IDD_ID_CODE = 139,
+    IDD_ADDRESS_SETTING = 166,
+    IDD_READ_DATA = 167,
+    IDD_FILE_LOADING = 168,
+};
+using enum DialogId;
 
 // Timers.
-constexpr int TIMER_DEVICE_POLL = 111;  // 200 ms, main window
-constexpr int TIMER_OPERATION = 112;    // 1 ms, main window
-constexpr int TIMER_READ = 114;         // 1 ms, read data window
-constexpr int TIMER_FILE_LOAD = 115;    // 100 ms once, file loading dialog
+enum class TimerId : int {
+    TIMER_DEVICE_POLL = 111,  // 200 ms, main window
+    TIMER_OPERATION = 112,    // 1 ms, main window
+    TIMER_READ = 114,         // 1 ms, read data window
+    TIMER_FILE_LOAD = 115,    // 100 ms once, file loading dialog
+};
+using enum TimerId;
 
-// Icons and the background bitmap.
-constexpr int IDI_APP = 128;
-constexpr int IDI_PROGRAM = 155;
-constexpr int IDI_READ = 156;
-constexpr int IDI_ERASE = 157;
-constexpr int IDI_BLANK_CHECK = 158;
-constexpr int IDI_SAVE = 159;
-constexpr int IDI_CANCEL = 160;
-constexpr int IDI_SAVED = 162;
-constexpr int IDI_LOAD = 165;
-constexpr int IDB_BACKGROUND = 179;
+// Icons.
+enum class IconId : int {
+    IDI_APP = 128,
+    IDI_PROGRAM = 155,
+    IDI_READ = 156,
+    IDI_ERASE = 157,
+    IDI_BLANK_CHECK = 158,
+    IDI_SAVE = 159,
+    IDI_CANCEL = 160,
+    IDI_SAVED = 162,
+    IDI_LOAD = 165,
+};
+using enum IconId;
+
+// The background bitmap.
+enum class BitmapId : int {
+    IDB_BACKGROUND = 179,
+};
+using enum BitmapId;
 
 // Operation types.
-constexpr int OP_PROGRAM = 0;
-constexpr int OP_ERASE = 1;
-constexpr int OP_READ = 2;
-constexpr int OP_LOAD = 3;
-constexpr int OP_BLANK_CHECK = 4;
+enum class OperationType : int {
+    OP_PROGRAM = 0,
+    OP_ERASE = 1,
+    OP_READ = 2,
+    OP_LOAD = 3,
+    OP_BLANK_CHECK = 4,
+};
+using enum OperationType;
+
+// The resource number of an id, for tables and traces.
+template <typename Id>
+constexpr int IdNumber(Id id) {
+    return static_cast<int>(id);
+}
 
 }  // namespace o8r

@@ -7,32 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "app/Ids.h"
+#include "catalogue/Catalogue.h"
+
 namespace o8r {
-
-struct McuTreeGroup {
-    std::string text;                 // group name as cut from the catalogue
-    std::vector<std::string> series;  // child items, in file order
-};
-
-struct McuListRow {
-    std::string part;        // column 0, full 10-character part name
-    std::string memorySize;  // column 1
-};
 
 class MainView {
   public:
     virtual ~MainView() = default;
 
-    virtual void ShowControl(int id, bool show) = 0;
-    virtual void EnableControl(int id, bool enable) = 0;
-    virtual void SetControlText(int id, const std::string& text) = 0;
-    virtual void SetButtonIcon(int id, int icon) = 0;
+    virtual void ShowControl(ControlId id, bool show) = 0;
+    virtual void EnableControl(ControlId id, bool enable) = 0;
+    virtual void SetControlText(ControlId id, const std::string& text) = 0;
+    virtual void SetButtonIcon(ControlId id, IconId icon) = 0;
     // Progress bar 1020, range 0 to 100.
     virtual void SetProgress(int percent) = 0;
     virtual int Progress() const = 0;
 
-    virtual void StartTimer(int timerId, int periodMs) = 0;
-    virtual void StopTimer(int timerId) = 0;
+    virtual void StartTimer(TimerId timerId, int periodMs) = 0;
+    virtual void StopTimer(TimerId timerId) = 0;
 
     virtual void FillMcuTree(const std::vector<McuTreeGroup>& groups) = 0;
     // Inserts the property list's two columns (empty headings, 100 pixels each).

@@ -62,6 +62,18 @@ inline constexpr char kNoMcuSelectedErase[] = "You haven't select MCU yet.";
 inline constexpr char kVerifyError[] = "Verify error!";
 inline constexpr char kEraseError[] = "Erase error!";
 
+// Detection on the command line, where the window would simply show its start view.
+inline constexpr char kNoProgrammer[] = "No programmer is detected!";
+inline constexpr char kCanNotOpenProgrammer[] = "Can not open programmer!";
+inline constexpr char kInUpdateMode[] =
+    "The programmer is in firmware-update mode: only o8rprog update can be used.";
+inline constexpr char kNotInUpdateMode[] =
+    "The programmer is not in firmware-update mode: reset it into its loader first.";
+
+// The read-back check after Program.
+inline constexpr char kVerifyCompleted[] = "Verify successfully completed.";
+inline constexpr char kVerifyMismatch[] = "Verify error!\nThe byte at 0x";
+
 // Program.
 inline constexpr char kProgramCompleted[] = "Program successfully completed.";
 inline constexpr char kCancelOperationQuestion[] = "Are you sure to cancel operation?";

@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/SharedState.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueLocation.h"
 #include "catalogue/IdCodeDialog.h"
 
 namespace o8r {
@@ -11,19 +12,18 @@ namespace o8r {
 namespace {
 
 // The five command buttons and their labels, in the order the window switches them.
-constexpr int kCommandControls[] = {
+constexpr ControlId kCommandControls[] = {
     IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
     IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
-
-constexpr char kCatalogueFileName[] = "MCUType.mcu";
 
 }  // namespace
 
 ProgrammerController::ProgrammerController(Bridge& bridge, Clock& clock, MainView& view,
                                            Prompts& prompts)
-    : m_bridge(bridge), m_clock(clock), m_view(view), m_prompts(prompts) {}
+    : m_bridge(bridge), m_clock(clock), m_link(bridge, clock), m_view(view), m_prompts(prompts) {}
 
-void ProgrammerController::OnInitDialog(const std::string& programDirectory) {
+void ProgrammerController::OnInitDialog(const std::string& programDirectory,
+                                        const std::string& cataloguePath) {
     m_view.SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     m_view.SetButtonIcon(IDC_ERASE, IDI_ERASE);
     m_view.SetButtonIcon(IDC_READ, IDI_READ);
@@ -34,7 +34,7 @@ void ProgrammerController::OnInitDialog(const std::string& programDirectory) {
     if (!directory.empty() && directory.back() != '/' && directory.back() != '\\') {
         directory += '/';
     }
-    g_mcuFilePath = directory + kCatalogueFileName;
+    g_mcuFilePath = cataloguePath.empty() ? directory + kCatalogueFileName : cataloguePath;
 
     if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
         m_view.FillMcuTree(BuildMcuTree(*lines));
@@ -45,7 +45,7 @@ void ProgrammerController::OnInitDialog(const std::string& programDirectory) {
     m_view.StartTimer(TIMER_DEVICE_POLL, 200);
 }
 
-void ProgrammerController::OnTimer(int timerId) {
+void ProgrammerController::OnTimer(TimerId timerId) {
     if (timerId == TIMER_DEVICE_POLL) {
         PollProgrammer();
     } else if (timerId == TIMER_OPERATION) {
@@ -95,18 +95,46 @@ void ProgrammerController::OnListDoubleClick(int row) {
 }
 
 void ProgrammerController::EnableCommandButtons(bool enable) {
-    for (int id : kCommandControls)
+    for (ControlId id : kCommandControls)
         m_view.EnableControl(id, enable);
 }
 
 void ProgrammerController::ShowCommandButtons(int show) {
-    for (int id : kCommandControls)
+    for (ControlId id : kCommandControls)
         m_view.ShowControl(id, show != 0);
 }
 
 void ProgrammerController::ShowMessage(const std::string& text, const std::string& caption,
                                        MsgIcon icon, MsgButtons buttons) {
     m_prompts.ShowMessage(Message{text, caption, icon, buttons, Owner::MainWindow});
+}
+
+void ProgrammerController::ShowResult(const OperationResult& result) {
+    for (const Message& message : MessagesFor(result))
+        m_prompts.ShowMessage(message);
+}
+
+void ProgrammerController::ShowOutcome(Operation operation, Outcome outcome) {
+    OperationResult result;
+    result.operation = operation;
+    result.outcome = outcome;
+    ShowResult(result);
+}
+
+Operation ProgrammerController::CurrentOperationKind() const {
+    switch (m_operationType) {
+        case OP_ERASE:
+            return Operation::Erase;
+        case OP_READ:
+            return Operation::Read;
+        case OP_LOAD:
+            return Operation::Load;
+        case OP_BLANK_CHECK:
+            return Operation::BlankCheck;
+        case OP_PROGRAM:
+            break;
+    }
+    return Operation::Program;
 }
 
 }  // namespace o8r

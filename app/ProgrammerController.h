@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/Ids.h"
 #include "app/MainView.h"
+#include "app/Outcome.h"
 #include "app/Prompts.h"
+#include "link/BoxLink.h"
 #include "link/Bridge.h"
 #include "link/Clock.h"
 
@@ -20,12 +23,13 @@ class ProgrammerController {
   public:
     ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
 
-    // Window initialisation: the button icons, g_mcuFilePath from the program
-    // directory (with or without its closing separator), the MCU tree, the list
-    // columns, then TIMER_DEVICE_POLL.
-    void OnInitDialog(const std::string& programDirectory);
+    // Window initialisation: the button icons, g_mcuFilePath (`cataloguePath`
+    // when given, else MCUType.mcu in the program directory, with or without
+    // its closing separator), the MCU tree, the list columns, then
+    // TIMER_DEVICE_POLL.
+    void OnInitDialog(const std::string& programDirectory, const std::string& cataloguePath = {});
     // Timer dispatch: 111 to PollProgrammer, 112 to OnOperationTimer, others ignored.
-    void OnTimer(int timerId);
+    void OnTimer(TimerId timerId);
 
     // MCU tree and property list.
     void OnTreeSelectionChanged(const std::string& itemText);
@@ -38,10 +42,13 @@ class ProgrammerController {
     // Escape or the close box: holds the box in reset, closes it and stops the
     // window's timers; the host then ends the window. The only way out.
     void CloseLink();
+    // Holds the box in reset, restores the idle window and waits for the box;
+    // false (after "Please reset programmer!") when it stays busy.
     bool ResetProgrammer();
-    bool ConfigureLine(std::uint32_t baud);
     bool WaitBoxReady(int maxPolls);
-    bool ConnectProgrammer();
+    // The reset and the handshake that start an operation: 'C' and 'U' to the
+    // target, or the Load header to the box's store. False after the message.
+    bool ConnectProgrammer(Handshake kind = Handshake::Target);
 
     // Command buttons.
     void OnProgram();
@@ -56,39 +63,28 @@ class ProgrammerController {
     void ShowCommandButtons(int show);
 
     // Engine state, readable by front ends and tests.
-    bool m_operationRunning = false;
-    bool m_bUpdateMode = false;
-    bool m_waitingReply = false;
-    std::int32_t m_timeoutTicks = 0;
-    int m_operationType = 0;
-    std::int32_t m_pageIndex = 0;
-    std::int32_t m_progressPercent = 0;
-    bool m_blankSoFar = false;
-    std::uint32_t m_firstFilledAddress = 0;
-
-    // The 16-byte name field of the Load header for a file path: the file name
-    // (after the last '/' or '\\') without its last four characters, cut to 16
-    // and filled up with spaces.
-    static std::string LoadNameField(const std::string& path);
+    bool OperationRunning() const { return m_operationRunning; }
+    bool UpdateMode() const { return m_bUpdateMode; }
+    bool WaitingReply() const { return m_waitingReply; }
+    OperationType CurrentOperation() const { return m_operationType; }
+    std::int32_t PageIndex() const { return m_pageIndex; }
+    std::int32_t ProgressPercent() const { return m_progressPercent; }
 
   private:
-    // Link helpers: a failed modem-status query reads as busy (CTS high); a
-    // read that returns no byte gives -1, which no answer byte equals.
-    std::uint8_t QueryModemStatus();
-    bool CtsHigh() { return (QueryModemStatus() & kModemCts) != 0; }
-    int ReadAnswerByte();
-    std::uint32_t WriteBytes(const std::uint8_t* data, std::uint32_t count);
-    bool WriteExactly(const std::uint8_t* data, std::uint32_t count);
-    void SetFlow(std::uint8_t rts, std::uint8_t dtr);
+    friend class ControllerTestAccess;  // tests put the engine into chosen states
+
     void ShowMessage(const std::string& text, const std::string& caption, MsgIcon icon,
                      MsgButtons buttons = MsgButtons::Ok);
-    bool FailAfterReset(const std::string& text);
+    // The messages of an outcome (the reset request is ResetProgrammer's own).
+    void ShowOutcome(Operation operation, Outcome outcome);
+    void ShowResult(const OperationResult& result);
+    Operation CurrentOperationKind() const;
 
     // Operation start, pause and resume around a question.
     void StartOperationTimer();
     void PauseOperation();
     void ResumeOperation();
-    MsgAnswer AskToCancel(const char* question);
+    MsgAnswer AskToCancel(Operation operation);
 
     void ArmReplyWait(std::int32_t ticks);
     bool ReplyTimedOut();
@@ -99,16 +95,27 @@ class ProgrammerController {
     void LoadStep();
     void BlankCheckStep();
     bool EvaluateBlankPage();  // false when the check has ended on a short page
-    void EndWithMessage(const std::string& text, const std::string& caption, MsgIcon icon,
-                        bool setFailureStatus);
+    // Stops the engine, resets the box (restoring the idle window) and shows the outcome.
+    void EndWith(const OperationResult& result, bool setFailureStatus);
     void CancelProgram();
     void CancelBlankCheck();
     void RunFirmwareUpdate();
     void StartLoad();
     void CancelLoad();
 
+    bool m_operationRunning = false;
+    bool m_bUpdateMode = false;
+    bool m_waitingReply = false;
+    std::int32_t m_timeoutTicks = 0;
+    OperationType m_operationType = OP_PROGRAM;
+    std::int32_t m_pageIndex = 0;
+    std::int32_t m_progressPercent = 0;
+    bool m_blankSoFar = false;
+    std::uint32_t m_firstFilledAddress = 0;
+
     Bridge& m_bridge;
     Clock& m_clock;
+    BoxLink m_link;
     MainView& m_view;
     Prompts& m_prompts;
     std::vector<McuListRow> m_listRows;

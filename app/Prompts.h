@@ -6,24 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "app/Message.h"
+
 namespace o8r {
-
-enum class MsgIcon { None, Error, Exclamation, Question };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgAnswer { Ok, Yes, No };
-
-// The window that owns a message box or a file chooser.
-enum class Owner { MainWindow, FileLoading, ReadData, EraseSetting, AddressSetting, IdCode };
-
-struct Message {
-    std::string text;  // "\n" is a line break
-    std::string caption;
-    MsgIcon icon = MsgIcon::None;
-    MsgButtons buttons = MsgButtons::Ok;
-    Owner owner = Owner::MainWindow;
-
-    friend bool operator==(const Message&, const Message&) = default;
-};
 
 struct FileDialogSpec {
     std::string title;             // "Select open file" / "Save file"
@@ -38,9 +23,8 @@ class AddressSettingDialog;
 class ReadSession;
 class FileLoadJob;
 
-// Dialog results as the windows report them.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+// How a modal dialog ended: its OK button, or Cancel (the button, Escape or the close box).
+enum class DialogResult { Ok = 1, Cancel = 2 };
 
 class Prompts {
   public:
@@ -50,12 +34,12 @@ class Prompts {
     virtual std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) = 0;
     virtual std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) = 0;
 
-    // Each returns the dialog's result, IDOK or IDCANCEL.
-    virtual int RunIdCodeDialog(IdCodeDialog& dialog) = 0;
-    virtual int RunEraseDialog(EraseSettingDialog& dialog) = 0;
-    virtual int RunAddressDialog(AddressSettingDialog& dialog) = 0;
-    virtual int RunReadWindow(ReadSession& session) = 0;
-    virtual int RunFileLoadDialog(FileLoadJob& job) = 0;
+    // Each returns how the dialog ended.
+    virtual DialogResult RunIdCodeDialog(IdCodeDialog& dialog) = 0;
+    virtual DialogResult RunEraseDialog(EraseSettingDialog& dialog) = 0;
+    virtual DialogResult RunAddressDialog(AddressSettingDialog& dialog) = 0;
+    virtual DialogResult RunReadWindow(ReadSession& session) = 0;
+    virtual DialogResult RunFileLoadDialog(FileLoadJob& job) = 0;
 };
 
 }  // namespace o8r

@@ -149,7 +149,7 @@ std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSp
     return QDir::toNativeSeparators(files.front()).toUtf8().toStdString();
 }
 
-int QtPrompts::RunModal(QDialog& dialog, Owner owner) {
+DialogResult QtPrompts::RunModal(QDialog& dialog, Owner owner) {
     OwnerScope scope(*this, owner, &dialog);
     if (m_dialogHook) {
         QPointer<QDialog> guard(&dialog);
@@ -164,30 +164,30 @@ int QtPrompts::RunModal(QDialog& dialog, Owner owner) {
             Qt::QueuedConnection);
     }
     const int result = dialog.exec();
-    return result == IDOK ? IDOK : IDCANCEL;
+    return result == IdNumber(DialogResult::Ok) ? DialogResult::Ok : DialogResult::Cancel;
 }
 
-int QtPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+DialogResult QtPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
     CIDCheckDlg window(dialog, m_mainWindow);
     return RunModal(window, Owner::IdCode);
 }
 
-int QtPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+DialogResult QtPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
     CEraseInfoDlg window(dialog, m_mainWindow);
     return RunModal(window, Owner::EraseSetting);
 }
 
-int QtPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+DialogResult QtPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
     CAddrSetDlg window(dialog, m_mainWindow);
     return RunModal(window, Owner::AddressSetting);
 }
 
-int QtPrompts::RunReadWindow(ReadSession& session) {
+DialogResult QtPrompts::RunReadWindow(ReadSession& session) {
     CReadDlg window(session, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
     return RunModal(window, Owner::ReadData);
 }
 
-int QtPrompts::RunFileLoadDialog(FileLoadJob& job) {
+DialogResult QtPrompts::RunFileLoadDialog(FileLoadJob& job) {
     CFileLoadDlg window(job, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
     return RunModal(window, Owner::FileLoading);
 }

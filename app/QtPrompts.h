@@ -51,14 +51,14 @@ class QtPrompts : public Prompts {
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
     std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
 
-    int RunIdCodeDialog(IdCodeDialog& dialog) override;
-    int RunEraseDialog(EraseSettingDialog& dialog) override;
-    int RunAddressDialog(AddressSettingDialog& dialog) override;
-    int RunReadWindow(ReadSession& session) override;
-    int RunFileLoadDialog(FileLoadJob& job) override;
+    DialogResult RunIdCodeDialog(IdCodeDialog& dialog) override;
+    DialogResult RunEraseDialog(EraseSettingDialog& dialog) override;
+    DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
+    DialogResult RunReadWindow(ReadSession& session) override;
+    DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 
-    // Runs a dialog modally as the owner of its boxes; IDOK or IDCANCEL.
-    int RunModal(QDialog& dialog, Owner owner);
+    // Runs a dialog modally as the owner of its boxes; DialogResult::Ok or DialogResult::Cancel.
+    DialogResult RunModal(QDialog& dialog, Owner owner);
 
   private:
     std::optional<std::string> ChooseFile(Owner owner, const FileDialogSpec& spec, bool forSaving);

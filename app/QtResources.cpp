@@ -27,7 +27,7 @@ void EnsureResources() {
 
 QIcon IconById(int id) {
     EnsureResources();
-    if (id != IDI_APP && (id < IDI_PROGRAM || id > IDI_LOAD))
+    if (id != IdNumber(IDI_APP) && (id < IdNumber(IDI_PROGRAM) || id > IdNumber(IDI_LOAD)))
         return QIcon();
     // Both renditions, so that the icon is crisp at the button size and at twice it.
     QIcon icon;
@@ -38,21 +38,26 @@ QIcon IconById(int id) {
 
 QString PictureResource(int id) {
     EnsureResources();
-    if (id != IDB_BACKGROUND)
+    if (id != IdNumber(IDB_BACKGROUND))
         return QString();
     return QStringLiteral(":/bitmaps/%1.png").arg(id);
 }
 
 QFont DialogFont(const QString& family, int pointSize) {
-    // "System" and "MS Shell Dlg" name the platform's own dialog font rather
-    // than a face; the system's general font stands in for them, so that the
-    // windows never fall back to an old bitmap face that cannot scale.
-    if (family == QStringLiteral("System") || family == QStringLiteral("MS Shell Dlg")) {
+    // "System" names the platform's own dialog font rather than a face; the
+    // system's general font stands in for it, so that the window never falls
+    // back to an old bitmap face that cannot scale.
+    if (family == QStringLiteral("System")) {
         QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
         font.setPointSize(pointSize);
         return font;
     }
-    QFont font(family, pointSize);
+    // "MS Shell Dlg" is Microsoft Sans Serif, which has Arial's proportions.
+    // Arial itself is drawn by a face with its metrics where the system has
+    // one (Liberation Sans), so the texts take the room the templates give them.
+    const bool arialLike = family == QStringLiteral("MS Shell Dlg") ||
+                           family == QStringLiteral("Microsoft Sans Serif");
+    QFont font(arialLike ? QStringLiteral("Arial") : family, pointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }

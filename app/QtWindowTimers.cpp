@@ -12,7 +12,7 @@ QtWindowTimers::QtWindowTimers(Clock& clock, QObject* parent)
 
 QtWindowTimers::~QtWindowTimers() = default;
 
-void QtWindowTimers::Start(QObject* owner, int id, int periodMs, Handler handler) {
+void QtWindowTimers::Start(QObject* owner, TimerId id, int periodMs, Handler handler) {
     Entry& entry = m_entries[id];
     entry.owner = owner;
     entry.periodMs = periodMs < 1 ? 1 : periodMs;
@@ -33,7 +33,7 @@ void QtWindowTimers::Start(QObject* owner, int id, int periodMs, Handler handler
     entry.timer->start(entry.periodMs);
 }
 
-void QtWindowTimers::Stop(int id) {
+void QtWindowTimers::Stop(TimerId id) {
     auto it = m_entries.find(id);
     if (it == m_entries.end())
         return;
@@ -47,18 +47,18 @@ void QtWindowTimers::Stop(int id) {
         m_pump.stop();
 }
 
-bool QtWindowTimers::IsRunning(int id) const {
+bool QtWindowTimers::IsRunning(TimerId id) const {
     return m_entries.count(id) != 0;
 }
 
-int QtWindowTimers::Period(int id) const {
+int QtWindowTimers::Period(TimerId id) const {
     auto it = m_entries.find(id);
     return it == m_entries.end() ? 0 : it->second.periodMs;
 }
 
-void QtWindowTimers::Fire(int id) {
+void QtWindowTimers::Fire(TimerId id) {
     auto it = m_entries.find(id);
-    if (it == m_entries.end())
+    if (it == m_entries.end() || m_held)
         return;
     if (!it->second.owner) {
         Stop(id);
@@ -70,7 +70,9 @@ void QtWindowTimers::Fire(int id) {
 }
 
 void QtWindowTimers::PumpVirtual() {
-    int nextId = 0;
+    if (m_held)
+        return;
+    TimerId nextId{};
     std::uint64_t nextDue = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t nextSequence = 0;
     for (auto& [id, entry] : m_entries) {

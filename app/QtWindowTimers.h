@@ -17,23 +17,29 @@
 #include <map>
 #include <memory>
 
+#include "app/Ids.h"
 #include "link/Clock.h"
 
 namespace o8r {
 
 class QtWindowTimers : public QObject {
   public:
-    using Handler = std::function<void(int timerId)>;
+    using Handler = std::function<void(TimerId timerId)>;
 
     explicit QtWindowTimers(Clock& clock, QObject* parent = nullptr);
     ~QtWindowTimers() override;
 
     // Starts timer `id` (restarting it when it runs) for the window `owner`;
     // the timer stops by itself when that window is destroyed.
-    void Start(QObject* owner, int id, int periodMs, Handler handler);
-    void Stop(int id);
-    bool IsRunning(int id) const;
-    int Period(int id) const;
+    void Start(QObject* owner, TimerId id, int periodMs, Handler handler);
+    void Stop(TimerId id);
+    bool IsRunning(TimerId id) const;
+    int Period(TimerId id) const;
+
+    // While held, no timer fires: ticks are dropped, not saved up, as window
+    // timers' are while their thread is busy, and virtual time stands still.
+    void Hold(bool held) { m_held = held; }
+    bool Held() const { return m_held; }
 
     Clock& TheClock() const { return m_clock; }
     bool Virtual() const { return m_virtual != nullptr; }
@@ -48,13 +54,14 @@ class QtWindowTimers : public QObject {
         std::unique_ptr<QTimer> timer;  // real clock only
     };
 
-    void Fire(int id);
+    void Fire(TimerId id);
     void PumpVirtual();
 
     Clock& m_clock;
     VirtualClock* m_virtual;
-    std::map<int, Entry> m_entries;
+    std::map<TimerId, Entry> m_entries;
     std::uint64_t m_sequence = 0;
+    bool m_held = false;
     QTimer m_pump;
 };
 

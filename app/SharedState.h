@@ -1,88 +1,104 @@
 #pragma once
 
-// Process-wide state shared by every subsystem. Plain globals on the one
-// user-interface thread: no locks, no accessors.
+// Process-wide state shared by every subsystem. The values keep their plain
+// global names, but all of them live in one struct, so that one reset puts
+// every one of them back to its start-up value. One user-interface thread
+// touches them: no locks, no accessors.
 
 #include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
+
+#include "app/MemoryMap.h"
+#include "link/BoxProtocol.h"
 
 namespace o8r {
 
-constexpr std::uint32_t kMemImageSize = 0x100000;  // 1 MB of target address space
-constexpr std::size_t kPageSize = 256;
-constexpr std::size_t kPageRecordSize = 260;  // page number, checksum, 256 data bytes
-constexpr std::size_t kMaxPageRecords = 512;
-
-// A page record as sent to the box: page number (LE16), PageChecksum (LE16), 256 data bytes.
-using PageRecord = std::array<std::uint8_t, kPageRecordSize>;
-
-inline std::uint16_t PageRecordNumber(const PageRecord& r) {
-    return static_cast<std::uint16_t>(r[0] | (r[1] << 8));
-}
-inline std::uint16_t PageRecordChecksum(const PageRecord& r) {
-    return static_cast<std::uint16_t>(r[2] | (r[3] << 8));
-}
-
-// Two half-open regions; region 1 is absent when its start is 0.
-struct MemoryMap {
-    std::uint32_t region1Start = 0;
-    std::uint32_t region1End = 0;
-    std::uint32_t region2Start = 0;
-    std::uint32_t region2End = 0;
-
-    friend bool operator==(const MemoryMap&, const MemoryMap&) = default;
+// Memory image and page records: large, cleared by filling.
+struct ImageState {
+    std::array<std::uint8_t, kMemImageSize> memImage{};
+    std::array<PageRecord, kMaxPageRecords> pageRecords{};
 };
 
-// Memory image and page records.
-extern std::array<std::uint8_t, kMemImageSize> g_memImage;
-extern std::array<PageRecord, kMaxPageRecords> g_pageRecords;
-extern std::uint16_t g_pageCount;
+// Everything else: reset by assigning a fresh value, so a new member is reset
+// without anyone remembering to.
+struct SessionState {
+    std::uint16_t pageCount = 0;
 
-// Programmer link.
-extern std::uint32_t g_hDevice;
-extern std::int8_t g_lastDeviceCount;
+    // Programmer link.
+    std::uint32_t hDevice = 0;
+    std::int8_t lastDeviceCount = 0;
 
-// Target selection and ID code.
-extern std::string g_mcuFilePath;
-extern std::string g_selectedMcu;
-extern std::uint32_t g_mapRegion1Start;
-extern std::uint32_t g_mapRegion1End;
-extern std::uint32_t g_mapRegion2Start;
-extern std::uint32_t g_mapRegion2End;
-extern std::array<std::uint8_t, 7> g_idCode;
+    // Target selection and ID code.
+    std::string mcuFilePath;
+    std::string selectedMcu;
+    std::uint32_t mapRegion1Start = 0;
+    std::uint32_t mapRegion1End = 0;
+    std::uint32_t mapRegion2Start = 0;
+    std::uint32_t mapRegion2End = 0;
+    std::array<std::uint8_t, kIdCodeSize> idCode{};
 
-// Address range of Read and Blank Check.
-extern std::uint32_t g_rangeStart;
-extern std::uint32_t g_rangeEnd;
-extern std::uint16_t g_rangePageCount;
-extern std::uint16_t g_currentPage;
-extern std::string g_rangePrompt;
+    // Address range of Read and Blank Check.
+    std::uint32_t rangeStart = 0;
+    std::uint32_t rangeEnd = 0;
+    std::uint16_t rangePageCount = 0;
+    std::uint16_t currentPage = 0;
+    std::string rangePrompt;
 
-// Erase selection. A plain int: a list of more than 127 blocks must not wrap.
-extern std::string g_eraseList;
-extern int g_eraseBlockCount;
+    // Erase selection. A plain int: a list of more than 127 blocks must not wrap.
+    std::string eraseList;
+    int eraseBlockCount = 0;
 
-// Last loaded file. g_fileMap remembers the memory map the file was checked
-// against, so that the same-file shortcut never reuses records under another map.
-extern std::string g_filePath;
-extern std::uint32_t g_fileSize;
-extern std::string g_fileTimeStamp;
-extern MemoryMap g_fileMap;
+    // Last loaded file. fileMap remembers the memory map the file was checked
+    // against, so that the same-file shortcut never reuses records under another map.
+    std::string filePath;
+    std::uint32_t fileSize = 0;
+    std::string fileTimeStamp;
+    MemoryMap fileMap;
+    // The path and full-resolution modification time of the last complete load.
+    std::string loadedFilePath;
+    std::int64_t loadedFileTicks = 0;
+};
+
+struct SharedState {
+    ImageState image;
+    SessionState session;
+
+    void Reset();
+};
+
+extern SharedState g_state;
+
+// The names every subsystem uses, bound to g_state.
+inline auto& g_memImage = g_state.image.memImage;
+inline auto& g_pageRecords = g_state.image.pageRecords;
+inline auto& g_pageCount = g_state.session.pageCount;
+inline auto& g_hDevice = g_state.session.hDevice;
+inline auto& g_lastDeviceCount = g_state.session.lastDeviceCount;
+inline auto& g_mcuFilePath = g_state.session.mcuFilePath;
+inline auto& g_selectedMcu = g_state.session.selectedMcu;
+inline auto& g_mapRegion1Start = g_state.session.mapRegion1Start;
+inline auto& g_mapRegion1End = g_state.session.mapRegion1End;
+inline auto& g_mapRegion2Start = g_state.session.mapRegion2Start;
+inline auto& g_mapRegion2End = g_state.session.mapRegion2End;
+inline auto& g_idCode = g_state.session.idCode;
+inline auto& g_rangeStart = g_state.session.rangeStart;
+inline auto& g_rangeEnd = g_state.session.rangeEnd;
+inline auto& g_rangePageCount = g_state.session.rangePageCount;
+inline auto& g_currentPage = g_state.session.currentPage;
+inline auto& g_rangePrompt = g_state.session.rangePrompt;
+inline auto& g_eraseList = g_state.session.eraseList;
+inline auto& g_eraseBlockCount = g_state.session.eraseBlockCount;
+inline auto& g_filePath = g_state.session.filePath;
+inline auto& g_fileSize = g_state.session.fileSize;
+inline auto& g_fileTimeStamp = g_state.session.fileTimeStamp;
+inline auto& g_fileMap = g_state.session.fileMap;
 
 // Puts every global back to its start-up value (tests start each case from here).
 void ResetSharedState();
 
 // The memory map held in the four g_mapRegion globals, and setting them.
-MemoryMap CurrentMemoryMap();
+[[nodiscard]] MemoryMap CurrentMemoryMap();
 void SetMemoryMap(const MemoryMap& map);
-
-// Hexadecimal text to a 64-bit value: digits 0-9, A-F, a-f; any other
-// character gives all ones (-1); an empty text gives 0.
-std::int64_t ParseHex(std::string_view text);
-
-// Whether address a lies inside the memory map (unsigned 32-bit comparisons).
-bool InMemoryMap(const MemoryMap& map, std::uint32_t a);
 
 }  // namespace o8r

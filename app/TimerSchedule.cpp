@@ -4,19 +4,19 @@
 
 namespace o8r {
 
-TimerSchedule::Timer* TimerSchedule::Find(int id) {
+TimerSchedule::Timer* TimerSchedule::Find(TimerId id) {
     auto it =
         std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer& t) { return t.id == id; });
     return it == m_timers.end() ? nullptr : &*it;
 }
 
-const TimerSchedule::Timer* TimerSchedule::Find(int id) const {
+const TimerSchedule::Timer* TimerSchedule::Find(TimerId id) const {
     auto it =
         std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer& t) { return t.id == id; });
     return it == m_timers.end() ? nullptr : &*it;
 }
 
-void TimerSchedule::Start(int id, int periodMs) {
+void TimerSchedule::Start(TimerId id, int periodMs) {
     // A period of 0 would deliver forever without time passing; window systems
     // raise it to their minimum, and so do we.
     const std::uint64_t period = static_cast<std::uint64_t>(std::max(periodMs, 1)) * kNsPerMs;
@@ -29,17 +29,17 @@ void TimerSchedule::Start(int id, int periodMs) {
     m_timers.push_back(timer);
 }
 
-void TimerSchedule::Stop(int id) {
+void TimerSchedule::Stop(TimerId id) {
     m_timers.erase(std::remove_if(m_timers.begin(), m_timers.end(),
                                   [id](const Timer& t) { return t.id == id; }),
                    m_timers.end());
 }
 
-bool TimerSchedule::IsRunning(int id) const {
+bool TimerSchedule::IsRunning(TimerId id) const {
     return Find(id) != nullptr;
 }
 
-int TimerSchedule::PeriodMs(int id) const {
+int TimerSchedule::PeriodMs(TimerId id) const {
     const Timer* t = Find(id);
     return t ? static_cast<int>(t->periodNs / kNsPerMs) : 0;
 }
@@ -55,14 +55,14 @@ void TimerSchedule::Bind(Clock& clock) {
 }
 
 TimerSchedule::Outcome TimerSchedule::RunUntil(Clock& clock, const std::function<bool()>& done,
-                                               const std::function<void(int)>& dispatch,
+                                               const std::function<void(TimerId)>& dispatch,
                                                std::optional<std::uint64_t> limitNs) {
     Bind(clock);
     return RunUntil(done, dispatch, limitNs);
 }
 
 TimerSchedule::Outcome TimerSchedule::RunUntil(const std::function<bool()>& done,
-                                               const std::function<void(int)>& dispatch,
+                                               const std::function<void(TimerId)>& dispatch,
                                                std::optional<std::uint64_t> limitNs) {
     if (!m_clock)
         return done() ? Outcome::Done : Outcome::NoTimer;
@@ -77,7 +77,7 @@ TimerSchedule::Outcome TimerSchedule::RunUntil(const std::function<bool()>& done
 
         auto next = std::min_element(m_timers.begin(), m_timers.end(),
                                      [](const Timer& a, const Timer& b) { return a.due < b.due; });
-        const int id = next->id;
+        const TimerId id = next->id;
         const std::uint64_t due = next->due;
         const std::uint64_t generation = next->generation;
 

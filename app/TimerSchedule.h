@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/Ids.h"
 #include "link/Clock.h"
 
 namespace o8r {
@@ -23,11 +24,11 @@ class TimerSchedule {
     explicit TimerSchedule(Clock& clock) : m_clock(&clock) {}
 
     // Starts a timer, or restarts it: its first tick falls one period from now.
-    void Start(int id, int periodMs);
-    void Stop(int id);
-    bool IsRunning(int id) const;
+    void Start(TimerId id, int periodMs);
+    void Stop(TimerId id);
+    bool IsRunning(TimerId id) const;
     // Period of a running timer in milliseconds, 0 when it is not running.
-    int PeriodMs(int id) const;
+    int PeriodMs(TimerId id) const;
     bool AnyRunning() const { return !m_timers.empty(); }
 
     enum class Outcome { Done, NoTimer, LimitReached };
@@ -39,10 +40,11 @@ class TimerSchedule {
     // its period; missed ticks are not delivered in a burst, as with the timer
     // messages of a window system. The clock becomes the schedule's clock.
     Outcome RunUntil(Clock& clock, const std::function<bool()>& done,
-                     const std::function<void(int)>& dispatch,
+                     const std::function<void(TimerId)>& dispatch,
                      std::optional<std::uint64_t> limitNs = std::nullopt);
     // The same on the schedule's own clock (NoTimer when it has none yet).
-    Outcome RunUntil(const std::function<bool()>& done, const std::function<void(int)>& dispatch,
+    Outcome RunUntil(const std::function<bool()>& done,
+                     const std::function<void(TimerId)>& dispatch,
                      std::optional<std::uint64_t> limitNs = std::nullopt);
 
     // Number of timer deliveries so far.
@@ -50,14 +52,14 @@ class TimerSchedule {
 
   private:
     struct Timer {
-        int id;
+        TimerId id;
         std::uint64_t periodNs;
         std::uint64_t due;  // meaningless until the schedule has a clock
         bool dueKnown;
         std::uint64_t generation;
     };
-    Timer* Find(int id);
-    const Timer* Find(int id) const;
+    Timer* Find(TimerId id);
+    const Timer* Find(TimerId id) const;
 
     void Bind(Clock& clock);
 

@@ -82,13 +82,13 @@ class BenchPrompts final : public Prompts {
     std::optional<std::string> ChooseSaveFile(Owner, const FileDialogSpec&) override {
         return std::nullopt;
     }
-    int RunIdCodeDialog(IdCodeDialog&) override { return IDCANCEL; }
-    int RunEraseDialog(EraseSettingDialog&) override { return IDCANCEL; }
-    int RunAddressDialog(AddressSettingDialog&) override { return IDCANCEL; }
-    int RunReadWindow(ReadSession&) override { return IDCANCEL; }
-    int RunFileLoadDialog(FileLoadJob& job) override {
+    DialogResult RunIdCodeDialog(IdCodeDialog&) override { return DialogResult::Cancel; }
+    DialogResult RunEraseDialog(EraseSettingDialog&) override { return DialogResult::Cancel; }
+    DialogResult RunAddressDialog(AddressSettingDialog&) override { return DialogResult::Cancel; }
+    DialogResult RunReadWindow(ReadSession&) override { return DialogResult::Cancel; }
+    DialogResult RunFileLoadDialog(FileLoadJob& job) override {
         NullLoadView view;
-        return job.Run(view) ? IDOK : IDCANCEL;
+        return job.Run(view) ? DialogResult::Ok : DialogResult::Cancel;
     }
 
     Message last;
@@ -133,7 +133,7 @@ std::optional<double> ProgramOnce(const SimOptions& options, const std::string& 
     BenchView view(clock);
     BenchPrompts prompts(file);
     ProgrammerController controller(box, clock, view, prompts);
-    auto dispatch = [&](int id) { controller.OnTimer(id); };
+    auto dispatch = [&](TimerId id) { controller.OnTimer(id); };
 
     view.timers.Start(TIMER_DEVICE_POLL, 200);
     controller.PollProgrammer();

@@ -10,6 +10,7 @@
 #include "app/Messages.h"
 #include "app/QtDialogUnits.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "catalogue/IdCodeDialog.h"
 
 namespace o8r {
@@ -38,7 +39,7 @@ CIDCheckDlg::CIDCheckDlg(IdCodeDialog& logic, QWidget* parent) : QDialog(parent)
 
     // Created in template order, which is also the tab order.
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    PlaceControl(m_ok, IDOK, du, 43, 47, 30, 14);
+    PlaceControl(m_ok, IdNumber(DialogResult::Ok), du, 43, 47, 30, 14);
     m_ok->setDefault(true);
 
     auto* prompt = new QLabel(QString::fromLatin1(text::kIdCodePrompt), this);
@@ -46,12 +47,13 @@ CIDCheckDlg::CIDCheckDlg(IdCodeDialog& logic, QWidget* parent) : QDialog(parent)
     prompt->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_characterInput = new QCheckBox(QString::fromLatin1(text::kIdCharacterInput), this);
-    PlaceControl(m_characterInput, IDC_ID_CHARACTER_INPUT, du, 8, 33, 59, 10);
+    PlaceControl(m_characterInput, IdNumber(IDC_ID_CHARACTER_INPUT), du, 8, 33, 59, 10);
 
     m_edit = new QLineEdit(this);
-    PlaceControl(m_edit, IDC_ID_EDIT, du, 5, 16, 69, 12);
+    PlaceControl(m_edit, IdNumber(IDC_ID_EDIT), du, 5, 16, 69, 12);
     m_edit->setAlignment(Qt::AlignCenter);
     m_edit->setValidator(new SingleByteValidator(m_edit));
+    FitControlsToText(*this);
 
     // Opening: the erased code, hexadecimal mode, focus in the edit.
     m_logic.SetCharacterMode(false);
@@ -74,7 +76,7 @@ void CIDCheckDlg::OnCharacterInputClicked(bool checked) {
 
 void CIDCheckDlg::OnOk() {
     if (m_logic.PressOk(m_edit->text().toLatin1().toStdString()))
-        done(IDOK);
+        done(IdNumber(DialogResult::Ok));
 }
 
 }  // namespace o8r

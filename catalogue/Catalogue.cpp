@@ -4,6 +4,7 @@
 #include <fstream>
 #include <utility>
 
+#include "app/HexText.h"
 #include "srec/Utf8Path.h"
 
 namespace o8r {
@@ -66,9 +67,11 @@ struct CutBlock {
 // The entries a record's count field announces that the line holds in full, with
 // a readable start address.
 std::vector<CutBlock> BlocksOfRecord(std::string_view line) {
-    std::int64_t count = ParseHex(CutField(line, kBlockCountColumn, kBlockCountWidth));
+    // An unreadable count announces no entry.
+    const std::uint64_t count =
+        ParseHex(CutField(line, kBlockCountColumn, kBlockCountWidth)).value_or(0);
     std::vector<CutBlock> blocks;
-    for (std::int64_t k = 0; k < count; ++k) {
+    for (std::uint64_t k = 0; k < count; ++k) {
         std::size_t column = BlockColumn(static_cast<std::size_t>(k));
         if (line.size() < column + kBlockStartOffset + kBlockStartWidth)
             break;
@@ -77,7 +80,7 @@ std::vector<CutBlock> BlocksOfRecord(std::string_view line) {
             continue;
         BlockEntry entry{CutField(line, column + kBlockNameOffset, kBlockNameWidth),
                          CutField(line, column + kBlockSizeOffset, kBlockSizeWidth),
-                         static_cast<std::uint32_t>(ParseHex(start))};
+                         static_cast<std::uint32_t>(ParseHex(start).value_or(0))};
         blocks.push_back(CutBlock{std::move(entry), std::move(start)});
     }
     return blocks;
@@ -195,16 +198,16 @@ std::optional<MemoryMap> MemoryMapForPart(const std::vector<std::string>& lines,
     std::size_t plus = size.find('+');
     if (plus != std::string::npos && plus > 0) {
         std::uint64_t dataBytes = KilobytesBeforeK(std::string_view(size).substr(plus + 1));
-        std::int64_t start =
+        const std::optional<std::uint64_t> start =
             ParseHex(CutField(line, BlockColumn(0) + kBlockStartOffset, kBlockStartWidth));
-        if (start != -1) {  // unreadable: region 1 stays absent
-            map.region1Start = Bound(static_cast<std::uint64_t>(start));
-            map.region1End = Bound(static_cast<std::uint64_t>(start) + dataBytes);
+        if (start) {  // unreadable: region 1 stays absent
+            map.region1Start = Bound(*start);
+            map.region1End = Bound(*start + dataBytes);
         }
     }
 
     // The program ROM starts at the first numbered block; with none it starts at 0.
-    std::int64_t programStart = 0;
+    std::optional<std::uint64_t> programStart = 0;
     for (std::size_t k = 0; BlockColumn(k) + 1 < line.size(); ++k) {
         if (IsDecimalDigit(line[BlockColumn(k) + 1])) {
             programStart =
@@ -212,13 +215,13 @@ std::optional<MemoryMap> MemoryMapForPart(const std::vector<std::string>& lines,
             break;
         }
     }
-    if (programStart == -1) {
+    if (!programStart) {
         // Unreadable: an empty region 2 right after region 1 keeps region 1 usable
         // and refuses everything above it.
         map.region2Start = map.region2End = map.region1Start == 0 ? 0 : map.region1End;
     } else {
-        map.region2Start = Bound(static_cast<std::uint64_t>(programStart));
-        map.region2End = Bound(static_cast<std::uint64_t>(programStart) + programBytes);
+        map.region2Start = Bound(*programStart);
+        map.region2End = Bound(*programStart + programBytes);
     }
     return map;
 }

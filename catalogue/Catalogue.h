@@ -20,11 +20,27 @@
 #include <string_view>
 #include <vector>
 
-#include "app/MainView.h"
-#include "app/SharedState.h"
-#include "operations/EraseSettingDialog.h"
+#include "app/MemoryMap.h"
 
 namespace o8r {
+
+// The MCU tree's groups and the property list's rows.
+struct McuTreeGroup {
+    std::string text;                 // group name as cut from the catalogue
+    std::vector<std::string> series;  // child items, in file order
+};
+
+struct McuListRow {
+    std::string part;        // column 0, full 10-character part name
+    std::string memorySize;  // column 1
+};
+
+// One row of the erase dialog's block list, as its three columns read.
+struct EraseBlockRow {
+    std::string block;    // "Block 0", "Block A", "Block 12"
+    std::string size;     // the 4-character size field, unchanged
+    std::string address;  // "  0x" followed by the 5 address digits
+};
 
 // Column positions and widths of a record.
 constexpr std::size_t kGroupColumn = 1;

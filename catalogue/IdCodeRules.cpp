@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/HexText.h"
 #include "app/SharedState.h"
 
 namespace o8r {
@@ -41,8 +42,7 @@ IdCodeCheck CheckIdCode(std::string_view text, bool characterMode) {
         return check;
     }
 
-    // Checked character by character rather than by the parser's all-ones answer,
-    // which sixteen F digits would also give.
+    // Checked character by character, so that the digit pairs below always parse.
     if (!std::all_of(text.begin(), text.end(), IsHexDigit)) {
         check.outcome = IdCodeOutcome::BadHex;
         return check;
@@ -57,7 +57,7 @@ IdCodeCheck CheckIdCode(std::string_view text, bool characterMode) {
     }
     for (std::size_t j = 0; j < n / 2; ++j) {
         check.code[kIdCodeBytes - 1 - j] =
-            static_cast<std::uint8_t>(ParseHex(text.substr(n - 2 - 2 * j, 2)));
+            static_cast<std::uint8_t>(ParseHex(text.substr(n - 2 - 2 * j, 2)).value_or(0xFF));
     }
     if (n != kIdCodeHexDigits)
         check.outcome = IdCodeOutcome::FillQuestion;

@@ -5,6 +5,7 @@
 
 #include "app/Messages.h"
 #include "cli/ExitStatus.h"
+#include "o8r/BuildInfo.h"
 
 namespace o8r::cli {
 
@@ -24,18 +25,30 @@ std::string TrimmedRight(std::string text) {
 
 }  // namespace
 
+CatalogueSearch SearchCatalogue(const GlobalOptions& options) {
+    return FindCatalogue(options.catalogue, options.programDirectory, build::kInstallDataDirectory);
+}
+
 std::string CataloguePath(const GlobalOptions& options) {
-    if (!options.catalogue.empty()) {
-        return options.catalogue;
+    const CatalogueSearch search = SearchCatalogue(options);
+    if (search.found) {
+        return *search.found;
     }
-    return options.programDirectory + "MCUType.mcu";
+    return search.tried.empty() ? std::string(kCatalogueFileName) : search.tried.front();
 }
 
 std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& options,
                                                       std::ostream& err) {
-    auto lines = ReadCatalogueLines(CataloguePath(options));
+    const CatalogueSearch search = SearchCatalogue(options);
+    std::optional<std::vector<std::string>> lines;
+    if (search.found) {
+        lines = ReadCatalogueLines(*search.found);
+    }
     if (!lines) {
         err << text::kCaptionError << ": " << text::kMcuFileMissing << '\n';
+        for (const std::string& place : search.tried) {
+            err << "  tried " << place << '\n';
+        }
     }
     return lines;
 }

@@ -10,14 +10,19 @@
 
 #include "app/SharedState.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueLocation.h"
 #include "cli/Options.h"
 
 namespace o8r::cli {
 
-// --catalogue, or MCUType.mcu beside the executable.
+// --catalogue alone, or MCUType.mcu in the places CatalogueCandidates lists.
+CatalogueSearch SearchCatalogue(const GlobalOptions& options);
+
+// The catalogue found, or the first place tried when there is none.
 std::string CataloguePath(const GlobalOptions& options);
 
-// The catalogue's lines; nullopt after "ERROR: Can not find MCU file!" on `err`.
+// The catalogue's lines; nullopt after "ERROR: Can not find MCU file!" and
+// one "  tried PLACE" line per place on `err`.
 std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& options,
                                                       std::ostream& err);
 

@@ -16,5 +16,6 @@ int RunRead(const GlobalOptions& global, const RangeOptions& options);
 int RunLoad(const GlobalOptions& global, const FileOptions& options);
 int RunQuery(const GlobalOptions& global);
 int RunUpdate(const GlobalOptions& global, const FileOptions& options);
+int RunDoctor(const GlobalOptions& global);
 
 }  // namespace o8r::cli

@@ -2,19 +2,19 @@
 
 #include <iostream>
 
-#include "cli/BoxSession.h"
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 
 namespace o8r::cli {
 
 int RunDetect(const GlobalOptions& global) {
-    BoxSession box(global, nullptr);
+    CommandSession box(global, nullptr);
     const auto mode = box.Detect();
     if (!mode) {
         return kExitFailure;
     }
-    std::cout << (*mode == BoxMode::Normal ? "normal" : "firmware-update") << '\n';
+    std::cout << (*mode == Outcome::NormalMode ? "normal" : "firmware-update") << '\n';
     return kExitOk;
 }
 

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <set>
 
-#include "app/Messages.h"
-#include "cli/BoxSession.h"
+#include "app/SharedState.h"
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
@@ -59,25 +59,22 @@ int RunErase(const GlobalOptions& global, const EraseOptions& options) {
         }
     };
 
-    return RunOnPart(global, options.mcu, checks, [&](BoxSession& box) {
-        box.Prompts().eraseDialog = [&](EraseSettingDialog& dialog) {
-            if (dialog.Rows().empty()) {
-                dialog.Fill();
+    return RunOnPart(global, options.mcu, checks, [&](CommandSession& box) {
+        // The erase dialog's rows, checked by name; its OK builds the list.
+        EraseSettingDialog dialog(box.Prompts());
+        dialog.Fill();
+        if (options.all) {
+            dialog.SetSelectAll(true);
+        } else {
+            for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
+                dialog.SetChecked(i, wanted.count(RowName(dialog.Rows()[i])) != 0);
             }
-            if (options.all) {
-                dialog.SetSelectAll(true);
-            } else {
-                for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
-                    dialog.SetChecked(i, wanted.count(RowName(dialog.Rows()[i])) != 0);
-                }
-            }
-            // With nothing to check the dialog warns and stays open; here it closes.
-            return dialog.PressOk() ? IDOK : IDCANCEL;
-        };
-        box.Label("Erase");
-        box.Controller().OnErase();
-        box.RunOperation(nullptr);  // an erase cannot be cancelled
-        return box.Prompts().WasShown(text::kEraseCompleted) ? kExitOk : kExitFailure;
+        }
+        if (!dialog.PressOk()) {
+            return kExitFailure;
+        }
+        const OperationResult result = box.Box().Erase(ErasePagesOfList(g_eraseList), box.Hooks());
+        return box.Report(result) ? kExitOk : kExitFailure;
     });
 }
 

@@ -39,7 +39,7 @@ int RunImage(const GlobalOptions& global, const ImageOptions& options) {
     g_filePath = options.file;
     SetMemoryMap(part.map);
     FileLoadJob job(prompts);
-    if (prompts.RunFileLoadDialog(job) != IDOK) {
+    if (prompts.RunFileLoadDialog(job) != DialogResult::Ok) {
         return kExitFailure;
     }
 

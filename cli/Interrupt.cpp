@@ -12,24 +12,27 @@ namespace o8r::cli {
 
 namespace {
 
-// 0 none yet, 1 pending, 2 acted upon. Set from the signal handler (Linux)
-// or from the console's handler thread (Windows).
-constexpr int kPending = 1;
-constexpr int kActedUpon = 2;
-std::atomic<int> g_interrupted{0};
-static_assert(std::atomic<int>::is_always_lock_free);
+// The token's request is a lock-free atomic: safe to set from the signal
+// handler (Linux) and from the console's handler thread (Windows).
+std::atomic<CancelToken*> g_token{nullptr};
 
 #if defined(_WIN32)
+std::atomic<bool> g_caught{false};
+
 BOOL WINAPI OnConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
-    // Any later Ctrl-C ends the program, as the system would.
-    int none = 0;
-    return g_interrupted.compare_exchange_strong(none, kPending) ? TRUE : FALSE;
+    // A second Ctrl-C is not caught: the system ends the program.
+    if (g_caught.exchange(true))
+        return FALSE;
+    if (CancelToken* token = g_token.load())
+        token->Request();
+    return TRUE;
 }
 #else
 extern "C" void OnInterrupt(int) {
-    g_interrupted = kPending;
+    if (CancelToken* token = g_token.load())
+        token->Request();
     // A second Ctrl-C is not caught.
     std::signal(SIGINT, SIG_DFL);
 }
@@ -37,20 +40,23 @@ extern "C" void OnInterrupt(int) {
 
 }  // namespace
 
-void InstallInterruptHandler() {
+void InstallInterruptHandler(CancelToken& token) {
+    g_token = &token;
 #if defined(_WIN32)
+    g_caught = false;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 #else
     std::signal(SIGINT, OnInterrupt);
 #endif
 }
 
-bool Interrupted() {
-    return g_interrupted == kPending;
-}
-
-void AcknowledgeInterrupt() {
-    g_interrupted = kActedUpon;
+void RemoveInterruptHandler() {
+#if defined(_WIN32)
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+#else
+    std::signal(SIGINT, SIG_DFL);
+#endif
+    g_token = nullptr;
 }
 
 }  // namespace o8r::cli

@@ -4,11 +4,11 @@
 // cancel as its Cancel button would (the box is reset and the usual cancel
 // message shown); a second one ends the program at once.
 
+#include "operations/BoxSession.h"
+
 namespace o8r::cli {
 
-void InstallInterruptHandler();
-bool Interrupted();
-// The interrupt has been acted upon; the next one ends the program.
-void AcknowledgeInterrupt();
+void InstallInterruptHandler(CancelToken& token);
+void RemoveInterruptHandler();
 
 }  // namespace o8r::cli

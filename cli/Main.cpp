@@ -14,6 +14,7 @@
 #include "cli/Options.h"
 #include "cli/ProgramPath.h"
 #include "cli/Terminal.h"
+#include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
 
 namespace o8r::cli {
@@ -50,7 +51,7 @@ int Main(int argc, char** argv) {
         "USB flash-programmer box, or through a simulated box."};
     app.name("o8rprog");
     app.require_subcommand(0, 1);
-    app.set_version_flag("--version", "o8rprog 0.1.0");
+    app.set_version_flag("--version", std::string("o8rprog ") + build::kVersion);
 
     app.add_option("--box", global.box,
                    "auto (default): the one real box attached; sim: the simulated box; "
@@ -74,6 +75,16 @@ int Main(int argc, char** argv) {
         ->allow_extra_args(false);
     app.add_flag("--sim-realtime", global.simRealtime,
                  "the simulated box takes real time, as a real one would");
+    app.add_option("--sim-timing", global.simTiming,
+                   "how long the simulated box takes: typical (default); slow, every piece of "
+                   "work just inside what the program allows for it; fast")
+        ->check(CLI::IsMember({"fast", "typical", "slow"}))
+        ->option_text("fast|typical|slow");
+    app.add_option("--cancel-answer", global.cancelAnswer,
+                   "the answer to the cancel question a Ctrl-C asks during an operation: yes "
+                   "(default) cancels, no carries on, ask asks on the terminal")
+        ->check(CLI::IsMember({"yes", "no", "ask"}))
+        ->option_text("yes|no|ask");
     auto* id = app.add_option("--id", global.id, "the target's ID code in hexadecimal")
                    ->option_text("HEX")
                    ->check([](const std::string& text) {
@@ -86,7 +97,8 @@ int Main(int argc, char** argv) {
                        });
     id->excludes(idText);
     app.add_option("--catalogue", global.catalogue,
-                   "the MCU catalogue (default: MCUType.mcu beside the program)")
+                   "the MCU catalogue (default: MCUType.mcu beside the program, in "
+                   "../share/o8r-programmer/ from it, or in the install's data folder)")
         ->option_text("FILE");
     app.add_option("--trace", global.trace, "write every call to the box to FILE")
         ->option_text("FILE");
@@ -161,6 +173,8 @@ int Main(int argc, char** argv) {
     auto* updateCmd =
         app.add_subcommand("update", "update the firmware of a box in its firmware-update mode");
     updateCmd->add_option("FILE", update.file, "the firmware S-record file (*.mot)")->required();
+    auto* doctor = app.add_subcommand(
+        "doctor", "say what keeps a box from being used; exit 0 when one can be used");
 
     // Only the program's own help carries the notes below.
     app.footer(HelpFooter());
@@ -181,11 +195,10 @@ int Main(int argc, char** argv) {
 
     if (app.get_subcommands().empty()) {
         std::cerr << "A command is required: mcus, image, detect, program, erase, blank-check, "
-                     "read, load, query or update\nRun with --help for more information.\n";
+                     "read, load, query, update or doctor\nRun with --help for more information.\n";
         return kExitUsage;
     }
 
-    InstallInterruptHandler();
     try {
         if (*mcus)
             return RunMcus(global);
@@ -207,6 +220,8 @@ int Main(int argc, char** argv) {
             return RunQuery(global);
         if (*updateCmd)
             return RunUpdate(global, update);
+        if (*doctor)
+            return RunDoctor(global);
     } catch (const UsageError& e) {
         std::cerr << e.what() << "\nRun with --help for more information.\n";
         return kExitUsage;

@@ -15,9 +15,11 @@ struct GlobalOptions {
     bool simUpdateMode = false;  // the simulated box starts in its update loader
     std::vector<std::string> simFaults;
     bool simRealtime = false;           // the simulated box on the real clock
+    std::string simTiming;              // fast | typical | slow; empty: typical
+    std::string cancelAnswer = "yes";   // yes | no | ask: the answer Ctrl-C gives
     std::optional<std::string> id;      // 2 to 14 hexadecimal digits
     std::optional<std::string> idText;  // 1 to 7 characters
-    std::string catalogue;              // empty: MCUType.mcu beside the executable
+    std::string catalogue;              // empty: MCUType.mcu where CatalogueCandidates says
     std::string trace;                  // file for the bridge trace
     bool yes = false;                   // answer every question with Yes
     bool quiet = false;                 // no progress bar

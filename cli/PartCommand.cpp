@@ -7,7 +7,7 @@
 namespace o8r::cli {
 
 int RunOnPart(const GlobalOptions& global, const std::string& mcu, const PartChecks& checks,
-              const std::function<int(BoxSession& box)>& command) {
+              const std::function<int(CommandSession& box)>& command) {
     const auto lines = LoadCatalogue(global, std::cerr);
     if (!lines) {
         return kExitFailure;
@@ -17,7 +17,7 @@ int RunOnPart(const GlobalOptions& global, const std::string& mcu, const PartChe
         checks.options(*lines, part);
     }
 
-    BoxSession box(global, &part.record);
+    CommandSession box(global, &part.record);
     if (!box.ApplyIdCode(global)) {
         return kExitFailure;
     }
@@ -25,7 +25,7 @@ int RunOnPart(const GlobalOptions& global, const std::string& mcu, const PartChe
     if (checks.beforeAttach && !checks.beforeAttach(box)) {
         return kExitFailure;
     }
-    if (!box.Attach(BoxMode::Normal)) {
+    if (!box.Attach(Outcome::NormalMode)) {
         return kExitFailure;
     }
     return command(box);

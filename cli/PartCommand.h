@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/BoxSession.h"
 #include "cli/CatalogueAccess.h"
+#include "cli/CommandSession.h"
 #include "cli/Options.h"
 
 namespace o8r::cli {
@@ -21,12 +21,12 @@ struct PartChecks {
     std::function<void(const std::vector<std::string>& lines, const SelectedPart& part)> options;
     // Once the part is chosen, before the box is touched: false refuses the
     // run, the reason shown.
-    std::function<bool(BoxSession& box)> beforeAttach;
+    std::function<bool(CommandSession& box)> beforeAttach;
 };
 
 // Sets the box up for the part `mcu` names and returns what `command` returns
 // for it; kExitFailure when the setup fails, the reason shown.
 int RunOnPart(const GlobalOptions& global, const std::string& mcu, const PartChecks& checks,
-              const std::function<int(BoxSession& box)>& command);
+              const std::function<int(CommandSession& box)>& command);
 
 }  // namespace o8r::cli

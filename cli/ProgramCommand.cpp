@@ -1,31 +1,23 @@
-// o8rprog program: the Program button with the file chosen beforehand, and on
-// request a read-back of every programmed page.
+// o8rprog program: the image programmed page by page, and on request every
+// programmed page read back and compared.
 
-#include "app/Messages.h"
-#include "cli/BoxSession.h"
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
-#include "operations/VerifyPages.h"
+#include "cli/ProgramPath.h"
 
 namespace o8r::cli {
 
 int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
-    return RunOnPart(global, options.mcu, {}, [&](BoxSession& box) {
-        ProgrammerController& controller = box.Controller();
-        box.Prompts().openFile = options.file;
-        box.RunButton("Program", [&] { controller.OnProgram(); });
-        if (!box.Prompts().WasShown(text::kProgramCompleted)) {
+    return RunOnPart(global, options.mcu, {}, [&](CommandSession& box) {
+        if (!box.Report(box.Box().Program(FullPath(options.file), box.Hooks()))) {
             return kExitFailure;
         }
         if (!options.verify) {
             return kExitOk;
         }
-
-        box.Label("Verify");
-        const bool same =
-            RunVerifyPages(controller, box.GetBridge(), box.GetClock(), box.View(), box.Prompts());
-        return same ? kExitOk : kExitFailure;
+        return box.Report(box.Box().Verify(box.Hooks())) ? kExitOk : kExitFailure;
     });
 }
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "srec/Utf8Path.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
@@ -82,6 +84,15 @@ std::string ProgramDirectory(const char* argv0) {
         directory += fs::path::preferred_separator;
     }
     return directory;
+}
+
+std::string FullPath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(path), error);
+    return error ? path : Utf8FromPath(full);
 }
 
 }  // namespace o8r::cli

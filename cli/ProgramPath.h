@@ -10,4 +10,8 @@ namespace o8r::cli {
 // The executable's directory with a trailing separator; empty when unknown.
 std::string ProgramDirectory(const char* argv0);
 
+// A file named on the command line as a full path, as a file chooser hands it
+// back (the Load header takes the file's name from after its last separator).
+std::string FullPath(const std::string& path);
+
 }  // namespace o8r::cli

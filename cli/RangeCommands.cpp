@@ -7,13 +7,16 @@
 #include <iostream>
 
 #include "app/Messages.h"
-#include "cli/BoxSession.h"
+#include "app/SharedState.h"
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/HexDump.h"
 #include "cli/PartCommand.h"
-#include "cli/ReadWindow.h"
+#include "cli/ProgramPath.h"
 #include "operations/AddressRangeRules.h"
 #include "operations/AddressSettingDialog.h"
+#include "operations/ReadSession.h"
 
 namespace o8r::cli {
 
@@ -43,88 +46,68 @@ RangeTexts SplitRange(const std::string& range) {
     return texts;
 }
 
-// A range the dialog would refuse is refused before the box is touched, with
-// the dialog's own message. An exchange question is left to the real run.
-bool RangeAcceptable(const RangeTexts& texts, BoxSession& box) {
-    const RangeCheck check = CheckAddressRange(texts.start, texts.end, CurrentMemoryMap());
-    if (check.outcome == RangeOutcome::Accepted || check.outcome == RangeOutcome::AskExchange) {
-        return true;
-    }
+// The range as the address dialog takes it, before the box is touched: a range
+// it refuses is refused with the dialog's own message, and the exchange
+// question is asked here.
+bool RangeAccepted(const RangeTexts& texts, CommandSession& box) {
     AddressSettingDialog dialog(box.Prompts());
-    RangeTexts copy = texts;
-    dialog.PressOk(copy.start, copy.end);
-    return false;
+    RangeTexts fields = texts;
+    return dialog.PressOk(fields.start, fields.end);
 }
 
-void ScriptAddressDialog(BoxSession& box, const RangeTexts& texts) {
-    box.Prompts().addressDialog = [texts](AddressSettingDialog& dialog) {
-        RangeTexts fields = texts;
-        // A refused range would leave the dialog open for another try; here it closes.
-        return dialog.PressOk(fields.start, fields.end) ? IDOK : IDCANCEL;
-    };
-}
-
-// Both commands: the range judged before the box is touched, then the address
-// dialog scripted to take it.
-int RunOnRange(const GlobalOptions& global, const RangeOptions& options,
-               const std::function<int(BoxSession& box)>& command) {
+// Both commands: the range judged before the box is touched.
+int RunOnRange(const GlobalOptions& global, const RangeOptions& options, const char* prompt,
+               const std::function<int(CommandSession& box)>& command) {
     RangeTexts texts;
     PartChecks checks;
     checks.options = [&](const std::vector<std::string>&, const SelectedPart&) {
         texts = SplitRange(options.range);
     };
-    checks.beforeAttach = [&](BoxSession& box) { return RangeAcceptable(texts, box); };
-    return RunOnPart(global, options.mcu, checks, [&](BoxSession& box) {
-        ScriptAddressDialog(box, texts);
-        return command(box);
-    });
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
+    checks.beforeAttach = [&](CommandSession& box) {
+        g_rangePrompt = prompt;
+        return RangeAccepted(texts, box);
+    };
+    return RunOnPart(global, options.mcu, checks, command);
 }
 
 }  // namespace
 
 int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options) {
-    return RunOnRange(global, options, [&](BoxSession& box) {
-        box.RunButton("Blank Check", [&] { box.Controller().OnBlankCheck(); });
-        const TerminalPrompts& prompts = box.Prompts();
-        if (prompts.WasShown(text::kCheckAreaEmpty)) {
-            return kExitOk;
+    return RunOnRange(global, options, text::kPromptCheckRange, [&](CommandSession& box) {
+        const OperationResult result =
+            box.Box().BlankCheck(g_rangeStart, g_rangeEnd, box.Hooks());
+        box.Report(result);
+        if (result.outcome == Outcome::CheckAreaNotEmpty) {
+            return kExitNotBlank;
         }
-        for (const Message& message : prompts.Shown()) {
-            if (StartsWith(message.text, text::kCheckAreaNotEmpty)) {
-                return kExitNotBlank;
-            }
-        }
-        return kExitFailure;
+        return result.Succeeded() ? kExitOk : kExitFailure;
     });
 }
 
 int RunRead(const GlobalOptions& global, const RangeOptions& options) {
-    return RunOnRange(global, options, [&](BoxSession& box) {
-        ReadActions actions;
-        actions.dump = options.dump;
-        actions.save = !options.output.empty();
-        if (actions.save) {
-            box.Prompts().saveFile = options.output;
+    return RunOnRange(global, options, text::kPromptReadRange, [&](CommandSession& box) {
+        // The read's own ending is shown as it ends; then what is done with
+        // the data; then a box that did not come back from its reset.
+        const OperationResult result = box.Box().Read(g_rangeStart, g_rangeEnd, box.Hooks());
+        int status = result.Succeeded() ? kExitOk : kExitFailure;
+        if (result.Succeeded()) {
+            if (options.dump) {
+                std::cout << FormatDump(FormatReadRows(result.rangeStart, result.data))
+                          << std::flush;
+            }
+            if (!options.output.empty()) {
+                if (SaveReadData(box.Prompts(), FullPath(options.output), result.rangeStart,
+                                 result.data) == SaveResult::Saved) {
+                    box.Prompts().ShowMessage(Message{text::kReadDataSaved, text::kCaptionInfo,
+                                                      MsgIcon::None, MsgButtons::Ok,
+                                                      Owner::ReadData});
+                } else {
+                    status = kExitFailure;
+                }
+            }
         }
-        ReadWindow window(
-            box.Timers(), box.GetClock(), box.Bar(), box.Prompts(),
-            [&](int id) { box.Dispatch(id); }, std::cout);
-        box.Prompts().readWindow = [&](ReadSession& session) {
-            return window.Run(session, actions);
-        };
-        box.Controller().OnRead();
-
-        if (!window.Completed()) {
-            return kExitFailure;
-        }
-        if (actions.save && !box.Prompts().WasShown(text::kReadDataSaved)) {
-            return kExitFailure;
-        }
-        return kExitOk;
+        box.Report(result);
+        return status;
     });
 }
 

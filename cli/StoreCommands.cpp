@@ -1,70 +1,33 @@
-// o8rprog load and query: the Load button, and its first half alone (which
-// image does the box store?).
+// o8rprog load and query: an image stored in the box, and which one it stores.
 
 #include <iostream>
 
-#include "app/Messages.h"
-#include "cli/BoxSession.h"
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
+#include "cli/ProgramPath.h"
 
 namespace o8r::cli {
 
-namespace {
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
-
 int RunLoad(const GlobalOptions& global, const FileOptions& options) {
-    return RunOnPart(global, options.mcu, {}, [&](BoxSession& box) {
-        box.Prompts().openFile = options.file;
-        box.RunButton("Load", [&] { box.Controller().OnLoadButton(); });
-        return box.Prompts().WasShown(text::kLoadCompleted) ? kExitOk : kExitFailure;
+    return RunOnPart(global, options.mcu, {}, [&](CommandSession& box) {
+        return box.Report(box.Box().Load(FullPath(options.file), box.Hooks())) ? kExitOk
+                                                                               : kExitFailure;
     });
 }
 
 int RunQuery(const GlobalOptions& global) {
-    BoxSession box(global, nullptr);
-    if (!box.Attach(BoxMode::Normal)) {
+    CommandSession box(global, nullptr);
+    if (!box.Attach(Outcome::NormalMode)) {
         return kExitFailure;
     }
-    // The Load button asks the box for its stored image before anything else.
-    // It will not start without a part chosen, though nothing of the part is
-    // sent before the file choice, where the query ends.
-    g_selectedMcu = "query";
-
-    const std::string prefix = text::kStoredFilePrefix;
-    const std::string suffix = text::kStoredFileSuffix;
-    std::optional<std::string> stored;
-    TerminalPrompts& prompts = box.Prompts();
-    prompts.interceptQuestion = [&](const Message& message) -> std::optional<MsgAnswer> {
-        if (!StartsWith(message.text, prefix) || !EndsWith(message.text, suffix)) {
-            return std::nullopt;
-        }
-        stored =
-            message.text.substr(prefix.size(), message.text.size() - prefix.size() - suffix.size());
-        return MsgAnswer::No;
-    };
-    box.Controller().OnLoadButton();
-
-    if (stored) {
-        std::cout << *stored << '\n';
-        return kExitOk;
+    const OperationResult result = box.Box().QueryStore();
+    if (!box.Report(result)) {
+        return kExitFailure;
     }
-    if (prompts.OpenFileRequests() > 0) {
-        std::cout << "(empty)\n";
-        return kExitOk;
-    }
-    return kExitFailure;
+    std::cout << (result.outcome == Outcome::StoredName ? result.storedName : "(empty)") << '\n';
+    return kExitOk;
 }
 
 }  // namespace o8r::cli

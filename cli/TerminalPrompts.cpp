@@ -7,9 +7,9 @@
 #include <ostream>
 
 #include "app/Messages.h"
+#include "cli/ProgramPath.h"
 #include "cli/ProgressBar.h"
 #include "srec/FileLoadJob.h"
-#include "srec/Utf8Path.h"
 
 namespace o8r::cli {
 
@@ -38,17 +38,6 @@ std::string Trimmed(const std::string& text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// A file chooser hands back a full path (the Load header takes the file's
-// name from after its last separator).
-std::optional<std::string> FullPath(const std::optional<std::string>& path) {
-    if (!path || path->empty()) {
-        return path;
-    }
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(*path), error);
-    return error ? *path : Utf8FromPath(full);
 }
 
 }  // namespace
@@ -105,30 +94,30 @@ MsgAnswer TerminalPrompts::Ask(const Message& message) {
 
 std::optional<std::string> TerminalPrompts::ChooseOpenFile(Owner, const FileDialogSpec&) {
     ++m_openFileRequests;
-    return FullPath(openFile);
+    return openFile ? std::optional<std::string>(FullPath(*openFile)) : std::nullopt;
 }
 
 std::optional<std::string> TerminalPrompts::ChooseSaveFile(Owner, const FileDialogSpec&) {
-    return FullPath(saveFile);
+    return saveFile ? std::optional<std::string>(FullPath(*saveFile)) : std::nullopt;
 }
 
-int TerminalPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
-    return idCodeDialog ? idCodeDialog(dialog) : IDCANCEL;
+DialogResult TerminalPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+    return idCodeDialog ? idCodeDialog(dialog) : DialogResult::Cancel;
 }
 
-int TerminalPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
-    return eraseDialog ? eraseDialog(dialog) : IDCANCEL;
+DialogResult TerminalPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+    return eraseDialog ? eraseDialog(dialog) : DialogResult::Cancel;
 }
 
-int TerminalPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
-    return addressDialog ? addressDialog(dialog) : IDCANCEL;
+DialogResult TerminalPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+    return addressDialog ? addressDialog(dialog) : DialogResult::Cancel;
 }
 
-int TerminalPrompts::RunReadWindow(ReadSession& session) {
-    return readWindow ? readWindow(session) : IDCANCEL;
+DialogResult TerminalPrompts::RunReadWindow(ReadSession& session) {
+    return readWindow ? readWindow(session) : DialogResult::Cancel;
 }
 
-int TerminalPrompts::RunFileLoadDialog(FileLoadJob& job) {
+DialogResult TerminalPrompts::RunFileLoadDialog(FileLoadJob& job) {
     const std::string label = m_bar.Label();
     m_bar.SetLabel("Loading");
     TerminalFileLoadView view(m_bar);
@@ -136,7 +125,7 @@ int TerminalPrompts::RunFileLoadDialog(FileLoadJob& job) {
     const bool ok = job.Run(view);
     m_bar.End();
     m_bar.SetLabel(label);
-    return ok ? IDOK : IDCANCEL;
+    return ok ? DialogResult::Ok : DialogResult::Cancel;
 }
 
 bool TerminalPrompts::WasShown(std::string_view text) const {

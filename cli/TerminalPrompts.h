@@ -25,13 +25,13 @@ class TerminalPrompts : public Prompts {
                     bool yes, ProgressBar& bar);
 
     // What the dialogs answer. Unset choosers are cancelled; unset dialogs
-    // return IDCANCEL.
+    // return DialogResult::Cancel.
     std::optional<std::string> openFile;
     std::optional<std::string> saveFile;
-    std::function<int(IdCodeDialog&)> idCodeDialog;
-    std::function<int(EraseSettingDialog&)> eraseDialog;
-    std::function<int(AddressSettingDialog&)> addressDialog;
-    std::function<int(ReadSession&)> readWindow;
+    std::function<DialogResult(IdCodeDialog&)> idCodeDialog;
+    std::function<DialogResult(EraseSettingDialog&)> eraseDialog;
+    std::function<DialogResult(AddressSettingDialog&)> addressDialog;
+    std::function<DialogResult(ReadSession&)> readWindow;
     // Answers the next question from the program itself (a cancel asked for by
     // Ctrl-C) instead of from the person.
     std::optional<MsgAnswer> nextAnswer;
@@ -42,11 +42,11 @@ class TerminalPrompts : public Prompts {
     MsgAnswer ShowMessage(const Message& message) override;
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
     std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
-    int RunIdCodeDialog(IdCodeDialog& dialog) override;
-    int RunEraseDialog(EraseSettingDialog& dialog) override;
-    int RunAddressDialog(AddressSettingDialog& dialog) override;
-    int RunReadWindow(ReadSession& session) override;
-    int RunFileLoadDialog(FileLoadJob& job) override;
+    DialogResult RunIdCodeDialog(IdCodeDialog& dialog) override;
+    DialogResult RunEraseDialog(EraseSettingDialog& dialog) override;
+    DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
+    DialogResult RunReadWindow(ReadSession& session) override;
+    DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 
     // How often a file was asked for to open.
     int OpenFileRequests() const { return m_openFileRequests; }

@@ -1,27 +1,28 @@
-# The desktop program o8r-programmer (Qt 6 Widgets). Its windows are the Qt files
-# of app/, catalogue/, operations/ and srec/: window classes (C...Dlg, C...App)
-# and Qt... helpers. They go into the library o8r_gui, so that the GUI tests link
-# the same code as the program; QtMain.cpp alone makes the executable.
+# The desktop program o8r-programmer (Qt 6 Widgets). Its windows live beside the
+# core files of their subsystem (app/, catalogue/, operations/, srec/) and go
+# into the library o8r_gui, so that the GUI tests link the same code as the
+# program.
 
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
-set(O8R_GUI_GLOBS)
-foreach(dir IN ITEMS app catalogue operations srec)
-    foreach(pattern IN ITEMS "C[A-Z]*Dlg" "C[A-Z]*App" "Qt*")
-        list(APPEND O8R_GUI_GLOBS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${pattern}.cpp
-             ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${pattern}.h)
-    endforeach()
-endforeach()
-file(GLOB O8R_GUI_SOURCES CONFIGURE_DEPENDS ${O8R_GUI_GLOBS})
-list(FILTER O8R_GUI_SOURCES EXCLUDE REGEX "/app/QtMain\\.cpp$")
+# The window classes and their Qt helpers, named one by one; QtMain.cpp alone
+# makes the executable.
+set(O8R_GUI_SOURCES
+    app/CProgrammerApp.cpp app/CProgrammerDlg.cpp app/QtBusyClock.cpp app/QtDialogUnits.cpp
+    app/QtPicture.cpp app/QtPrompts.cpp app/QtResources.cpp app/QtTextFit.cpp app/QtViewStyle.cpp
+    app/QtWindowTimers.cpp
+    catalogue/CIDCheckDlg.cpp
+    operations/CAddrSetDlg.cpp operations/CEraseInfoDlg.cpp operations/CReadDlg.cpp
+    operations/QtHexDumpModel.cpp
+    srec/CFileLoadDlg.cpp)
+list(TRANSFORM O8R_GUI_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 
 add_library(o8r_gui STATIC ${O8R_GUI_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/resources/o8r.qrc)
 set_target_properties(o8r_gui PROPERTIES AUTOMOC ON AUTORCC ON)
 target_include_directories(o8r_gui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(o8r_gui PUBLIC o8r_bridges o8r_sim o8r_core Qt6::Widgets
                       PRIVATE o8r_warnings)
-target_compile_definitions(o8r_gui PUBLIC QT_NO_KEYWORDS
-                           O8R_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(o8r_gui PUBLIC QT_NO_KEYWORDS)
 
 add_executable(o8r-programmer ${CMAKE_CURRENT_SOURCE_DIR}/app/QtMain.cpp)
 target_link_libraries(o8r-programmer PRIVATE o8r_gui o8r_warnings)

@@ -20,7 +20,7 @@ namespace o8r {
 namespace {
 
 // A simulated box that lives in a state file between runs.
-class PersistentSimBox final : public Bridge {
+class PersistentSimBox final : public Bridge, public ViolationSource {
   public:
     PersistentSimBox(Clock& clock, const SimOptions& options, std::string path)
         : m_box(clock, options), m_path(std::move(path)) {}
@@ -86,6 +86,7 @@ class PersistentSimBox final : public Bridge {
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override {
         return m_box.GetModemStatus(handle, status);
     }
+    std::vector<std::string> TakeNewViolations() override { return m_box.TakeNewViolations(); }
 
   private:
     SimulatedBox m_box;

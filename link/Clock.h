@@ -1,17 +1,16 @@
 #pragma once
 
 // Time seen by the link routines, the operation engine and the simulated box.
-// The loop counts of the box protocol get real lengths here: a pause of N
-// iterations lasts N nanoseconds, a readiness poll at least 1 ms, and an
-// operation-timer tick allowance of N ticks N x 15.625 ms of elapsed time.
+// The loop counts of the box protocol get real lengths: a pause of N
+// iterations lasts N nanoseconds, a readiness poll at least 1 ms.
 
+#include <chrono>
 #include <cstdint>
 
 namespace o8r {
 
 constexpr std::uint64_t kNsPerMs = 1'000'000;
-constexpr std::uint64_t kPollFloorNs = kNsPerMs;
-constexpr std::uint64_t kTickAllowanceNs = 15'625'000;
+constexpr std::chrono::nanoseconds kPollFloor{kNsPerMs};
 
 class Clock {
   public:
@@ -22,11 +21,19 @@ class Clock {
     // Lets `ns` nanoseconds pass (a real sleep, or an advance of virtual time).
     virtual void SleepFor(std::uint64_t ns) = 0;
 
-    // A pause of the given number of loop iterations.
-    void Pause(std::uint64_t iterations) { SleepFor(iterations); }
+    void Pause(std::chrono::nanoseconds length) { SleepFor(Count(length)); }
     // One poll of a readiness loop: the pause, but never shorter than 1 ms.
-    void PollPause(std::uint64_t iterations) {
-        SleepFor(iterations < kPollFloorNs ? kPollFloorNs : iterations);
+    void PollPause(std::chrono::nanoseconds length) {
+        Pause(length < kPollFloor ? kPollFloor : length);
+    }
+    // A deadline `allowance` from now, on the Now() scale.
+    std::uint64_t DeadlineAfter(std::chrono::nanoseconds allowance) {
+        return Now() + Count(allowance);
+    }
+
+  private:
+    static std::uint64_t Count(std::chrono::nanoseconds length) {
+        return length.count() < 0 ? 0 : static_cast<std::uint64_t>(length.count());
     }
 };
 

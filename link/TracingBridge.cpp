@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "link/ViolationSource.h"
+
 namespace o8r {
 
 namespace {
@@ -50,6 +52,15 @@ void TracingBridge::Emit(const std::string& line, BridgeStatus status) {
         m_out << " !" << status;
     // Flushed per line: a trace must survive a crash or a killed program.
     m_out << std::endl;
+    EmitViolations();
+}
+
+void TracingBridge::EmitViolations() {
+    auto* source = dynamic_cast<ViolationSource*>(&m_inner);
+    if (source == nullptr)
+        return;
+    for (const std::string& violation : source->TakeNewViolations())
+        m_out << "! violation: " << violation << std::endl;
 }
 
 BridgeStatus TracingBridge::GetDeviceCount(std::uint32_t& count) {

@@ -17,6 +17,10 @@
 //   modem -> 10                 modem status, two hex digits
 //
 // A call that fails (non-zero status) gets " !<status in decimal>" at the end.
+// When the inner bridge judges the traffic (a ViolationSource, such as the
+// simulated box), each rule the call broke follows on a line of its own:
+//
+//   ! violation: byte 56 starts a command while the box is busy (CTS high)
 // Handles appear as numbers in the order the handles were first handed out
 // (0 for the first), so traces do not depend on the values a bridge picks; a
 // handle never handed out appears as "?".
@@ -61,6 +65,7 @@ class TracingBridge final : public Bridge {
   private:
     std::string HandleName(DeviceHandle handle) const;
     void Emit(const std::string& line, BridgeStatus status);
+    void EmitViolations();
 
     std::unique_ptr<Bridge> m_owned;
     Bridge& m_inner;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/HexText.h"
+
 namespace o8r {
 
 namespace {
@@ -16,7 +18,7 @@ std::uint32_t ParseAddress(std::string_view text) {
     std::size_t firstSignificant = std::min(text.find_first_not_of('0'), text.size());
     if (text.size() - firstSignificant > 8)
         return kUnreadable;
-    return static_cast<std::uint32_t>(ParseHex(text));
+    return static_cast<std::uint32_t>(ParseHex(text).value_or(kUnreadable));
 }
 
 }  // namespace

@@ -8,12 +8,9 @@
 #include "app/ProgrammerController.h"
 #include "app/SharedState.h"
 #include "operations/AddressSettingDialog.h"
+#include "operations/RangePages.h"
 
 namespace o8r {
-
-namespace {
-constexpr std::int32_t kReadPageTicks = 50;
-}  // namespace
 
 void ProgrammerController::OnBlankCheck() {
     if (m_operationRunning) {
@@ -21,7 +18,7 @@ void ProgrammerController::OnBlankCheck() {
         return;
     }
     if (g_selectedMcu.empty()) {
-        ShowMessage(text::kNoMcuSelected, text::kCaptionWarning, MsgIcon::Exclamation);
+        ShowOutcome(Operation::BlankCheck, Outcome::NoMcuSelected);
         return;
     }
     g_rangePrompt = text::kPromptCheckRange;
@@ -30,7 +27,7 @@ void ProgrammerController::OnBlankCheck() {
     m_progressPercent = 0;
     if (!ConnectProgrammer())
         return;
-    if (m_prompts.RunAddressDialog(dialog) != IDOK) {
+    if (m_prompts.RunAddressDialog(dialog) != DialogResult::Ok) {
         ResetProgrammer();
         return;
     }
@@ -48,7 +45,7 @@ void ProgrammerController::OnBlankCheck() {
 }
 
 void ProgrammerController::CancelBlankCheck() {
-    if (AskToCancel(text::kCancelCheckingQuestion) != MsgAnswer::Yes)
+    if (AskToCancel(Operation::BlankCheck) != MsgAnswer::Yes)
         return;
     ResetProgrammer();
     m_view.SetButtonIcon(IDC_BLANK_CHECK, IDI_BLANK_CHECK);
@@ -56,9 +53,9 @@ void ProgrammerController::CancelBlankCheck() {
     m_view.ShowControl(IDC_PROGRESS, false);
     m_view.ShowControl(IDC_STATUS, true);
     m_operationRunning = false;
-    ShowMessage(
-        text::CanceledText(text::kCheckingCanceled, m_progressPercent, text::kPercentChecked),
-        text::kCaptionInfo, MsgIcon::None);
+    OperationResult cancelled{Operation::BlankCheck, Outcome::Cancelled};
+    cancelled.percent = m_progressPercent;
+    ShowResult(cancelled);
 }
 
 void ProgrammerController::BlankCheckStep() {
@@ -66,55 +63,34 @@ void ProgrammerController::BlankCheckStep() {
         // The one ending that shows its message first: while it is up the
         // window still shows the running check.
         m_view.StopTimer(TIMER_OPERATION);
-        ShowMessage(text::CheckAreaNotEmptyText(m_firstFilledAddress), text::kCaptionInfo,
-                    MsgIcon::Exclamation);
+        OperationResult found{Operation::BlankCheck, Outcome::CheckAreaNotEmpty};
+        found.address = m_firstFilledAddress;
+        ShowResult(found);
         ResetProgrammer();
         return;
     }
     if (g_currentPage > (g_rangeEnd >> 8)) {
-        EndWithMessage(text::kCheckAreaEmpty, text::kCaptionInfo, MsgIcon::None, false);
+        EndWith({Operation::BlankCheck, Outcome::Completed}, false);
         return;
     }
-    const std::uint8_t command = 'R';
-    WriteBytes(&command, 1);
-    const std::uint8_t pageBytes[2] = {static_cast<std::uint8_t>(g_currentPage & 0xFF),
-                                       static_cast<std::uint8_t>(g_currentPage >> 8)};
-    WriteBytes(pageBytes, 2);
+    // A request the box did not take shows as its silence: the wait times out.
+    (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
     ArmReplyWait(kReadPageTicks);
 }
 
 bool ProgrammerController::EvaluateBlankPage() {
-    std::array<std::uint8_t, kPageSize> page{};
-    std::uint32_t got = 0;
-    if (m_bridge.Read(g_hDevice, page.data(), static_cast<std::uint32_t>(page.size()), got) !=
-            kBridgeOk ||
-        got != page.size()) {
+    PageBytes page{};
+    if (!m_link.ReadExactly(page)) {
         // Bytes that never came must not pass for erased ones.
-        EndWithMessage(text::kTimeOutError, text::kCaptionError, MsgIcon::Error, true);
+        EndWith({Operation::BlankCheck, Outcome::TimeOut}, true);
         return false;
     }
-
-    const std::uint32_t firstPage = g_rangeStart >> 8;
-    const std::uint32_t lastPage = g_rangeEnd >> 8;
-    std::uint32_t from = 0;
-    std::uint32_t to = 0xFF;
-    if (firstPage == lastPage) {
-        from = g_rangeStart & 0xFF;
-        to = g_rangeEnd & 0xFF;
-    } else if (g_currentPage == firstPage) {
-        from = g_rangeStart & 0xFF;
-    } else if (g_currentPage == lastPage) {
-        to = g_rangeEnd & 0xFF;
+    if (auto filled = FirstFilledAddress(page, g_currentPage, g_rangeStart, g_rangeEnd)) {
+        m_blankSoFar = false;
+        m_firstFilledAddress = *filled;
+        return true;
     }
-    for (std::uint32_t offset = from; offset <= to; ++offset) {
-        if (page[offset] != 0xFF) {
-            m_blankSoFar = false;
-            m_firstFilledAddress = static_cast<std::uint32_t>(g_currentPage) * 256 + offset;
-            return true;
-        }
-    }
-    const std::uint32_t pages = g_rangePageCount == 0 ? 1 : g_rangePageCount;
-    m_progressPercent = static_cast<std::int32_t>((g_currentPage - firstPage + 1) * 100 / pages);
+    m_progressPercent = RangePercent(g_currentPage - (g_rangeStart >> 8) + 1u, g_rangePageCount);
     m_view.SetProgress(m_progressPercent);
     ++g_currentPage;
     return true;

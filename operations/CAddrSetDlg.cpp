@@ -10,6 +10,7 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "operations/AddressSettingDialog.h"
 
 namespace o8r {
@@ -43,7 +44,7 @@ CAddrSetDlg::CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent)
                             DialogFont(QStringLiteral("Arial"), 9), 121, 62);
 
     m_prompt = new QLabel(FromLocal(m_logic.Prompt()), this);
-    PlaceControl(m_prompt, IDC_ADDR_PROMPT, du, 5, 5, 110, 8);
+    PlaceControl(m_prompt, IdNumber(IDC_ADDR_PROMPT), du, 5, 5, 110, 8);
     m_prompt->setAlignment(Qt::AlignCenter);
 
     auto* startLabel = new QLabel(QStringLiteral("Start address"), this);
@@ -52,20 +53,21 @@ CAddrSetDlg::CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent)
     PlaceControl(endLabel, 0, du, 64, 17, 45, 8);
 
     m_start = AddressField(this);
-    PlaceControl(m_start, IDC_ADDR_START, du, 10, 26, 35, 12);
+    PlaceControl(m_start, IdNumber(IDC_ADDR_START), du, 10, 26, 35, 12);
     auto* startH = new QLabel(QStringLiteral("H"), this);
     PlaceControl(startH, 0, du, 45, 27, 8, 8);
 
     m_end = AddressField(this);
-    PlaceControl(m_end, IDC_ADDR_END, du, 67, 26, 35, 12);
+    PlaceControl(m_end, IdNumber(IDC_ADDR_END), du, 67, 26, 35, 12);
     auto* endH = new QLabel(QStringLiteral("H"), this);
     PlaceControl(endH, 0, du, 101, 27, 8, 8);
 
     // The Enter key presses OK.
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    PlaceControl(m_ok, IDOK, du, 81, 43, 34, 14);
+    PlaceControl(m_ok, IdNumber(DialogResult::Ok), du, 81, 43, 34, 14);
     m_ok->setDefault(true);
 
+    FitControlsToText(*this);
     m_start->setFocus();
     connect(m_ok, &QPushButton::clicked, this, [this] { OnOk(); });
 }
@@ -78,7 +80,7 @@ void CAddrSetDlg::OnOk() {
     m_start->setText(QString::fromLatin1(start));
     m_end->setText(QString::fromLatin1(end));
     if (accepted)
-        done(IDOK);
+        done(IdNumber(DialogResult::Ok));
 }
 
 }  // namespace o8r

@@ -11,6 +11,8 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
+#include "app/QtViewStyle.h"
 #include "operations/EraseSettingDialog.h"
 
 namespace o8r {
@@ -38,7 +40,7 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
                             DialogFont(QStringLiteral("Microsoft Sans Serif"), 9), 135, 164);
 
     m_list = new QTreeWidget(this);
-    PlaceControl(m_list, IDC_ERASE_BLOCK_LIST, du, 7, 5, 123, 140);
+    PlaceControl(m_list, IdNumber(IDC_ERASE_BLOCK_LIST), du, 7, 5, 123, 140);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);
@@ -49,15 +51,19 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
     m_list->header()->setSectionsMovable(false);
     m_list->header()->setStretchLastSection(false);
     SetViewColours(m_list, DumpBackground(), DumpText());
+    // The rows' check boxes in the list's green on black.
+    UseViewStyle(m_list);
 
     m_selectAll = new QCheckBox(QStringLiteral("Select/Deselect All"), this);
-    PlaceControl(m_selectAll, IDC_ERASE_SELECT_ALL, du, 8, 147, 87, 12);
+    PlaceControl(m_selectAll, IdNumber(IDC_ERASE_SELECT_ALL), du, 8, 147, 87, 12);
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    PlaceControl(m_ok, IDOK, du, 101, 145, 29, 14);
+    PlaceControl(m_ok, IdNumber(DialogResult::Ok), du, 101, 145, 29, 14);
     m_ok->setDefault(true);
 
     FillList();
+    FitColumnsToContents(*m_list);
+    FitControlsToText(*this);
 
     connect(m_list, &QTreeWidget::itemChanged, this,
             [this](QTreeWidgetItem* item, int column) { OnItemChanged(item, column); });
@@ -126,7 +132,7 @@ void CEraseInfoDlg::OnSelectAllClicked(bool checked) {
 
 void CEraseInfoDlg::OnOk() {
     if (m_logic.PressOk())
-        done(IDOK);
+        done(IdNumber(DialogResult::Ok));
 }
 
 }  // namespace o8r

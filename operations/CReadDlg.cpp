@@ -11,6 +11,7 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "app/QtWindowTimers.h"
 #include "operations/QtHexDumpModel.h"
 
@@ -20,11 +21,11 @@ namespace {
 
 QString ButtonToolTip(int icon) {
     switch (icon) {
-        case IDI_CANCEL:
+        case IdNumber(IDI_CANCEL):
             return QStringLiteral("Cancel reading");
-        case IDI_SAVE:
+        case IdNumber(IDI_SAVE):
             return QStringLiteral("Save the data as an S-record file");
-        case IDI_SAVED:
+        case IdNumber(IDI_SAVED):
             return QStringLiteral("Save the data again");
         default:
             return QString();
@@ -41,13 +42,13 @@ CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent
 
     // The Enter key presses this button.
     m_button = new QPushButton(this);
-    PlaceControl(m_button, IDC_READ_BUTTON, du, 311, 5, 21, 20);
+    PlaceControl(m_button, IdNumber(IDC_READ_BUTTON), du, 311, 5, 21, 20);
     m_button->setIconSize(QSize(32, 32).boundedTo(m_button->size() - QSize(4, 4)));
     m_button->setDefault(true);
 
     m_model = new QtHexDumpModel(m_session.Rows(), this);
     m_dump = new QTreeView(this);
-    PlaceControl(m_dump, IDC_READ_LIST, du, 5, 29, 327, 314);
+    PlaceControl(m_dump, IdNumber(IDC_READ_LIST), du, 5, 29, 327, 314);
     m_dump->setModel(m_model);
     m_dump->setRootIsDecorated(false);
     m_dump->setItemsExpandable(false);
@@ -68,7 +69,7 @@ CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent
     SetViewColours(m_dump, DumpBackground(), DumpText());
 
     m_progress = new QProgressBar(this);
-    PlaceControl(m_progress, IDC_READ_PROGRESS, du, 5, 11, 296, 8);
+    PlaceControl(m_progress, IdNumber(IDC_READ_PROGRESS), du, 5, 11, 296, 8);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
@@ -78,9 +79,12 @@ CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent
     m_progress->setPalette(bar);
 
     m_status = new QLabel(QStringLiteral("All data read ok."), this);
-    PlaceControl(m_status, IDC_READ_STATUS, du, 5, 11, 297, 8);
+    PlaceControl(m_status, IdNumber(IDC_READ_STATUS), du, 5, 11, 297, 8);
     m_status->setAlignment(Qt::AlignCenter);
     m_status->hide();
+
+    FitColumnsToContents(*m_dump);
+    FitControlsToText(*this);
 
     connect(m_button, &QPushButton::clicked, this, [this] { m_session.OnButton(); });
 
@@ -92,7 +96,8 @@ CReadDlg::~CReadDlg() {
     m_timers.Stop(TIMER_READ);
 }
 
-void CReadDlg::SetButtonIcon(int icon) {
+void CReadDlg::SetButtonIcon(IconId iconId) {
+    const int icon = IdNumber(iconId);
     m_buttonIcon = icon;
     m_button->setIcon(IconById(icon));
     m_button->setToolTip(ButtonToolTip(icon));
@@ -100,6 +105,7 @@ void CReadDlg::SetButtonIcon(int icon) {
 
 void CReadDlg::SetStatusText(const std::string& text) {
     m_status->setText(FromLocal(text));
+    FitControlToText(m_status);
 }
 
 void CReadDlg::ShowStatus(bool show) {
@@ -114,11 +120,11 @@ void CReadDlg::SetProgress(int percent) {
     m_progress->setValue(percent);
 }
 
-void CReadDlg::StartTimer(int timerId, int periodMs) {
-    m_timers.Start(this, timerId, periodMs, [this](int id) { m_session.OnTimer(id); });
+void CReadDlg::StartTimer(TimerId timerId, int periodMs) {
+    m_timers.Start(this, timerId, periodMs, [this](TimerId id) { m_session.OnTimer(id); });
 }
 
-void CReadDlg::StopTimer(int timerId) {
+void CReadDlg::StopTimer(TimerId timerId) {
     m_timers.Stop(timerId);
 }
 
@@ -126,7 +132,8 @@ void CReadDlg::RowsChanged(std::size_t firstChanged) {
     m_model->RowsChanged(firstChanged);
 }
 
-void CReadDlg::Close(int result) {
+void CReadDlg::Close(DialogResult dialogResult) {
+    const int result = IdNumber(dialogResult);
     done(result);
 }
 

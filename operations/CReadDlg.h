@@ -32,15 +32,15 @@ class CReadDlg : public QDialog, public ReadView {
     int ButtonIcon() const { return m_buttonIcon; }
 
     // ReadView
-    void SetButtonIcon(int icon) override;
+    void SetButtonIcon(IconId icon) override;
     void SetStatusText(const std::string& text) override;
     void ShowStatus(bool show) override;
     void ShowProgress(bool show) override;
     void SetProgress(int percent) override;
-    void StartTimer(int timerId, int periodMs) override;
-    void StopTimer(int timerId) override;
+    void StartTimer(TimerId timerId, int periodMs) override;
+    void StopTimer(TimerId timerId) override;
     void RowsChanged(std::size_t firstChanged) override;
-    void Close(int result) override;
+    void Close(DialogResult result) override;
 
   protected:
     // Escape and the close box: the session decides whether the window closes.

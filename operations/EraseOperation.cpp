@@ -1,5 +1,6 @@
 // Erase: one 'E' command per flash block chosen in the Erase setting dialog.
 
+#include "app/HexText.h"
 #include "app/Ids.h"
 #include "app/Messages.h"
 #include "app/ProgrammerController.h"
@@ -9,13 +10,12 @@
 namespace o8r {
 
 namespace {
-constexpr std::int32_t kEraseTicks = 200;
 constexpr std::size_t kGroupLength = 4;  // one block: its page number in 4 hex digits
 }  // namespace
 
 void ProgrammerController::OnErase() {
     if (g_selectedMcu.empty()) {
-        ShowMessage(text::kNoMcuSelectedErase, text::kCaptionWarning, MsgIcon::Exclamation);
+        ShowOutcome(Operation::Erase, Outcome::NoMcuSelected);
         return;
     }
     EraseSettingDialog dialog(m_prompts);
@@ -23,7 +23,7 @@ void ProgrammerController::OnErase() {
     if (!ConnectProgrammer())
         return;
     dialog.Fill();
-    if (m_prompts.RunEraseDialog(dialog) != IDOK) {
+    if (m_prompts.RunEraseDialog(dialog) != DialogResult::Ok) {
         ResetProgrammer();
         return;
     }
@@ -36,19 +36,18 @@ void ProgrammerController::OnErase() {
 
 void ProgrammerController::EraseStep() {
     if (g_eraseList.size() < kGroupLength) {
-        EndWithMessage(text::kEraseCompleted, text::kCaptionInfo, MsgIcon::None, false);
+        EndWith({Operation::Erase, Outcome::Completed}, false);
         return;
     }
-    const std::uint8_t command = 'E';
-    WriteBytes(&command, 1);
-    const auto page = static_cast<std::uint16_t>(ParseHex(g_eraseList.substr(0, kGroupLength)));
-    const std::uint8_t pageBytes[2] = {static_cast<std::uint8_t>(page & 0xFF),
-                                       static_cast<std::uint8_t>(page >> 8)};
-    WriteBytes(pageBytes, 2);
+    // The list holds only the dialog's four-digit groups.
+    const auto page =
+        static_cast<std::uint16_t>(ParseHex(g_eraseList.substr(0, kGroupLength)).value_or(0xFFFF));
+    // A command the box did not take shows as its silence: the wait times out.
+    (void)m_link.SendPageCommand(cmd::kEraseBlock, page);
     g_eraseList.erase(0, kGroupLength);
     if (g_eraseBlockCount > 0)
         m_view.SetProgress(m_view.Progress() + 100 / g_eraseBlockCount);
-    ArmReplyWait(kEraseTicks);
+    ArmReplyWait(kEraseBlockTicks);
 }
 
 }  // namespace o8r

@@ -1,10 +1,18 @@
 #include "operations/EraseSettingDialog.h"
 
+#include "app/HexText.h"
 #include "app/Messages.h"
 #include "app/SharedState.h"
 #include "catalogue/Catalogue.h"
 
 namespace o8r {
+
+std::vector<std::uint16_t> ErasePagesOfList(const std::string& list) {
+    std::vector<std::uint16_t> pages;
+    for (std::size_t at = 0; at + 4 <= list.size(); at += 4)
+        pages.push_back(static_cast<std::uint16_t>(ParseHex(list.substr(at, 4)).value_or(0xFFFF)));
+    return pages;
+}
 
 void EraseSettingDialog::Fill() {
     m_rows.clear();

@@ -2,19 +2,17 @@
 
 // The rules of the Erase setting dialog (template 131), without widgets.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/Prompts.h"
+#include "catalogue/Catalogue.h"
 
 namespace o8r {
 
-// One row of the block list, as its three columns read.
-struct EraseBlockRow {
-    std::string block;    // "Block 0", "Block A", "Block 12"
-    std::string size;     // the 4-character size field, unchanged
-    std::string address;  // "  0x" followed by the 5 address digits
-};
+// The first pages of the blocks in an erase list (four hexadecimal digits a block).
+[[nodiscard]] std::vector<std::uint16_t> ErasePagesOfList(const std::string& list);
 
 class EraseSettingDialog {
   public:

@@ -1,39 +1,12 @@
 // Load: the image goes into the box's own store with its name and the ID code,
 // after the box has said which file it holds already.
 
-#include <array>
-#include <optional>
-#include <string>
-
 #include "app/Ids.h"
 #include "app/Messages.h"
 #include "app/ProgrammerController.h"
 #include "app/SharedState.h"
 
 namespace o8r {
-
-namespace {
-
-constexpr std::int32_t kStoreRecordTicks = 50;
-constexpr std::size_t kStoredNameSize = 16;
-
-// The name of the file in the box's store, or nothing when the store is
-// empty. An answer that came short is taken for an empty store.
-std::optional<std::string> StoredFileName(const std::uint8_t* answer, std::uint32_t got) {
-    if (got != kStoredNameSize)
-        return std::nullopt;
-    std::string name;
-    for (std::size_t i = 0; i < kStoredNameSize; ++i) {
-        if (answer[i] >= 0x80)
-            return std::nullopt;
-        name += static_cast<char>(answer[i]);
-    }
-    const auto last = name.find_last_not_of(' ');
-    name.erase(last == std::string::npos ? 0 : last + 1);
-    return name;
-}
-
-}  // namespace
 
 void ProgrammerController::OnLoadButton() {
     if (m_bUpdateMode) {
@@ -47,39 +20,18 @@ void ProgrammerController::OnLoadButton() {
 
 void ProgrammerController::StartLoad() {
     if (g_selectedMcu.empty()) {
-        ShowMessage(text::kNoMcuSelected, text::kCaptionWarning, MsgIcon::Exclamation);
+        ShowOutcome(Operation::Load, Outcome::NoMcuSelected);
         return;
     }
-    if (!ConfigureLine(500000)) {
-        ShowMessage(text::kCanNotOpenTarget, text::kCaptionError, MsgIcon::Error);
+    const StoreQuery query = m_link.QueryStore();
+    if (query.outcome != Outcome::Completed) {
+        if (query.resetAfter)
+            ResetProgrammer();
+        ShowOutcome(Operation::Load, query.outcome);
         return;
     }
-    m_clock.Pause(10'000);
-    if (!WaitBoxReady(100)) {
-        FailAfterReset(text::kTimeOutError);
-        return;
-    }
-    m_clock.Pause(10'000);
-    const std::uint8_t query = '?';
-    if (!WriteExactly(&query, 1)) {
-        ShowMessage(text::kConnectionBroken, text::kCaptionError, MsgIcon::None);
-        return;
-    }
-    m_clock.Pause(100'000);
-    if (!WaitBoxReady(2000)) {
-        FailAfterReset(text::kTimeOutError);
-        return;
-    }
-    std::array<std::uint8_t, kStoredNameSize> answer{};
-    std::uint32_t got = 0;
-    if (m_bridge.Read(g_hDevice, answer.data(), static_cast<std::uint32_t>(answer.size()), got) !=
-        kBridgeOk) {
-        got = 0;
-    }
-    if (auto stored = StoredFileName(answer.data(), got)) {
-        const MsgAnswer reply =
-            m_prompts.ShowMessage(Message{text::StoredFileQuestion(*stored), text::kCaptionInfo,
-                                          MsgIcon::Question, MsgButtons::YesNo, Owner::MainWindow});
+    if (query.storedName) {
+        const MsgAnswer reply = m_prompts.ShowMessage(StoredImageQuestion(*query.storedName));
         if (reply != MsgAnswer::Yes) {
             ResetProgrammer();
             return;
@@ -92,7 +44,7 @@ void ProgrammerController::StartLoad() {
         ResetProgrammer();
         return;
     }
-    if (!ConnectProgrammer()) {
+    if (!ConnectProgrammer(Handshake::Store)) {
         ResetProgrammer();
         return;
     }
@@ -108,17 +60,17 @@ void ProgrammerController::StartLoad() {
 }
 
 void ProgrammerController::CancelLoad() {
-    if (AskToCancel(text::kCancelLoadingQuestion) != MsgAnswer::Yes)
+    if (AskToCancel(Operation::Load) != MsgAnswer::Yes)
         return;
     ResetProgrammer();
-    ShowMessage(
-        text::CanceledText(text::kLoadingCanceled, m_progressPercent, text::kPercentFinished),
-        text::kCaptionInfo, MsgIcon::None);
+    OperationResult cancelled{Operation::Load, Outcome::Cancelled};
+    cancelled.percent = m_progressPercent;
+    ShowResult(cancelled);
 }
 
 void ProgrammerController::LoadStep() {
     if (m_pageIndex >= PageRecordCount()) {
-        EndWithMessage(text::kLoadCompleted, text::kCaptionInfo, MsgIcon::None, false);
+        EndWith({Operation::Load, Outcome::Completed}, false);
         return;
     }
     SendPageRecord(false, kStoreRecordTicks);

@@ -8,10 +8,6 @@
 
 namespace o8r {
 
-namespace {
-constexpr std::uint8_t kAnswerOk = 'O';
-}  // namespace
-
 void ProgrammerController::StartOperationTimer() {
     m_view.StartTimer(TIMER_OPERATION, 1);
 }
@@ -29,10 +25,9 @@ void ProgrammerController::ResumeOperation() {
     StartOperationTimer();
 }
 
-MsgAnswer ProgrammerController::AskToCancel(const char* question) {
+MsgAnswer ProgrammerController::AskToCancel(Operation operation) {
     PauseOperation();
-    const MsgAnswer answer = m_prompts.ShowMessage(Message{
-        question, text::kCaptionWarning, MsgIcon::Question, MsgButtons::YesNo, Owner::MainWindow});
+    const MsgAnswer answer = m_prompts.ShowMessage(CancelQuestionFor(operation));
     if (answer != MsgAnswer::Yes)
         ResumeOperation();
     return answer;
@@ -41,7 +36,7 @@ MsgAnswer ProgrammerController::AskToCancel(const char* question) {
 void ProgrammerController::ArmReplyWait(std::int32_t ticks) {
     m_timeoutTicks = ticks;
     m_waitingReply = true;
-    m_replyDeadline = m_clock.Now() + static_cast<std::uint64_t>(ticks) * kTickAllowanceNs;
+    m_replyDeadline = m_clock.DeadlineAfter(TickAllowance(ticks));
 }
 
 bool ProgrammerController::ReplyTimedOut() {
@@ -52,30 +47,29 @@ bool ProgrammerController::ReplyTimedOut() {
     return m_clock.Now() >= m_replyDeadline;
 }
 
-void ProgrammerController::EndWithMessage(const std::string& message, const std::string& caption,
-                                          MsgIcon icon, bool setFailureStatus) {
+void ProgrammerController::EndWith(const OperationResult& result, bool setFailureStatus) {
     m_view.StopTimer(TIMER_OPERATION);
     ResetProgrammer();
-    ShowMessage(message, caption, icon);
+    ShowResult(result);
     if (setFailureStatus)
         m_view.SetControlText(IDC_STATUS, text::kStatusClickListAfterFailure);
 }
 
 void ProgrammerController::OnOperationTimer() {
     if (m_waitingReply) {
-        if (CtsHigh()) {
-            if (ReplyTimedOut()) {
-                EndWithMessage(text::kTimeOutError, text::kCaptionError, MsgIcon::Error, true);
-            }
+        if (m_link.Busy()) {
+            if (ReplyTimedOut())
+                EndWith({CurrentOperationKind(), Outcome::TimeOut}, true);
             return;
         }
         m_waitingReply = false;
         if (m_operationType == OP_BLANK_CHECK) {
             if (!EvaluateBlankPage())
                 return;
-        } else if (ReadAnswerByte() != kAnswerOk) {
-            EndWithMessage(m_operationType == OP_ERASE ? text::kEraseError : text::kVerifyError,
-                           text::kCaptionError, MsgIcon::Error, true);
+        } else if (m_link.ReadAnswer() != answer::kOk) {
+            EndWith({CurrentOperationKind(),
+                     m_operationType == OP_ERASE ? Outcome::EraseError : Outcome::VerifyError},
+                    true);
             return;
         }
         // A good answer: the next command goes out in this same tick rather
@@ -107,12 +101,9 @@ std::int32_t ProgrammerController::PageRecordCount() {
 
 void ProgrammerController::SendPageRecord(bool withCommandByte, std::int32_t ticks) {
     const std::int32_t count = PageRecordCount();
-    if (withCommandByte) {
-        const std::uint8_t command = 'V';
-        WriteBytes(&command, 1);
-    }
-    const PageRecord& record = g_pageRecords[static_cast<std::size_t>(m_pageIndex)];
-    WriteBytes(record.data(), static_cast<std::uint32_t>(record.size()));
+    // A write the box did not take shows as its silence: the wait times out.
+    (void)m_link.SendPageRecord(g_pageRecords[static_cast<std::size_t>(m_pageIndex)],
+                                withCommandByte);
     ArmReplyWait(ticks);
     m_progressPercent = m_pageIndex * 100 / count;
     m_view.SetProgress(m_progressPercent);

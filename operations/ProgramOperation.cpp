@@ -8,17 +8,13 @@
 
 namespace o8r {
 
-namespace {
-constexpr std::int32_t kProgramTicks = 100;
-}  // namespace
-
 void ProgrammerController::OnProgram() {
     if (m_operationRunning) {
         CancelProgram();
         return;
     }
     if (g_selectedMcu.empty()) {
-        ShowMessage(text::kNoMcuSelected, text::kCaptionWarning, MsgIcon::Exclamation);
+        ShowOutcome(Operation::Program, Outcome::NoMcuSelected);
         return;
     }
     m_operationType = OP_PROGRAM;
@@ -40,24 +36,24 @@ void ProgrammerController::OnProgram() {
 }
 
 void ProgrammerController::CancelProgram() {
-    if (AskToCancel(text::kCancelOperationQuestion) != MsgAnswer::Yes)
+    if (AskToCancel(Operation::Program) != MsgAnswer::Yes)
         return;
     m_progressPercent = m_view.Progress();
     ResetProgrammer();
     m_view.SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     m_operationRunning = false;
-    ShowMessage(
-        text::CanceledText(text::kOperationCanceled, m_progressPercent, text::kPercentFinished),
-        text::kCaptionInfo, MsgIcon::None);
+    OperationResult cancelled{Operation::Program, Outcome::Cancelled};
+    cancelled.percent = m_progressPercent;
+    ShowResult(cancelled);
     m_view.SetControlText(IDC_STATUS, text::kStatusClickList);
 }
 
 void ProgrammerController::ProgramStep() {
     if (m_pageIndex >= PageRecordCount()) {
-        EndWithMessage(text::kProgramCompleted, text::kCaptionInfo, MsgIcon::None, false);
+        EndWith({Operation::Program, Outcome::Completed}, false);
         return;
     }
-    SendPageRecord(true, kProgramTicks);
+    SendPageRecord(true, kProgramPageTicks);
 }
 
 }  // namespace o8r

@@ -18,12 +18,12 @@ void ProgrammerController::OnRead() {
         return;
 
     g_rangePrompt = text::kPromptReadRange;
-    if (m_prompts.RunAddressDialog(rangeDialog) == IDOK) {
+    if (m_prompts.RunAddressDialog(rangeDialog) == DialogResult::Ok) {
         EnableCommandButtons(false);
         g_currentPage = static_cast<std::uint16_t>(g_rangeStart >> 8);
         ReadSession session(m_bridge, m_clock, m_prompts);
         // The window ends with OK only when a page never came.
-        if (m_prompts.RunReadWindow(session) == IDOK) {
+        if (m_prompts.RunReadWindow(session) == DialogResult::Ok) {
             m_view.SetControlText(IDC_STATUS, text::kStatusClickList);
         }
     }

@@ -12,29 +12,6 @@ namespace o8r {
 
 namespace {
 
-constexpr std::uint8_t kCmdReadPage = 0x52;  // 'R'
-// A page request may keep CTS high for this many ticks of 15.625 ms.
-constexpr std::uint64_t kPageTicks = 50;
-// The short reset pulse that tells the box the read is over.
-constexpr std::uint64_t kEndPulsePause = 10'000;
-
-char HexDigit(unsigned value) {
-    return "0123456789ABCDEF"[value & 0xF];
-}
-
-std::string HexByte(std::uint8_t value) {
-    return {HexDigit(value >> 4), HexDigit(value)};
-}
-
-// " 0" + four digits of the row index + "0": the row address in six digits.
-std::string RowLabel(std::uint16_t rowIndex) {
-    std::string label = " 0";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        label += HexDigit(rowIndex >> shift);
-    label += '0';
-    return label;
-}
-
 // Whether anything (a file, a directory, a dangling link) already has this name.
 bool PathTaken(const std::string& path) {
     std::error_code ec;
@@ -44,7 +21,7 @@ bool PathTaken(const std::string& path) {
 }  // namespace
 
 ReadSession::ReadSession(Bridge& bridge, Clock& clock, Prompts& prompts)
-    : m_bridge(bridge), m_clock(clock), m_prompts(prompts) {}
+    : m_link(bridge, clock), m_clock(clock), m_prompts(prompts) {}
 
 void ReadSession::Open(ReadView& view) {
     m_view = &view;
@@ -70,7 +47,7 @@ MsgAnswer ReadSession::Ask(const std::string& text, const std::string& caption, 
     return m_prompts.ShowMessage(Message{text, caption, icon, buttons, Owner::ReadData});
 }
 
-void ReadSession::OnTimer(int timerId) {
+void ReadSession::OnTimer(TimerId timerId) {
     // A tick that was already queued when the timer stopped changes nothing.
     if (timerId != TIMER_READ || m_view == nullptr || !m_timerRunning || m_closed)
         return;
@@ -84,9 +61,10 @@ void ReadSession::OnTimer(int timerId) {
 void ReadSession::RequestOrFinish() {
     if (static_cast<std::uint32_t>(g_currentPage) > (g_rangeEnd >> 8)) {
         StopReadTimer();
-        m_bridge.SetFlowControl(g_hDevice, 0, 0, 1, 0, 0, false);
-        m_clock.Pause(kEndPulsePause);
-        m_bridge.SetFlowControl(g_hDevice, 0, 0, 0, 0, 0, false);
+        // A short reset pulse tells the box the read is over.
+        m_link.HoldReset();
+        m_clock.Pause(kReadEndPulse);
+        m_link.ReleaseReset();
         m_view->SetButtonIcon(IDI_SAVE);
         Ask(text::kReadCompleted, text::kCaptionInfo, MsgIcon::None, MsgButtons::Ok);
         m_view->SetStatusText(text::kReadCompleted);
@@ -95,36 +73,27 @@ void ReadSession::RequestOrFinish() {
         m_readFinished = true;
         return;
     }
-    const std::uint8_t command = kCmdReadPage;
-    const std::uint8_t page[2] = {static_cast<std::uint8_t>(g_currentPage & 0xFF),
-                                  static_cast<std::uint8_t>(g_currentPage >> 8)};
-    std::uint32_t written = 0;
-    m_bridge.Write(g_hDevice, &command, 1, written);
-    m_bridge.Write(g_hDevice, page, 2, written);
-    m_deadline = m_clock.Now() + kPageTicks * kTickAllowanceNs;
+    // A request the box did not take shows as its silence: the wait times out.
+    (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
+    m_deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
     m_pageRequested = true;
 }
 
 void ReadSession::ReceivePage() {
-    std::uint8_t status = kModemCts;  // a query that writes nothing reads as busy
-    m_bridge.GetModemStatus(g_hDevice, status);
-    if (status & kModemCts) {
+    if (m_link.Busy()) {
         if (m_clock.Now() >= m_deadline)
             EndWithTimeOut();
         return;
     }
     m_pageRequested = false;
-    std::array<std::uint8_t, kPageSize> page{};
-    std::uint32_t got = 0;
-    const BridgeStatus result =
-        m_bridge.Read(g_hDevice, page.data(), static_cast<std::uint32_t>(page.size()), got);
+    PageBytes page{};
     // A page that does not arrive whole is never shown as if it had: the box
     // has stopped answering, which is what a time-out reports.
-    if (result != kBridgeOk || got != page.size()) {
+    if (!m_link.ReadExactly(page)) {
         EndWithTimeOut();
         return;
     }
-    AddPageRows(page.data());
+    AddPage(page);
     ++g_currentPage;
     if (g_rangePageCount != 0) {
         const int received = g_currentPage - static_cast<int>(g_rangeStart >> 8);
@@ -132,39 +101,12 @@ void ReadSession::ReceivePage() {
     }
 }
 
-void ReadSession::AddPageRows(const std::uint8_t* page) {
-    const std::uint32_t start = g_rangeStart;
-    const std::uint32_t end = g_rangeEnd;
-    const std::uint32_t pageNumber = g_currentPage;
-    const bool firstPage = pageNumber == (start >> 8);
-    const bool lastPage = pageNumber == (end >> 8);
-
-    unsigned firstRow = 0;
-    unsigned lastRow = 15;
-    if (firstPage)
-        firstRow = (start >> 4) & 0xF;
-    if (lastPage)
-        lastRow = (end >> 4) & 0xF;
-    auto rowIndex = static_cast<std::uint16_t>(pageNumber * 16 + firstRow);
-
+void ReadSession::AddPage(const PageBytes& page) {
+    const PageSpan span = BytesInRange(g_currentPage, g_rangeStart, g_rangeEnd);
+    const std::size_t firstNew = m_data.size();
+    m_data.insert(m_data.end(), page.begin() + span.from, page.begin() + span.to + 1);
     const std::size_t firstChanged = m_rows.size();
-    for (unsigned r = firstRow; r <= lastRow; ++r, ++rowIndex) {
-        ReadRow row;
-        row[0] = RowLabel(rowIndex);
-        for (unsigned k = 0; k < 16; ++k)
-            row[k + 1] = HexByte(page[r * 16 + k]);
-        m_rows.push_back(std::move(row));
-    }
-    // Bytes outside the range stay blank: before the start in the first row,
-    // after the end in the last.
-    if (firstPage) {
-        for (unsigned k = 1; k <= (start & 0xF); ++k)
-            m_rows.front()[k].clear();
-    }
-    if (lastPage) {
-        for (unsigned k = (end & 0xF) + 2; k <= 16; ++k)
-            m_rows.back()[k].clear();
-    }
+    AppendReadRows(m_rows, g_rangeStart, m_data, firstNew);
     m_view->RowsChanged(firstChanged);
 }
 
@@ -172,7 +114,7 @@ void ReadSession::EndWithTimeOut() {
     StopReadTimer();
     Ask(text::kReadTimeOut, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok);
     m_closed = true;
-    m_view->Close(IDOK);
+    m_view->Close(DialogResult::Ok);
 }
 
 bool ReadSession::ConfirmCancelReading() {
@@ -223,11 +165,28 @@ void ReadSession::OnCancelCommand() {
         return;
     }
     m_closed = true;
-    m_view->Close(IDCANCEL);
+    m_view->Close(DialogResult::Cancel);
+}
+
+SaveResult SaveReadData(Prompts& prompts, const std::string& path, std::uint32_t start,
+                        std::span<const std::uint8_t> data) {
+    if (PathTaken(path) &&
+        prompts.ShowMessage(Message{text::kOverwriteQuestion, text::kCaptionWarning,
+                                    MsgIcon::Exclamation, MsgButtons::YesNo, Owner::ReadData}) !=
+            MsgAnswer::Yes) {
+        return SaveResult::Declined;
+    }
+    // The old file stays as it was until the new one is complete.
+    if (!WriteFileReplacing(path, BuildSRecordFile(start, data))) {
+        prompts.ShowMessage(Message{std::string(text::kCanNotSaveFile) + path, text::kCaptionError,
+                                    MsgIcon::Error, MsgButtons::Ok, Owner::ReadData});
+        return SaveResult::Failed;
+    }
+    return SaveResult::Saved;
 }
 
 void ReadSession::Save() {
-    if (m_rows.empty()) {
+    if (m_data.empty()) {
         Ask(text::kNoDataToSave, text::kCaptionWarning, MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }
@@ -236,17 +195,8 @@ void ReadSession::Save() {
                                         text::kMotPattern, text::kMotDefaultExtension});
     if (!chosen || chosen->empty())
         return;
-    const std::string& path = *chosen;
-    if (PathTaken(path) && Ask(text::kOverwriteQuestion, text::kCaptionWarning,
-                               MsgIcon::Exclamation, MsgButtons::YesNo) != MsgAnswer::Yes) {
+    if (SaveReadData(m_prompts, *chosen, g_rangeStart, m_data) != SaveResult::Saved)
         return;
-    }
-    // The old file stays as it was until the new one is complete.
-    if (!WriteFileReplacing(path, BuildSRecordFile(m_rows, g_rangeStart))) {
-        Ask(std::string(text::kCanNotSaveFile) + path, text::kCaptionError, MsgIcon::Error,
-            MsgButtons::Ok);
-        return;
-    }
     m_dataSaved = true;
     m_view->SetStatusText(text::kReadDataSavedStatus);
     m_view->ShowStatus(true);

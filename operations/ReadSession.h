@@ -6,12 +6,16 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "app/Ids.h"
 #include "app/Prompts.h"
+#include "link/BoxLink.h"
 #include "link/Bridge.h"
 #include "link/Clock.h"
+#include "operations/RangePages.h"
 #include "srec/ReadRow.h"
 
 namespace o8r {
@@ -20,18 +24,27 @@ namespace o8r {
 class ReadView {
   public:
     virtual ~ReadView() = default;
-    virtual void SetButtonIcon(int icon) = 0;                 // button 1050
+    virtual void SetButtonIcon(IconId icon) = 0;              // button 1050
     virtual void SetStatusText(const std::string& text) = 0;  // text 1052
     virtual void ShowStatus(bool show) = 0;
     virtual void ShowProgress(bool show) = 0;  // bar 1051
     virtual void SetProgress(int percent) = 0;
-    virtual void StartTimer(int timerId, int periodMs) = 0;
-    virtual void StopTimer(int timerId) = 0;
+    virtual void StartTimer(TimerId timerId, int periodMs) = 0;
+    virtual void StopTimer(TimerId timerId) = 0;
     // Rows were appended or cells emptied; `firstChanged` is the first row touched.
     virtual void RowsChanged(std::size_t firstChanged) = 0;
-    // Ends the modal window with IDOK or IDCANCEL.
-    virtual void Close(int result) = 0;
+    // Ends the modal window with DialogResult::Ok or DialogResult::Cancel.
+    virtual void Close(DialogResult result) = 0;
 };
+
+enum class SaveResult { Saved, Declined, Failed };
+
+// Saves bytes read from `start` on as an S-record file at `path`: an existing
+// file is replaced only after the overwrite question, and only once the new
+// one is whole. The question and the failure message are owned by the
+// read-data window; the success message is the caller's.
+[[nodiscard]] SaveResult SaveReadData(Prompts& prompts, const std::string& path,
+                                      std::uint32_t start, std::span<const std::uint8_t> data);
 
 class ReadSession {
   public:
@@ -39,18 +52,21 @@ class ReadSession {
 
     // Binds the window; called once when it opens (icon 160, progress 0, timer 114).
     void Open(ReadView& view);
-    void OnTimer(int timerId);
+    void OnTimer(TimerId timerId);
     void OnButton();         // button 1050 (or Enter): cancel while reading, else save
     void OnCancelCommand();  // Escape or the close box
 
+    // The hex dump rows as the window shows them.
     const std::vector<ReadRow>& Rows() const { return m_rows; }
+    // The bytes read so far, from g_rangeStart on.
+    const std::vector<std::uint8_t>& Data() const { return m_data; }
     bool ReadFinished() const { return m_readFinished; }
     bool DataSaved() const { return m_dataSaved; }
 
   private:
     void RequestOrFinish();
     void ReceivePage();
-    void AddPageRows(const std::uint8_t* page);
+    void AddPage(const PageBytes& page);
     void StartReadTimer();
     void StopReadTimer();
     bool ConfirmCancelReading();
@@ -60,11 +76,12 @@ class ReadSession {
     MsgAnswer Ask(const std::string& text, const std::string& caption, MsgIcon icon,
                   MsgButtons buttons);
 
-    Bridge& m_bridge;
+    BoxLink m_link;
     Clock& m_clock;
     Prompts& m_prompts;
     ReadView* m_view = nullptr;
     std::vector<ReadRow> m_rows;
+    std::vector<std::uint8_t> m_data;
     bool m_pageRequested = false;
     bool m_readFinished = false;
     bool m_dataSaved = false;

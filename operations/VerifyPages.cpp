@@ -1,73 +1,54 @@
 #include "operations/VerifyPages.h"
 
-#include <array>
-#include <cstdio>
-
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
+#include "operations/RangePages.h"
 
 namespace o8r {
 
 namespace {
 
-constexpr std::uint8_t kReadCommand = 0x52;  // 'R'
-
-enum class PageWait { Ready, Late };
-
 // The box holds CTS high while it reads the page and drops it when the 256
 // bytes are ready; a failed status query reads as busy.
-PageWait WaitForPage(Bridge& bridge, DeviceHandle handle, Clock& clock) {
-    const std::uint64_t deadline = clock.Now() + kVerifyPageTicks * kTickAllowanceNs;
+bool PageReady(BoxLink& link) {
+    Clock& clock = link.GetClock();
+    const std::uint64_t deadline = clock.DeadlineAfter(TickAllowance(kReadPageTicks));
     for (;;) {
-        clock.PollPause(0);
-        std::uint8_t status = kModemCts;
-        if (bridge.GetModemStatus(handle, status) != kBridgeOk) {
-            status = kModemCts;
-        }
-        if ((status & kModemCts) == 0) {
-            return PageWait::Ready;
-        }
-        if (clock.Now() >= deadline) {
-            return PageWait::Late;
-        }
+        clock.PollPause(std::chrono::nanoseconds{0});
+        if (!link.Busy())
+            return true;
+        if (clock.Now() >= deadline)
+            return false;
     }
 }
 
 }  // namespace
 
-VerifyOutcome VerifyPages(Bridge& bridge, DeviceHandle handle, Clock& clock,
-                          const PageRecord* records, std::size_t count,
+VerifyOutcome VerifyPages(BoxLink& link, const PageRecord* records, std::size_t count,
                           const std::function<void(int)>& progress) {
     VerifyOutcome outcome;
     for (std::size_t i = 0; i < count; ++i) {
         const PageRecord& record = records[i];
         const std::uint16_t page = PageRecordNumber(record);
-        if (progress) {
+        if (progress)
             progress(static_cast<int>(i * 100 / count));
-        }
-        std::uint32_t written = 0;
-        bridge.Write(handle, &kReadCommand, 1, written);
-        const std::array<std::uint8_t, 2> pageBytes{static_cast<std::uint8_t>(page & 0xFF),
-                                                    static_cast<std::uint8_t>(page >> 8)};
-        bridge.Write(handle, pageBytes.data(), 2, written);
+        // A request the box did not take shows as its silence: the wait times out.
+        (void)link.SendPageCommand(cmd::kReadPage, page);
 
         outcome.address = static_cast<std::uint32_t>(page) << 8;
-        if (WaitForPage(bridge, handle, clock) == PageWait::Late) {
+        if (!PageReady(link)) {
             outcome.kind = VerifyOutcome::Kind::TimedOut;
             return outcome;
         }
-        std::array<std::uint8_t, kPageSize> data{};
-        std::uint32_t got = 0;
-        if (bridge.Read(handle, data.data(), kPageSize, got) != kBridgeOk || got != kPageSize) {
+        PageBytes data{};
+        if (!link.ReadExactly(data)) {
             outcome.kind = VerifyOutcome::Kind::ShortPage;
             return outcome;
         }
         for (std::size_t k = 0; k < kPageSize; ++k) {
-            if (data[k] != record[4 + k]) {
+            const std::uint8_t expected = record[kPageRecordDataOffset + k];
+            if (data[k] != expected) {
                 outcome.kind = VerifyOutcome::Kind::Mismatch;
                 outcome.address += static_cast<std::uint32_t>(k);
-                outcome.expected = record[4 + k];
+                outcome.expected = expected;
                 outcome.actual = data[k];
                 return outcome;
             }
@@ -78,43 +59,23 @@ VerifyOutcome VerifyPages(Bridge& bridge, DeviceHandle handle, Clock& clock,
     return outcome;
 }
 
-Message VerifyMessage(const VerifyOutcome& outcome) {
+OperationResult VerifyResult(const VerifyOutcome& outcome) {
+    OperationResult result{Operation::Verify, Outcome::Completed};
     switch (outcome.kind) {
         case VerifyOutcome::Kind::Match:
-            return Message{kVerifyCompleted, text::kCaptionInfo, MsgIcon::None, MsgButtons::Ok,
-                           Owner::MainWindow};
-        case VerifyOutcome::Kind::Mismatch: {
-            char detail[96];
-            std::snprintf(detail, sizeof detail, "%05X reads 0x%02X, 0x%02X was programmed.",
-                          static_cast<unsigned>(outcome.address), outcome.actual, outcome.expected);
-            return Message{std::string(kVerifyMismatch) + detail, text::kCaptionError,
-                           MsgIcon::Error, MsgButtons::Ok, Owner::MainWindow};
-        }
+            break;
+        case VerifyOutcome::Kind::Mismatch:
+            result.outcome = Outcome::VerifyMismatch;
+            result.address = outcome.address;
+            result.expected = outcome.expected;
+            result.actual = outcome.actual;
+            break;
         case VerifyOutcome::Kind::TimedOut:
         case VerifyOutcome::Kind::ShortPage:
+            result.outcome = Outcome::TimeOut;
             break;
     }
-    return Message{text::kTimeOutError, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
-                   Owner::MainWindow};
-}
-
-bool RunVerifyPages(ProgrammerController& controller, Bridge& bridge, Clock& clock, MainView& view,
-                    Prompts& prompts) {
-    // Any operation type but Load takes the target path of the handshake.
-    controller.m_operationType = OP_READ;
-    if (!controller.ConnectProgrammer()) {
-        return false;
-    }
-    controller.EnableCommandButtons(false);
-    view.SetProgress(0);
-    view.ShowControl(IDC_PROGRESS, true);
-    view.ShowControl(IDC_STATUS, false);
-    const VerifyOutcome outcome =
-        VerifyPages(bridge, g_hDevice, clock, g_pageRecords.data(), g_pageCount,
-                    [&view](int percent) { view.SetProgress(percent); });
-    controller.ResetProgrammer();
-    prompts.ShowMessage(VerifyMessage(outcome));
-    return outcome.kind == VerifyOutcome::Kind::Match;
+    return result;
 }
 
 }  // namespace o8r

@@ -8,22 +8,10 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/MainView.h"
-#include "app/Prompts.h"
-#include "app/SharedState.h"
-#include "link/Bridge.h"
-#include "link/Clock.h"
+#include "app/Outcome.h"
+#include "link/BoxLink.h"
 
 namespace o8r {
-
-class ProgrammerController;
-
-// Texts of the read-back check.
-inline constexpr char kVerifyCompleted[] = "Verify successfully completed.";
-inline constexpr char kVerifyMismatch[] = "Verify error!\nThe byte at 0x";
-
-// The box answers a page request within this many operation ticks.
-constexpr std::int32_t kVerifyPageTicks = 50;
 
 struct VerifyOutcome {
     enum class Kind { Match, Mismatch, TimedOut, ShortPage };
@@ -40,18 +28,10 @@ struct VerifyOutcome {
 // and compares its 256 bytes; stops at the first difference, a page that does
 // not come within the tick allowance, or a page that arrives short. `progress`
 // gets the percentage of pages done before each request.
-VerifyOutcome VerifyPages(Bridge& bridge, DeviceHandle handle, Clock& clock,
-                          const PageRecord* records, std::size_t count,
-                          const std::function<void(int)>& progress);
+[[nodiscard]] VerifyOutcome VerifyPages(BoxLink& link, const PageRecord* records, std::size_t count,
+                                        const std::function<void(int)>& progress);
 
-// The message that reports an outcome: INFO for a match, ERROR otherwise.
-Message VerifyMessage(const VerifyOutcome& outcome);
-
-// The whole check as an operation of the main window: connect to the target,
-// read back g_pageCount records of g_pageRecords with the progress bar shown
-// and the command buttons disabled, reset the box (which restores the idle
-// window), show the message. True when every page matched.
-bool RunVerifyPages(ProgrammerController& controller, Bridge& bridge, Clock& clock, MainView& view,
-                    Prompts& prompts);
+// The operation's result for an outcome: Completed, VerifyMismatch or TimeOut.
+[[nodiscard]] OperationResult VerifyResult(const VerifyOutcome& outcome);
 
 }  // namespace o8r

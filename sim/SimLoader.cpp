@@ -33,7 +33,8 @@ void SimLoader::EraseBlock(std::uint32_t address, bool confirmed) {
     // A loader refuses to touch its memory before the ID check has passed.
     bool isBlock =
         address >= kStart && address - kStart < kSize && (address - kStart) % kBlockSize == 0;
-    if (!confirmed || !isBlock || !IdAccepted() || m_eraseFails) {
+    const int block = address == kStart + kBlockSize ? 0 : 1;
+    if (!confirmed || !isBlock || !IdAccepted() || m_eraseFails || block == m_eraseFailBlock) {
         m_errors |= kEraseFailed;
         return;
     }
@@ -57,8 +58,8 @@ void SimLoader::ProgramPage(std::uint32_t address, const std::uint8_t* data256) 
         m_errors |= kProgramFailed;
 }
 
-std::array<std::uint8_t, 2> SimLoader::Status() const {
-    return {static_cast<std::uint8_t>(kReady | m_errors), m_idState};
+std::array<std::uint8_t, 2> SimLoader::Status(bool ready) const {
+    return {static_cast<std::uint8_t>((ready ? kReady : 0) | m_errors), m_idState};
 }
 
 }  // namespace o8r

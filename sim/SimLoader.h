@@ -37,6 +37,8 @@ class SimLoader {
     // A reset forgets the ID check and the error bits.
     void Reset();
     void SetFaults(bool eraseFails, bool programFails);
+    // Only the erase of this block fails (0 at 0xFF000, 1 at 0xFE000).
+    void SetEraseFailBlock(int block) { m_eraseFailBlock = block; }
 
     // 0xF5: address (24 bits), then the code bytes.
     void CheckId(std::uint32_t address, const std::uint8_t* code, std::size_t length);
@@ -47,9 +49,9 @@ class SimLoader {
     void ProgramPage(std::uint32_t address, const std::uint8_t* data256);
     // 0x50.
     void ClearStatus() { m_errors = 0; }
-    // 0x70: the two status bytes. Commands run one after another, so the
-    // loader is always ready by the time it answers.
-    std::array<std::uint8_t, 2> Status() const;
+    // 0x70: the two status bytes; the ready bit is clear while an erase or a
+    // page program is still under way (`ready` false).
+    std::array<std::uint8_t, 2> Status(bool ready = true) const;
     bool IdAccepted() const { return m_idState == kIdAccepted; }
 
   private:
@@ -58,6 +60,7 @@ class SimLoader {
     std::uint8_t m_idState = 0;
     bool m_eraseFails = false;
     bool m_programFails = false;
+    int m_eraseFailBlock = -1;
 };
 
 }  // namespace o8r

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace o8r {
@@ -31,9 +33,25 @@ struct SimTimings {
     std::uint64_t blockEraseNs = 150 * kSimMs;   // 'E'
     std::uint64_t pageReadNs = 2 * kSimMs;       // 'R'
     std::uint64_t storeRecordNs = 2 * kSimMs;    // one record into the box's store
-    std::uint64_t loaderEraseNs = 300 * kSimMs;  // loader 0x20
+    std::uint64_t loaderEraseNs = 25 * kSimMs;   // loader 0x20
     std::uint64_t loaderProgramNs = 5 * kSimMs;  // loader 0x41
 };
+
+// Three sets of timings. Typical is the default. Slow puts every piece of
+// work just inside what the PC allows for it (about 90 %), so that a PC with
+// shorter allowances fails against it; fast makes every piece of work as
+// short as a box could be.
+enum class SimTimingProfile { Fast, Typical, Slow };
+SimTimings TimingsFor(SimTimingProfile profile);
+// "fast", "typical" or "slow".
+std::optional<SimTimingProfile> ParseTimingProfile(std::string_view text);
+
+// The steps whose answer byte the `answer` fault replaces (the first time
+// each is answered).
+enum class SimAnswerStep { Connect, Handshake, Header, Page, Erase };
+// The moments at which the `busy-at` fault keeps CTS high: after the line
+// set-up (RTS raised), or the first time the step is worked on.
+enum class SimBusyStep { Setup, Connect, Handshake, Header, Query };
 
 // Fault switches. Zero counts mean "never".
 struct SimFaults {
@@ -49,6 +67,32 @@ struct SimFaults {
     std::optional<std::array<std::uint8_t, 7>> protectedCode;
     bool loaderEraseFail = false;    // every loader block erase reports failure
     bool loaderProgramFail = false;  // every loader page program reports failure
+
+    // The Nth page command keeps the box busy (CTS high) this much longer.
+    std::uint32_t busyAtPage = 0;
+    std::uint64_t busyExtraNs = 0;
+    // CTS stays high this long at the first such moment.
+    std::optional<std::pair<SimBusyStep, std::uint64_t>> busyAt;
+    // Setting the baud rate fails.
+    bool baudFails = false;
+    // The Nth write call delivers nothing and reports 0 bytes written.
+    std::uint32_t writeFailsAt = 0;
+    // The first answer of a step is this byte instead.
+    std::optional<std::pair<SimAnswerStep, std::uint8_t>> answer;
+    // The loader echoes this byte for 0xB0, or nothing when `loaderNoEcho`.
+    std::optional<std::uint8_t> loaderEcho;
+    bool loaderNoEcho = false;
+    // From the Nth status read (0x70) on, the loader answers nothing.
+    std::uint32_t loaderMuteAt = 0;
+    // The loader's memory holds an ID code other than the erased one.
+    bool loaderLocked = false;
+    // The first loader erase or page program stays busy far past any wait.
+    bool loaderEraseNotReady = false;
+    bool loaderProgramNotReady = false;
+    // The erase of this loader block (0 at 0xFF000, 1 at 0xFE000) fails.
+    std::optional<int> loaderEraseFailBlock;
+    // Successive device counts read by the PC; the last one stays.
+    std::vector<std::uint32_t> countSequence;
 };
 
 struct SimOptions {

@@ -41,6 +41,17 @@ std::string Hex2(std::uint32_t value) {
     return text;
 }
 
+constexpr std::uint32_t kLoaderSyncBytes = 16;
+// A loader erase or page program under the not-ready fault: far past any wait.
+constexpr std::uint64_t kNotReadyNs = 10'000 * kSimMs;
+
+// What an address outside the target's flash reads: never an erased-looking
+// 0xFF, and different along the page, so a page asked for by a wrong number
+// can never pass for erased flash.
+std::uint8_t UnmappedByte(std::uint32_t address) {
+    return static_cast<std::uint8_t>(0x50 | (address & 0x0F));
+}
+
 }  // namespace
 
 SimulatedBox::SimulatedBox(Clock& clock, SimOptions options)
@@ -53,6 +64,12 @@ SimulatedBox::SimulatedBox(Clock& clock, SimOptions options)
     if (faults.protectedCode)
         m_target.WriteIdCode(*faults.protectedCode);
     m_loader.SetFaults(faults.loaderEraseFail, faults.loaderProgramFail);
+    if (faults.loaderEraseFailBlock)
+        m_loader.SetEraseFailBlock(*faults.loaderEraseFailBlock);
+    if (faults.loaderLocked) {
+        for (std::uint32_t address : SimLoader::kIdAddresses)
+            m_loader.Memory()[address - SimLoader::kStart] = 0x00;
+    }
     m_lineFreeAt = m_clock.Now();
     Boot(m_lineFreeAt);
 }
@@ -99,6 +116,7 @@ void SimulatedBox::Unplug() {
 
 void SimulatedBox::Boot(std::uint64_t at) {
     m_bootDoneAt = at + (m_options.instant ? 0 : m_options.timings.bootNs);
+    m_busyUntil = 0;
     m_runningLoader = m_options.updateMode;
     m_boxFreeAt = m_bootDoneAt;
     AbandonWork();
@@ -119,6 +137,9 @@ void SimulatedBox::AbandonWork() {
     m_targetConnected = false;
     m_targetUnlocked = false;
     m_loader.Reset();
+    m_loaderZeros = 0;
+    m_loaderSynced = false;
+    m_loaderBusyUntil = 0;
 }
 
 void SimulatedBox::ReleaseLines() {
@@ -139,7 +160,7 @@ bool SimulatedBox::IsCtsHigh() {
     Update();
     if (m_options.faults.ctsStuckHigh || m_dtrActive || m_runningLoader)
         return true;
-    if (m_clock.Now() < m_bootDoneAt)
+    if (m_clock.Now() < m_bootDoneAt || m_clock.Now() < m_busyUntil)
         return true;
     return !m_work.empty();
 }
@@ -206,16 +227,42 @@ std::size_t SimulatedBox::AnswerLength(Kind kind) const {
 }
 
 // Bytes reach the box one after another at the line's pace; a byte the box
-// cannot hear (reset, boot, wrong line settings) is lost.
+// cannot hear (reset, boot, wrong line settings, RTS off) or a command that
+// comes while it is busy is lost, and counts as one violation per write.
 void SimulatedBox::Listen(const std::uint8_t* bytes, std::uint32_t count) {
     std::uint64_t now = m_clock.Now();
-    bool hearing = !m_dtrActive && now >= m_bootDoneAt && LineMatches();
     std::uint64_t byteNs = ByteNs();
+    bool reported = false;
+    auto lose = [&](std::uint8_t byte, const std::string& why) {
+        ++m_lostBytes;
+        if (!reported)
+            Violation("byte " + Hex2(byte) + " " + why);
+        reported = true;
+    };
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint64_t arrive = std::max(now, m_lineFreeAt) + byteNs;
         m_lineFreeAt = arrive;
-        if (!hearing) {
-            ++m_lostBytes;
+        if (m_dtrActive) {
+            lose(bytes[i], "written while DTR holds the box in reset");
+            continue;
+        }
+        if (arrive < m_bootDoneAt) {
+            lose(bytes[i], "written while the box starts up (CTS high)");
+            continue;
+        }
+        if (!LineMatches()) {
+            lose(bytes[i], "written at " + std::to_string(m_baud) + " baud, line control " +
+                               Hex4(m_lineControl) + "; the box listens at " +
+                               std::to_string(m_runningLoader ? kLoaderBaud : kNormalBaud) +
+                               " baud, 0800");
+            continue;
+        }
+        if (!m_rtsActive) {
+            lose(bytes[i], "written with RTS inactive");
+            continue;
+        }
+        if (!m_runningLoader && m_frame.empty() && arrive < m_boxFreeAt) {
+            lose(bytes[i], "starts a command while the box is busy (CTS high)");
             continue;
         }
         m_frame.push_back(bytes[i]);
@@ -271,6 +318,13 @@ void SimulatedBox::FrameNormal(std::uint64_t arrivedAt) {
     }
     if (m_frame.size() < need)
         return;
+    if (kind == Kind::StoreHeader && m_targetConnected) {
+        Violation("'D' inside a target session ('C' answered since the last reset): no answer");
+        m_frame.clear();
+        return;
+    }
+    if (kind == Kind::Unknown)
+        Violation("unknown command byte " + Hex2(m_frame[0]));
     if (kind == Kind::StoreHeader) {
         std::uint16_t count = Le16(m_frame, 1);
         if (m_frame[26] == 0x00 && count <= SimStore::kMaxRecords)
@@ -280,6 +334,29 @@ void SimulatedBox::FrameNormal(std::uint64_t arrivedAt) {
 }
 
 void SimulatedBox::FrameLoader(std::uint64_t arrivedAt) {
+    if (m_frame.size() == 1) {
+        const std::uint8_t first = m_frame[0];
+        if (!m_loaderSynced && first != 0x00 && first != 0xB0) {
+            Violation("loader command " + Hex2(first) +
+                      " before the synchronisation (sixteen 00, then B0): ignored");
+            m_frame.clear();
+            return;
+        }
+        if (!m_loaderSynced && first == 0xB0 && m_loaderZeros < kLoaderSyncBytes) {
+            Violation("B0 after " + std::to_string(m_loaderZeros) +
+                      " synchronisation bytes of sixteen: ignored");
+            m_frame.clear();
+            return;
+        }
+        if (first != 0x70 && arrivedAt < m_loaderBusyUntil) {
+            if (!m_loaderBusyReported)
+                Violation("loader command " + Hex2(first) +
+                          " while an erase or page program is under way: ignored");
+            m_loaderBusyReported = true;
+            m_frame.clear();
+            return;
+        }
+    }
     Kind kind = Kind::Unknown;
     std::size_t need = 1;
     switch (m_frame[0]) {
@@ -312,6 +389,8 @@ void SimulatedBox::FrameLoader(std::uint64_t arrivedAt) {
     }
     if (m_frame.size() < need)
         return;
+    if (kind == Kind::Unknown)
+        Violation("unknown loader command " + Hex2(m_frame[0]));
     Schedule(kind, arrivedAt);
 }
 
@@ -336,10 +415,88 @@ void SimulatedBox::Schedule(Kind kind, std::uint64_t arrivedAt) {
         command.wrongAnswer = answersStatus && faults.wrongAnswerAtPage != 0 &&
                               m_pageCommands == faults.wrongAnswerAtPage;
     }
+    if (m_runningLoader) {
+        ScheduleLoader(std::move(command), arrivedAt);
+        return;
+    }
     std::uint64_t start = std::max(arrivedAt, m_boxFreeAt);
-    command.completeAt = start + WorkNs(kind) + AnswerLength(kind) * ByteNs();
+    std::uint64_t work = WorkNs(kind) + BusyExtraNs(kind);
+    const SimFaults& faults = m_options.faults;
+    if (pageCommand && faults.busyAtPage != 0 && m_pageCommands == faults.busyAtPage)
+        work += faults.busyExtraNs;
+    command.completeAt = start + work + AnswerLength(kind) * ByteNs();
     m_boxFreeAt = command.completeAt;
     m_work.push_back(std::move(command));
+}
+
+// The loader works on a command the moment it has arrived: an erase or a page
+// program keeps it busy for its time, a status read is answered at once with
+// the state of that moment. Answers reach the host after their wire time.
+void SimulatedBox::ScheduleLoader(Command command, std::uint64_t arrivedAt) {
+    Command deliver;
+    deliver.kind = Kind::Deliver;
+    m_loaderArrival = arrivedAt;
+    m_collect = &deliver.bytes;
+    Execute(command);
+    m_collect = nullptr;
+    if (command.kind == Kind::LoaderErase || command.kind == Kind::LoaderProgram) {
+        m_loaderBusyUntil = arrivedAt + LoaderWorkNs(command.kind);
+        m_loaderBusyReported = false;
+    }
+    if (deliver.bytes.empty())
+        return;
+    deliver.completeAt = arrivedAt + deliver.bytes.size() * ByteNs();
+    m_work.push_back(std::move(deliver));
+}
+
+// The `busy-at` fault: the first command of its step takes that much longer.
+std::uint64_t SimulatedBox::BusyExtraNs(Kind kind) {
+    auto& fault = m_options.faults.busyAt;
+    if (!fault)
+        return 0;
+    constexpr std::pair<Kind, SimBusyStep> kSteps[] = {{Kind::Connect, SimBusyStep::Connect},
+                                                       {Kind::IdCheck, SimBusyStep::Handshake},
+                                                       {Kind::StoreHeader, SimBusyStep::Header},
+                                                       {Kind::StoreQuery, SimBusyStep::Query}};
+    for (const auto& [k, step] : kSteps) {
+        if (k == kind && fault->first == step) {
+            const std::uint64_t extra = fault->second;
+            fault.reset();
+            return extra;
+        }
+    }
+    return 0;
+}
+
+std::uint64_t SimulatedBox::LoaderWorkNs(Kind kind) {
+    SimFaults& faults = m_options.faults;
+    bool& notReady =
+        kind == Kind::LoaderErase ? faults.loaderEraseNotReady : faults.loaderProgramNotReady;
+    if (notReady) {
+        notReady = false;
+        return kNotReadyNs;
+    }
+    return WorkNs(kind);
+}
+
+// The answer of a step, or the byte the `answer` fault puts there the first
+// time the step answers.
+std::uint8_t SimulatedBox::AnswerFor(SimAnswerStep step, std::uint8_t answer) {
+    const auto& fault = m_options.faults.answer;
+    const std::uint32_t bit = 1u << static_cast<int>(step);
+    if (!fault || fault->first != step || (m_answerStepsUsed & bit) != 0)
+        return answer;
+    m_answerStepsUsed |= bit;
+    return fault->second;
+}
+
+std::vector<std::string> SimulatedBox::TakeNewViolations() {
+    std::vector<std::string> fresh(
+        m_violations.begin() +
+            static_cast<std::ptrdiff_t>(std::min(m_violationsReported, m_violations.size())),
+        m_violations.end());
+    m_violationsReported = m_violations.size();
+    return fresh;
 }
 
 void SimulatedBox::Update() {
@@ -359,23 +516,26 @@ void SimulatedBox::Execute(const Command& command) {
             m_log.push_back("C");
             m_targetUnlocked = false;
             m_targetConnected = m_targetPresent;
-            Answer(m_targetPresent ? kAnswerOk : kAnswerTargetTimeout);
+            Answer(AnswerFor(SimAnswerStep::Connect,
+                             m_targetPresent ? kAnswerOk : kAnswerTargetTimeout));
             break;
         case Kind::IdCheck: {
             m_log.push_back("U");
             std::array<std::uint8_t, 7> code{};
             std::copy(b.begin() + 1, b.begin() + 8, code.begin());
+            std::uint8_t answer = kAnswerOk;
             if (!m_targetConnected) {
-                Answer(kAnswerRefused);
+                Violation("'U' before 'C' was answered 'O'");
+                answer = kAnswerRefused;
             } else if (!m_targetPresent) {
-                Answer(kAnswerTargetTimeout);
+                answer = kAnswerTargetTimeout;
             } else if (m_target.IsProtected() && !m_target.IdMatches(code)) {
                 m_targetUnlocked = false;
-                Answer(kAnswerIdRefused);
+                answer = kAnswerIdRefused;
             } else {
                 m_targetUnlocked = true;
-                Answer(kAnswerOk);
             }
+            Answer(AnswerFor(SimAnswerStep::Handshake, answer));
             break;
         }
         case Kind::StoreHeader: {
@@ -391,7 +551,7 @@ void SimulatedBox::Execute(const Command& command) {
             m_storeRemaining = count;
             m_storeIntact = true;
             m_store.filled = count == 0;
-            Answer(kAnswerOk);
+            Answer(AnswerFor(SimAnswerStep::Header, kAnswerOk));
             break;
         }
         case Kind::StoreRecord: {
@@ -407,7 +567,7 @@ void SimulatedBox::Execute(const Command& command) {
                 m_storeIntact = false;
             if (m_storeRemaining > 0 && --m_storeRemaining == 0)
                 m_store.filled = m_storeIntact;
-            status(intact ? kAnswerOk : kAnswerBadChecksum);
+            status(AnswerFor(SimAnswerStep::Page, intact ? kAnswerOk : kAnswerBadChecksum));
             break;
         }
         case Kind::StoreQuery:
@@ -420,12 +580,13 @@ void SimulatedBox::Execute(const Command& command) {
             std::uint16_t page = Le16(b, 1);
             m_log.push_back("V " + Hex4(page));
             if (!m_targetUnlocked) {
+                Violation("'V' before the target was unlocked");
                 status(kAnswerRefused);
             } else if (PageChecksum(b.data() + 5, kPageSize) != Le16(b, 3)) {
-                status(kAnswerBadChecksum);
+                status(AnswerFor(SimAnswerStep::Page, kAnswerBadChecksum));
             } else {
                 bool ok = m_target.ProgramPage(page, b.data() + 5) == SimTarget::ProgramResult::Ok;
-                status(ok ? kAnswerOk : kAnswerFailed);
+                status(AnswerFor(SimAnswerStep::Page, ok ? kAnswerOk : kAnswerFailed));
             }
             break;
         }
@@ -433,20 +594,27 @@ void SimulatedBox::Execute(const Command& command) {
             std::uint16_t page = Le16(b, 1);
             m_log.push_back("E " + Hex4(page));
             if (!m_targetUnlocked) {
+                Violation("'E' before the target was unlocked");
                 status(kAnswerRefused);
             } else {
                 bool ok = m_target.EraseBlockAt(static_cast<std::uint32_t>(page) << 8);
-                status(ok ? kAnswerOk : kAnswerFailed);
+                status(AnswerFor(SimAnswerStep::Erase, ok ? kAnswerOk : kAnswerFailed));
             }
             break;
         }
         case Kind::ReadPage: {
             std::uint16_t page = Le16(b, 1);
             m_log.push_back("R " + Hex4(page));
-            if (!m_targetUnlocked)
-                break;  // no answer at all
+            if (!m_targetUnlocked) {
+                Violation("'R' before the target was unlocked: no answer");
+                break;
+            }
             std::array<std::uint8_t, kPageSize> data{};
-            m_target.ReadPage(page, data.data());
+            for (std::uint32_t i = 0; i < kPageSize; ++i) {
+                const std::uint32_t address = (static_cast<std::uint32_t>(page) << 8) + i;
+                data[i] =
+                    m_target.IsFlash(address) ? m_target.Byte(address) : UnmappedByte(address);
+            }
             if (command.wrongAnswer)
                 data[0] = static_cast<std::uint8_t>(~data[0]);
             for (std::uint8_t byte : data)
@@ -460,10 +628,14 @@ void SimulatedBox::Execute(const Command& command) {
             break;
         case Kind::LoaderSync:
             m_log.push_back("sync");
+            if (!m_loaderSynced)
+                ++m_loaderZeros;
             break;
         case Kind::LoaderEcho:
             m_log.push_back("B0");
-            Answer(0xB0);
+            m_loaderSynced = true;
+            if (!m_options.faults.loaderNoEcho)
+                Answer(m_options.faults.loaderEcho.value_or(0xB0));
             break;
         case Kind::LoaderIdCheck: {
             m_log.push_back("F5");
@@ -473,7 +645,11 @@ void SimulatedBox::Execute(const Command& command) {
         }
         case Kind::LoaderStatus: {
             m_log.push_back("70");
-            auto srd = m_loader.Status();
+            ++m_statusReads;
+            const std::uint32_t muteAt = m_options.faults.loaderMuteAt;
+            if (muteAt != 0 && m_statusReads >= muteAt)
+                break;
+            auto srd = m_loader.Status(LoaderReady());
             Answer(srd[0]);
             Answer(srd[1]);
             break;
@@ -494,6 +670,10 @@ void SimulatedBox::Execute(const Command& command) {
             m_loader.ProgramPage(address, b.data() + 3);
             break;
         }
+        case Kind::Deliver:
+            for (std::uint8_t byte : b)
+                Answer(byte);
+            break;
     }
 }
 
@@ -502,6 +682,9 @@ BridgeStatus SimulatedBox::GetDeviceCount(std::uint32_t& count) {
     BridgeStatus status = Enter(0, false);
     if (status != kBridgeOk)
         return status;
+    const std::vector<std::uint32_t>& sequence = m_options.faults.countSequence;
+    if (m_countIndex < sequence.size())
+        m_deviceCount = sequence[m_countIndex++];
     count = m_deviceCount;
     return kBridgeOk;
 }
@@ -579,12 +762,19 @@ BridgeStatus SimulatedBox::Write(DeviceHandle handle, const std::uint8_t* buffer
         return status;
     if (buffer == nullptr && count > 0)
         return kBridgeInvalidParameter;
+    if (++m_writes == m_options.faults.writeFailsAt)
+        return kBridgeOk;  // nothing delivered, 0 bytes written
     std::uint32_t deliver = count;
     if (m_options.faults.shortWrite && count > 1)
         deliver = count - 1;
     Listen(buffer, deliver);
     if (m_unplugged)
         return kBridgeDeviceNotFound;
+    // The call returns once the bytes are on their way: the last one has
+    // reached the box.
+    if (m_lineFreeAt > m_clock.Now())
+        m_clock.SleepFor(m_lineFreeAt - m_clock.Now());
+    Update();
     written = deliver;
     return kBridgeOk;
 }
@@ -624,7 +814,7 @@ BridgeStatus SimulatedBox::SetBaudRate(DeviceHandle handle, std::uint32_t baud) 
     BridgeStatus status = Enter(handle, true);
     if (status != kBridgeOk)
         return status;
-    if (baud == 0 || baud > kMaxBaud)
+    if (baud == 0 || baud > kMaxBaud || m_options.faults.baudFails)
         return kBridgeInvalidBaudRate;
     m_baud = baud;
     return kBridgeOk;
@@ -650,6 +840,13 @@ BridgeStatus SimulatedBox::SetFlowControl(DeviceHandle handle, std::uint8_t ctsM
         return kBridgeInvalidParameter;
     }
     m_rtsActive = rtsMask == 1;
+    // The line set-up raises RTS; the `busy-at:setup` fault answers with CTS high.
+    auto& busy = m_options.faults.busyAt;
+    if (m_rtsActive && busy && busy->first == SimBusyStep::Setup) {
+        m_busyUntil = m_clock.Now() + busy->second;
+        m_boxFreeAt = std::max(m_boxFreeAt, m_busyUntil);
+        busy.reset();
+    }
     if (dtrMask == 1 && !m_dtrActive) {
         EnterReset();
     } else if (dtrMask == 0 && m_dtrActive) {

@@ -30,7 +30,7 @@
 //                        from 0 to 1 (the page is still ANDed) or the page is
 //                        not flash
 //   'E' + page (LE16)    'O'; 'F' when no block starts at that page
-//   'R' + page (LE16)    the 256 bytes of the page (0xFF outside the flash)
+//   'R' + page (LE16)    the 256 bytes of the page (a pattern outside the flash)
 //   any other byte       'N'
 // 'V', 'E' and 'R' need the target connected and unlocked ('C' then 'U'
 // answered 'O' since the last reset): before that 'V' and 'E' answer 'N' and
@@ -46,7 +46,25 @@
 // 3 address bytes + length + code (no answer), 0x70 (two status bytes),
 // 0x50 (clear status), 0x20 + middle + high + 0xD0 (erase), 0x41 + bits 8-15 +
 // bits 16-23 + 256 bytes (program). Commands run one after another, so a 0x70
-// sent during an erase is answered when the erase is done.
+// sent during an erase is answered at once, with the ready bit clear.
+//
+// Strictness. The box takes only what the hardware would take, and every
+// broken rule is recorded as a violation (Violations(), and through
+// ViolationSource into a trace):
+// - a byte written while DTR holds the box in reset, while it starts up, at
+//   the wrong line settings or with RTS inactive is lost;
+// - a command (or Load record) whose first byte arrives while the box is busy
+//   (CTS high) is lost, so two commands back to back get one answer;
+// - 'D' inside a target session (after 'C') gets no answer; 'U' before 'C',
+//   and 'V', 'E', 'R' before the target is unlocked, are refused as above;
+// - the loader ignores everything until it has seen sixteen 0x00 and 0xB0;
+//   it answers 0x70 at once, with the ready bit clear while an erase or a
+//   page program is under way, and ignores other commands meanwhile.
+// Reads outside the target's flash return a pattern that never looks erased
+// (0x50-0x5F), as unmapped memory would; that is no violation.
+//
+// Writes take the wire time of their bytes: a write returns when its last
+// byte has reached the box.
 //
 // Handles: one device, one valid handle at a time. A second Open of device 0
 // closes the earlier handle first (nothing leaks; the old handle then fails
@@ -66,6 +84,7 @@
 
 #include "link/Bridge.h"
 #include "link/Clock.h"
+#include "link/ViolationSource.h"
 #include "sim/SimLoader.h"
 #include "sim/SimOptions.h"
 #include "sim/SimStore.h"
@@ -73,7 +92,7 @@
 
 namespace o8r {
 
-class SimulatedBox final : public Bridge {
+class SimulatedBox final : public Bridge, public ViolationSource {
   public:
     static constexpr std::uint8_t kAnswerOk = 'O';
     static constexpr std::uint8_t kAnswerIdRefused = 'I';
@@ -148,6 +167,16 @@ class SimulatedBox final : public Bridge {
     const std::vector<std::string>& CommandLog() const { return m_log; }
     void ClearCommandLog() { m_log.clear(); }
 
+    // Every broken rule so far, oldest first, e.g. "command byte 56 written
+    // while the box is busy (CTS high)".
+    const std::vector<std::string>& Violations() const { return m_violations; }
+    // A test that provoked violations on purpose takes them out of the way.
+    void ClearViolations() {
+        m_violations.clear();
+        m_violationsReported = 0;
+    }
+    std::vector<std::string> TakeNewViolations() override;
+
     // The target, the store and the loader memory, kept between runs. A
     // missing, corrupt or foreign file gives an error text and changes
     // nothing; saving writes a temporary file and renames it.
@@ -171,7 +200,8 @@ class SimulatedBox final : public Bridge {
         LoaderStatus,
         LoaderClearStatus,
         LoaderErase,
-        LoaderProgram
+        LoaderProgram,
+        Deliver  // loader answer bytes on their way to the host
     };
     struct Command {
         Kind kind = Kind::Unknown;
@@ -183,7 +213,19 @@ class SimulatedBox final : public Bridge {
     BridgeStatus Enter(DeviceHandle handle, bool needsHandle);
     void Update();
     void Execute(const Command& command);
-    void Answer(std::uint8_t byte) { m_hostRx.push_back(byte); }
+    void Answer(std::uint8_t byte) {
+        if (m_collect != nullptr) {
+            m_collect->push_back(byte);
+        } else {
+            m_hostRx.push_back(byte);
+        }
+    }
+    void Violation(std::string what) { m_violations.push_back(std::move(what)); }
+    void ScheduleLoader(Command command, std::uint64_t arrivedAt);
+    bool LoaderReady() const { return m_loaderArrival >= m_loaderBusyUntil; }
+    std::uint64_t LoaderWorkNs(Kind kind);
+    std::uint64_t BusyExtraNs(Kind kind);
+    std::uint8_t AnswerFor(SimAnswerStep step, std::uint8_t answer);
     void Boot(std::uint64_t at);
     void EnterReset();
     // Drops the work in progress, the half-heard frame and the target session.
@@ -237,6 +279,21 @@ class SimulatedBox final : public Bridge {
     bool m_targetUnlocked = false;
     std::deque<std::uint8_t> m_hostRx;  // answer bytes readable by the host
     std::vector<std::string> m_log;
+    std::vector<std::string> m_violations;
+    std::size_t m_violationsReported = 0;
+    std::vector<std::uint8_t>* m_collect = nullptr;  // where Answer() puts bytes
+    std::size_t m_countIndex = 0;                    // into faults.countSequence
+    std::uint32_t m_answerStepsUsed = 0;             // bit per SimAnswerStep used
+    std::uint64_t m_writes = 0;                      // write calls so far
+    std::uint64_t m_busyUntil = 0;                   // CTS high without work (busy-at:setup)
+    std::uint32_t m_statusReads = 0;                 // loader 0x70 commands so far
+
+    // The loader.
+    std::uint32_t m_loaderZeros = 0;  // synchronisation bytes seen
+    bool m_loaderSynced = false;      // 0xB0 came after them
+    std::uint64_t m_loaderBusyUntil = 0;
+    std::uint64_t m_loaderArrival = 0;  // when the command being executed arrived
+    bool m_loaderBusyReported = false;
 };
 
 }  // namespace o8r

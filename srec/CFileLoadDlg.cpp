@@ -8,6 +8,7 @@
 #include "app/QtDialogUnits.h"
 #include "app/QtPrompts.h"
 #include "app/QtResources.h"
+#include "app/QtTextFit.h"
 #include "app/QtWindowTimers.h"
 
 namespace o8r {
@@ -19,15 +20,16 @@ CFileLoadDlg::CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* pa
                             DialogFont(QStringLiteral("MS Shell Dlg"), 8), 186, 55);
 
     m_progress = new QProgressBar(this);
-    PlaceControl(m_progress, IDC_LOAD_PROGRESS, du, 5, 17, 176, 10);
+    PlaceControl(m_progress, IdNumber(IDC_LOAD_PROGRESS), du, 5, 17, 176, 10);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
 
     m_text = new QLabel(QString::fromLatin1(text::kLoadingFile), this);
-    PlaceControl(m_text, IDC_LOAD_TEXT, du, 13, 33, 159, 8);
+    PlaceControl(m_text, IdNumber(IDC_LOAD_TEXT), du, 13, 33, 159, 8);
+    FitControlToText(m_text);
 
-    m_timers.Start(this, TIMER_FILE_LOAD, 100, [this](int id) { OnTimer(id); });
+    m_timers.Start(this, TIMER_FILE_LOAD, 100, [this](TimerId id) { OnTimer(id); });
 }
 
 CFileLoadDlg::~CFileLoadDlg() {
@@ -36,6 +38,7 @@ CFileLoadDlg::~CFileLoadDlg() {
 
 void CFileLoadDlg::SetText(const std::string& text) {
     m_text->setText(FromLocal(text));
+    FitControlToText(m_text);
     m_text->repaint();
 }
 
@@ -45,11 +48,11 @@ void CFileLoadDlg::SetProgress(int percent) {
     m_progress->repaint();
 }
 
-void CFileLoadDlg::OnTimer(int timerId) {
+void CFileLoadDlg::OnTimer(TimerId timerId) {
     if (timerId != TIMER_FILE_LOAD)
         return;
     m_timers.Stop(TIMER_FILE_LOAD);
-    done(m_job.Run(*this) ? IDOK : IDCANCEL);
+    done(IdNumber(m_job.Run(*this) ? DialogResult::Ok : DialogResult::Cancel));
 }
 
 }  // namespace o8r

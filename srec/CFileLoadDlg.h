@@ -2,10 +2,12 @@
 
 // The "File loading" dialog (template 168): a progress bar and a line of text
 // while an S-record file is read. Its 100 ms timer 115 fires once and runs the
-// load, which blocks until done; the dialog then ends with IDOK or IDCANCEL.
+// load, which blocks until done; the dialog then ends with DialogResult::Ok or
+// DialogResult::Cancel.
 
 #include <QDialog>
 
+#include "app/Ids.h"
 #include "srec/FileLoadJob.h"
 
 class QLabel;
@@ -29,7 +31,7 @@ class CFileLoadDlg : public QDialog, public FileLoadView {
     void SetProgress(int percent) override;
 
   private:
-    void OnTimer(int timerId);
+    void OnTimer(TimerId timerId);
 
     FileLoadJob& m_job;
     QtWindowTimers& m_timers;

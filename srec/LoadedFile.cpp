@@ -12,8 +12,6 @@ namespace o8r {
 
 namespace {
 
-std::string g_loadedFilePath;
-std::int64_t g_loadedFileTicks = 0;
 // False when the loaded file's time cannot tell a later rewrite from it.
 bool g_loadedFileTrusted = false;
 
@@ -75,9 +73,9 @@ FileStatus ReadFileStatus(const std::string& path) {
 
 bool CanReuseLastLoad(const std::string& path, const FileStatus& status, const MemoryMap& map) {
     return status.readable && g_loadedFileTrusted && !g_fileTimeStamp.empty() &&
-           !g_loadedFilePath.empty() && path == g_loadedFilePath && status.size == g_fileSize &&
-           status.timeStamp == g_fileTimeStamp && status.modifiedTicks == g_loadedFileTicks &&
-           map == g_fileMap;
+           !g_state.session.loadedFilePath.empty() && path == g_state.session.loadedFilePath &&
+           status.size == g_fileSize && status.timeStamp == g_fileTimeStamp &&
+           status.modifiedTicks == g_state.session.loadedFileTicks && map == g_fileMap;
 }
 
 void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
@@ -89,8 +87,8 @@ void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
     g_fileSize = static_cast<std::uint32_t>(status.size);
     g_fileTimeStamp = status.timeStamp;
     g_fileMap = map;
-    g_loadedFilePath = path;
-    g_loadedFileTicks = status.modifiedTicks;
+    g_state.session.loadedFilePath = path;
+    g_state.session.loadedFileTicks = status.modifiedTicks;
     g_loadedFileTrusted = TimeTellsRewrites(status.modifiedTicks);
 }
 
@@ -98,8 +96,8 @@ void ForgetLastLoad() {
     g_fileSize = 0;
     g_fileTimeStamp.clear();
     g_fileMap = MemoryMap{};
-    g_loadedFilePath.clear();
-    g_loadedFileTicks = 0;
+    g_state.session.loadedFilePath.clear();
+    g_state.session.loadedFileTicks = 0;
     g_loadedFileTrusted = false;
 }
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <iosfwd>
 
-#include "app/Prompts.h"
+#include "app/Message.h"
 #include "app/SharedState.h"
 
 namespace o8r {

@@ -1,41 +1,18 @@
 #include "srec/SRecordWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
-#include "app/SharedState.h"
+#include "srec/NewFile.h"
 #include "srec/Utf8Path.h"
-
-#if defined(_WIN32)
-// The C runtime's own open: its fopen ignores the "x" of "wbx".
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#endif
 
 namespace o8r {
 
 namespace {
-
-// A new file for writing, or nullptr when the name is taken (never opens or
-// empties an existing file).
-std::FILE* CreateNewFile(const std::filesystem::path& path) {
-#if defined(_WIN32)
-    const int fd =
-        _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr)
-        _close(fd);
-    return file;
-#else
-    return std::fopen(path.c_str(), "wbx");
-#endif
-}
 
 constexpr char kHeaderLine[] = "S00600005A4F4B05";
 constexpr char kLineEnd[] = "\r\n";
@@ -69,39 +46,26 @@ void AppendRecord(std::string& out, char type, std::uint32_t address, const std:
     AppendByte(out, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
 }
 
-// The row address is the last five characters of column 0 (" 00C100").
-std::uint32_t RowAddress(const ReadRow& row) {
-    const std::string& label = row[0];
-    const std::string_view digits =
-        label.size() > 5 ? std::string_view(label).substr(label.size() - 5) : label;
-    return static_cast<std::uint32_t>(ParseHex(digits)) & 0xFFFFF;
-}
-
-void AppendRow(std::string& out, const ReadRow& row, std::uint32_t address) {
-    std::array<std::uint8_t, 16> data{};
-    std::size_t length = 0;
-    for (std::size_t column = 1; column < row.size(); ++column) {
-        if (row[column].empty())
-            continue;
-        data[length++] = static_cast<std::uint8_t>(ParseHex(row[column]) & 0xFF);
-    }
-    AppendRecord(out, '2', address, data.data(), length);
-    out += kLineEnd;
-}
-
 }  // namespace
 
-std::string BuildSRecordFile(const std::vector<ReadRow>& rows, std::uint32_t rangeStart) {
+std::string BuildSRecordFile(std::uint32_t rangeStart, std::span<const std::uint8_t> data) {
     std::string out;
-    if (rows.empty())
+    if (data.empty())
         return out;
-    out.reserve(24 + rows.size() * 46);
+    out.reserve(24 + (data.size() / 16 + 2) * 46);
     out += kHeaderLine;
     out += kLineEnd;
-    AppendRow(out, rows.front(), rangeStart & 0xFFFFFF);
-    for (std::size_t i = 1; i < rows.size(); ++i)
-        AppendRow(out, rows[i], RowAddress(rows[i]));
-    AppendRecord(out, '8', RowAddress(rows.front()), nullptr, 0);
+    // One record per row of the dump: the first from the range's start to the
+    // end of its row, the others from their row's start.
+    std::size_t i = 0;
+    while (i < data.size()) {
+        const std::uint32_t address = (rangeStart + static_cast<std::uint32_t>(i)) & 0xFFFFF;
+        const std::size_t length = std::min<std::size_t>(16 - (address & 0xF), data.size() - i);
+        AppendRecord(out, '2', address, data.data() + i, length);
+        out += kLineEnd;
+        i += length;
+    }
+    AppendRecord(out, '8', rangeStart & 0xFFFF0, nullptr, 0);
     return out;
 }
 

@@ -20,19 +20,17 @@ bool ProgrammerController::SelectAndLoadFile() {
     m_pageIndex = 0;
     g_filePath = *chosen;
 
-    // A file whose status cannot be read goes on to the loading dialog, whose
-    // open then fails with its own message.
-    const FileStatus status = ReadFileStatus(g_filePath);
-    if (status.readable) {
-        if (status.size > kMaxImageFileSize) {
-            ShowMessage(text::kFileTooLarge, text::kCaptionError, MsgIcon::None);
+    switch (CheckImageFile(g_filePath)) {
+        case ImageFileCheck::TooLarge:
+            ShowOutcome(CurrentOperationKind(), Outcome::FileTooLarge);
             return false;
-        }
-        if (CanReuseLastLoad(g_filePath, status, CurrentMemoryMap()))
+        case ImageFileCheck::ReuseLastLoad:
             return true;
+        case ImageFileCheck::Load:
+            break;
     }
     FileLoadJob job(m_prompts);
-    return m_prompts.RunFileLoadDialog(job) == IDOK;
+    return m_prompts.RunFileLoadDialog(job) == DialogResult::Ok;
 }
 
 }  // namespace o8r

@@ -72,7 +72,7 @@ TEST(BlankCheckTest, OnlyTheBytesOfTheRangeCount) {
                                    end = std::string(c.end)](AddressSettingDialog& dialog) {
             promptSeen = dialog.Prompt();
             std::string s = start, e = end;
-            return dialog.PressOk(s, e) ? IDOK : IDCANCEL;
+            return dialog.PressOk(s, e) ? DialogResult::Ok : DialogResult::Cancel;
         };
         h.controller.OnBlankCheck();
         EXPECT_EQ(promptSeen, "Please set check range");
@@ -93,7 +93,7 @@ TEST(BlankCheckTest, TheFirstFilledByteEndsTheCheckBeforeTheReset) {
     bool runningDuringMessage = false;
     std::string traceEndDuringMessage;
     h.prompts.onMessage = [&](const Message&) {
-        runningDuringMessage = h.controller.m_operationRunning &&
+        runningDuringMessage = ControllerTestAccess::m_operationRunning(h.controller) &&
                                h.view.Text(IDC_BLANK_CHECK_LABEL) == "Cancel" &&
                                h.view.Shown(IDC_PROGRESS);
         traceEndDuringMessage = h.TraceLines().back();
@@ -128,7 +128,9 @@ TEST(BlankCheckTest, CancelAnsweredNoReadsEveryPageOnce) {
     Check check("0F000", "0F9FF");
     auto& h = check.h;
     h.controller.OnBlankCheck();
-    h.RunUntil([&] { return g_currentPage == 0xF3 && h.controller.m_waitingReply; });
+    h.RunUntil([&] {
+        return g_currentPage == 0xF3 && ControllerTestAccess::m_waitingReply(h.controller);
+    });
     h.prompts.answers.push_back(MsgAnswer::No);
     h.controller.OnBlankCheck();
     EXPECT_TRUE(h.OperationTimerRunning());
@@ -155,7 +157,8 @@ TEST(BlankCheckTest, CancelAnsweredYesReportsTheShareChecked) {
     for (const auto& c : cases) {
         Check check("0F000", "0F9FF");
         auto& h = check.h;
-        h.controller.m_progressPercent = 64;  // left over from an earlier operation
+        ControllerTestAccess::m_progressPercent(h.controller) =
+            64;  // left over from an earlier operation
         h.controller.OnBlankCheck();
         h.RunUntil([&] { return g_currentPage == 0xF0 + c.pagesChecked; });
         const auto requests = Requests(h.DataLines()).size();
@@ -192,7 +195,7 @@ TEST(BlankCheckTest, ABoxBusyPastFiftyTicksTimesOut) {
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages,
               std::vector<Message>{MainMsg("Time out error!", "ERROR", MsgIcon::Error)});
-    EXPECT_GE(failedAt - startedAt, 50 * kTickAllowanceNs);
+    EXPECT_GE(failedAt - startedAt, static_cast<std::uint64_t>(TickAllowance(50).count()));
     h.ExpectIdleWindow("Click MCU list to select. Double click to set power and ID.");
 }
 
@@ -210,7 +213,7 @@ TEST(BlankCheckTest, RefusalsAndACancelledRangeReadNothing) {
         bool asked = false;
         h.prompts.addressDialog = [&](AddressSettingDialog&) {
             asked = true;
-            return IDOK;
+            return DialogResult::Ok;
         };
         h.controller.OnBlankCheck();
         EXPECT_FALSE(asked);

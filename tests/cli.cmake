@@ -1,10 +1,9 @@
 # The command line's parts without its option parsing, for the unit tests of
 # its terminal side (cli_terminal_test).
-file(GLOB O8R_CLI_PARTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cli/*.cpp)
-list(FILTER O8R_CLI_PARTS EXCLUDE REGEX "/Main\\.cpp$")
 if(O8R_CLI_PARTS AND TARGET cli_terminal_test)
     add_library(o8r_cli_parts STATIC ${O8R_CLI_PARTS})
-    target_link_libraries(o8r_cli_parts PUBLIC o8r_bridges o8r_sim o8r_core PRIVATE o8r_warnings)
+    target_link_libraries(o8r_cli_parts PUBLIC o8r_bridges o8r_sim o8r_core o8r_build_info
+                          PRIVATE o8r_warnings)
     target_link_libraries(cli_terminal_test PRIVATE o8r_cli_parts)
 endif()
 

@@ -13,10 +13,9 @@
 #include "app/TimerSchedule.h"
 #include "cli/CatalogueAccess.h"
 #include "cli/ExitStatus.h"
+#include "cli/HexDump.h"
 #include "cli/ProgressBar.h"
-#include "cli/ReadWindow.h"
 #include "cli/TerminalPrompts.h"
-#include "cli/TerminalView.h"
 #include "operations/EraseSettingDialog.h"
 #include "support/TestData.h"
 
@@ -204,52 +203,17 @@ TEST(TerminalPromptsTest, ChoosersHandOverFullPathsAndCountRequests) {
     EXPECT_EQ(t.prompts.OpenFileRequests(), 2);
     // Dialogs without a script close with Cancel.
     EraseSettingDialog erase(t.prompts);
-    EXPECT_EQ(t.prompts.RunEraseDialog(erase), IDCANCEL);
+    EXPECT_EQ(t.prompts.RunEraseDialog(erase), DialogResult::Cancel);
 }
 
-TEST(TerminalViewTest, ProgressBarFollowsControl1020AndOnlyMovesForward) {
-    Bar b;
-    b.bar.SetLabel("Load");
-    TimerSchedule timers;
-    TerminalView view(b.bar, timers);
-    view.SetProgress(10);  // hidden: nothing drawn
-    EXPECT_EQ(b.out.str(), "");
-    view.SetProgress(0);
-    view.ShowControl(IDC_PROGRESS, true);
-    view.SetProgress(25);
-    view.SetProgress(0);  // the reset before the bar is hidden
-    view.ShowControl(IDC_PROGRESS, false);
-    view.ShowControl(IDC_STATUS, true);
-    EXPECT_EQ(b.out.str(),
-              "\rLoad |                    |   0%  0.0 s\x1b[K"
-              "\rLoad |#####               |  25%  0.0 s\x1b[K"
-              "\r\x1b[K");
-    EXPECT_EQ(view.Progress(), 0);
-
-    view.StartTimer(TIMER_OPERATION, 1);
-    EXPECT_TRUE(timers.IsRunning(TIMER_OPERATION));
-    view.StopTimer(TIMER_OPERATION);
-    EXPECT_FALSE(timers.IsRunning(TIMER_OPERATION));
-}
-
-TEST(ReadWindowTest, DumpShowsEmptyCellsAsBlanks) {
-    ReadRow first;
-    first[0] = " 00C0F0";
-    ReadRow last;
-    last[0] = " 00C100";
-    for (int k = 1; k <= 16; ++k) {
-        char cell[3];
-        std::snprintf(cell, sizeof cell, "%02X", 0xF0 + k - 1);
-        first[k] = k > 8 ? cell : "";
-        std::snprintf(cell, sizeof cell, "%02X", k - 1);
-        last[k] = k <= 2 ? cell : "";
-    }
-    EXPECT_EQ(ReadWindow::FormatDump({first, last}),
+TEST(HexDumpTest, RowsOfARangeShowCellsOutsideItAsBlanks) {
+    const std::vector<std::uint8_t> bytes = {0xF8, 0xF9, 0xFA, 0xFB, 0xFC,
+                                             0xFD, 0xFE, 0xFF, 0x00, 0x01};
+    EXPECT_EQ(FormatDump(FormatReadRows(0xC0F8, bytes)),
               "ADDRESS  +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F\n"
               " 00C0F0                          F8 F9 FA FB FC FD FE FF\n"
               " 00C100  00 01\n");
-    EXPECT_EQ(ReadWindow::FormatDump({}),
-              "ADDRESS  +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F\n");
+    EXPECT_EQ(FormatDump({}), "ADDRESS  +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F\n");
 }
 
 TEST(CatalogueAccessTest, MemoryMapsPrintInclusiveAddressRanges) {

@@ -51,8 +51,9 @@ TEST(EraseTest, ChosenBlocksAreErasedInListOrderWithProgressSteps) {
     h.controller.OnErase();
 
     // Running: no Cancel, every command control disabled.
-    for (int id : {IDC_PROGRAM, IDC_ERASE, IDC_READ, IDC_LOAD, IDC_BLANK_CHECK, IDC_PROGRAM_LABEL,
-                   IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL}) {
+    for (ControlId id :
+         {IDC_PROGRAM, IDC_ERASE, IDC_READ, IDC_LOAD, IDC_BLANK_CHECK, IDC_PROGRAM_LABEL,
+          IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL}) {
         EXPECT_FALSE(h.view.Enabled(id)) << id;
     }
     EXPECT_TRUE(h.view.Shown(IDC_PROGRESS));
@@ -141,7 +142,7 @@ TEST(EraseTest, ABoxBusyPastTwoHundredTicksTimesOut) {
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages,
               std::vector<Message>{MainMsg("Time out error!", "ERROR", MsgIcon::Error)});
-    EXPECT_GE(failedAt - startedAt, 200 * kTickAllowanceNs);
+    EXPECT_GE(failedAt - startedAt, static_cast<std::uint64_t>(TickAllowance(200).count()));
     h.ExpectIdleWindow("Click MCU list to select. Double click to set power and ID.");
 }
 
@@ -169,7 +170,7 @@ TEST(EraseTest, RefusalsAndACancelledDialogEraseNothing) {
         bool dialogShown = false;
         h.prompts.eraseDialog = [&](EraseSettingDialog&) {
             dialogShown = true;
-            return IDOK;
+            return DialogResult::Ok;
         };
         h.controller.OnErase();
         EXPECT_FALSE(dialogShown);
@@ -184,7 +185,7 @@ TEST(EraseTest, RefusalsAndACancelledDialogEraseNothing) {
         std::size_t rowsListed = 0;
         h.prompts.eraseDialog = [&](EraseSettingDialog& dialog) {
             rowsListed = dialog.Rows().size();
-            return IDCANCEL;
+            return DialogResult::Cancel;
         };
         h.controller.OnErase();
         EXPECT_EQ(rowsListed, 4u);

@@ -28,7 +28,7 @@ struct UpdateRun {
 
     explicit UpdateRun(SimOptions options = {}) : h(WithLoader(options)) {
         h.Start();
-        EXPECT_TRUE(h.controller.m_bUpdateMode);
+        EXPECT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
         h.ClearTrace();
         h.view.ClearProgressHistory();
         h.prompts.onMessage = [this](const Message&) {

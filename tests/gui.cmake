@@ -11,6 +11,7 @@ if(TARGET o8r_gui)
     target_link_libraries(o8r_gui_test_support PUBLIC o8r_gui o8r_test_support Qt6::Test
                           PRIVATE o8r_warnings)
 
+    set(O8R_GUI_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
     file(GLOB O8R_GUI_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/*_test.cpp)
     if(MINGW)
         o8r_copy_gui_runtime(${CMAKE_CURRENT_BINARY_DIR})
@@ -29,11 +30,21 @@ if(TARGET o8r_gui)
         endif()
         if(CMAKE_CROSSCOMPILING)
             # Wine does not pass QT_QPA_PLATFORM through to the program.
-            add_test(NAME gui.${name} COMMAND gui_${name} -platform offscreen)
+            set(command gui_${name} -platform offscreen)
         else()
-            add_test(NAME gui.${name} COMMAND gui_${name})
+            set(command gui_${name})
         endif()
-        set_tests_properties(gui.${name} PROPERTIES LABELS gui TIMEOUT 300
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
+        if(name STREQUAL "text_fit_test")
+            # Texts must fit at every screen scale, fractional ones included.
+            foreach(scale IN ITEMS 1 1.5 2)
+                add_test(NAME gui.${name}.x${scale} COMMAND ${command})
+                set_tests_properties(gui.${name}.x${scale} PROPERTIES LABELS gui TIMEOUT 300
+                    ENVIRONMENT "${O8R_GUI_TEST_ENVIRONMENT};QT_SCALE_FACTOR=${scale}")
+            endforeach()
+        else()
+            add_test(NAME gui.${name} COMMAND ${command})
+            set_tests_properties(gui.${name} PROPERTIES LABELS gui TIMEOUT 300
+                ENVIRONMENT "${O8R_GUI_TEST_ENVIRONMENT}")
+        endif()
     endforeach()
 endif()

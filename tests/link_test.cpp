@@ -20,6 +20,12 @@
 namespace o8r::test {
 namespace {
 
+// The connect the window's current operation makes: the Load header for Load.
+bool Connect(ControllerHarness& h) {
+    const bool load = ControllerTestAccess::m_operationType(h.controller) == OP_LOAD;
+    return h.controller.ConnectProgrammer(load ? Handshake::Store : Handshake::Target);
+}
+
 constexpr std::array<std::uint8_t, 7> kCode = {1, 2, 3, 4, 5, 6, 7};
 constexpr char kCodeWrite[] = "write 7 01020304050607 -> 7";
 
@@ -67,7 +73,7 @@ TEST(LoadNameFieldTest, CutsTheFileNameOfAnyPath) {
         {"", "                "},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ProgrammerController::LoadNameField(c.path), c.field) << c.path;
+        EXPECT_EQ(LoadNameField(c.path), c.field) << c.path;
     }
 }
 
@@ -78,10 +84,10 @@ TEST(ConnectTest, TargetConnectMatchesTheGoldenTrace) {
     ControllerHarness h;
     ASSERT_TRUE(h.StartWithPart("R5F212A8SN"));
     g_idCode = kCode;
-    h.controller.m_operationType = OP_PROGRAM;
-    h.controller.m_waitingReply = true;
-    EXPECT_TRUE(h.controller.ConnectProgrammer());
-    EXPECT_FALSE(h.controller.m_waitingReply);
+    ControllerTestAccess::m_operationType(h.controller) = OP_PROGRAM;
+    ControllerTestAccess::m_waitingReply(h.controller) = true;
+    EXPECT_TRUE(Connect(h));
+    EXPECT_FALSE(ControllerTestAccess::m_waitingReply(h.controller));
     EXPECT_TRUE(h.prompts.messages.empty());
     EXPECT_EQ(h.box.CommandLog(), (std::vector<std::string>{"C", "U"}));
     const auto data = h.DataLines();
@@ -96,8 +102,8 @@ TEST(ConnectTest, LoadConnectSendsTheHeaderAndNeverCOrU) {
     g_idCode = kCode;
     g_pageCount = 0x0102;
     g_filePath = "/home/user/images/blink.mot";
-    h.controller.m_operationType = OP_LOAD;
-    EXPECT_TRUE(h.controller.ConnectProgrammer());
+    ControllerTestAccess::m_operationType(h.controller) = OP_LOAD;
+    EXPECT_TRUE(Connect(h));
     EXPECT_TRUE(h.prompts.messages.empty());
     const auto data = h.DataLines();
     EXPECT_EQ(data, (std::vector<std::string>{
@@ -116,8 +122,8 @@ TEST(ConnectTest, AProtectedTargetOpensWithItsIdCode) {
     ControllerHarness h(options);
     ASSERT_TRUE(h.StartWithPart("R5F212A8SN"));
     g_idCode = kCode;
-    h.controller.m_operationType = OP_ERASE;
-    EXPECT_TRUE(h.controller.ConnectProgrammer());
+    ControllerTestAccess::m_operationType(h.controller) = OP_ERASE;
+    EXPECT_TRUE(Connect(h));
     EXPECT_TRUE(h.prompts.messages.empty());
 }
 
@@ -127,7 +133,7 @@ TEST(ConnectTest, AProtectedTargetOpensWithItsIdCode) {
 
 struct FailureRow {
     const char* name;
-    int operation;
+    OperationType operation;
     std::function<void(ControllerHarness&)> setUp;
     const char* text;
     const char* caption;
@@ -240,9 +246,9 @@ TEST(ConnectFailureTest, EachRowShowsOneMessageAndResetsAsItShould) {
         row.setUp(h);
         std::size_t resetsAtMessage = 0;
         h.prompts.onMessage = [&](const Message&) { resetsAtMessage = ResetsIn(h.TraceLines()); };
-        h.controller.m_operationType = row.operation;
+        ControllerTestAccess::m_operationType(h.controller) = row.operation;
 
-        EXPECT_FALSE(h.controller.ConnectProgrammer());
+        EXPECT_FALSE(Connect(h));
         EXPECT_EQ(h.prompts.messages,
                   std::vector<Message>{MainMsg(row.text, row.caption, row.icon)});
         // The reset at the start of the sequence, and one more when the row asks for it.
@@ -259,7 +265,7 @@ TEST(ConnectFailureTest, EachRowShowsOneMessageAndResetsAsItShould) {
         EXPECT_TRUE(h.view.Enabled(IDC_PROGRAM));
         EXPECT_TRUE(h.view.Shown(IDC_STATUS));
         EXPECT_FALSE(h.view.Shown(IDC_PROGRESS));
-        EXPECT_FALSE(h.controller.m_operationRunning);
+        EXPECT_FALSE(ControllerTestAccess::m_operationRunning(h.controller));
     }
 }
 
@@ -276,11 +282,11 @@ TEST(LinkRoutinesTest, ResetRestoresTheIdleWindowAndWaitsForTheBoxToBoot) {
     h.view.ShowControl(IDC_PROGRESS, true);
     h.view.ShowControl(IDC_STATUS, false);
     h.controller.EnableCommandButtons(false);
-    h.controller.m_operationRunning = true;
+    ControllerTestAccess::m_operationRunning(h.controller) = true;
     h.ClearTrace();
 
     EXPECT_TRUE(h.controller.ResetProgrammer());
-    EXPECT_FALSE(h.controller.m_operationRunning);
+    EXPECT_FALSE(ControllerTestAccess::m_operationRunning(h.controller));
     EXPECT_EQ(h.view.Icon(IDC_PROGRAM), IDI_PROGRAM);
     EXPECT_EQ(h.view.Icon(IDC_LOAD), IDI_LOAD);
     EXPECT_EQ(h.view.Icon(IDC_BLANK_CHECK), IDI_BLANK_CHECK);
@@ -335,7 +341,7 @@ TEST(LinkRoutinesTest, ConfigureLineStopsAtTheFirstFailure) {
         h.Start();
         h.faults.failWhen = CallIs(c.failing);
         h.ClearTrace();
-        EXPECT_EQ(h.controller.ConfigureLine(19200), c.result) << c.failing;
+        EXPECT_EQ(BoxLink(h.bridge, h.clock).ConfigureLine(19200), c.result) << c.failing;
         EXPECT_EQ(h.TraceLines(), c.trace) << c.failing;
         EXPECT_TRUE(h.prompts.messages.empty());
     }
@@ -357,7 +363,7 @@ TEST(LinkRoutinesTest, WaitBoxReadyCountsItsPollsInEitherMode) {
     for (const auto& c : cases) {
         ControllerHarness h;
         h.Start();
-        h.controller.m_bUpdateMode = c.updateMode;
+        ControllerTestAccess::m_bUpdateMode(h.controller) = c.updateMode;
         if (c.holdBusy)
             h.faults.holdCtsAfter = CallIs("modem");
         h.ClearTrace();
@@ -372,10 +378,14 @@ TEST(LinkRoutinesTest, WaitBoxReadyInUpdateModeWaitsForReceivedBytes) {
     options.updateMode = true;
     ControllerHarness h(options);
     h.Start();
-    ASSERT_TRUE(h.controller.m_bUpdateMode);
-    ASSERT_TRUE(h.controller.ConfigureLine(19200));
-    const std::uint8_t echo = 0xB0;
+    ASSERT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    ASSERT_TRUE(BoxLink(h.bridge, h.clock).ConfigureLine(19200));
+    // The loader answers only once it has seen its sixteen synchronisation bytes.
     std::uint32_t written = 0;
+    const std::uint8_t sync = 0x00;
+    for (int i = 0; i < 16; ++i)
+        h.bridge.Write(g_hDevice, &sync, 1, written);
+    const std::uint8_t echo = 0xB0;
     h.bridge.Write(g_hDevice, &echo, 1, written);
     h.ClearTrace();
     EXPECT_TRUE(h.controller.WaitBoxReady(1000));

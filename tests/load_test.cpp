@@ -144,10 +144,13 @@ TEST(LoadTest, CancelAnsweredNoAwaitsTheOutstandingRecordAndGoesOn) {
     LoadRun run(4);
     auto& h = run.h;
     h.controller.OnLoadButton();
-    h.RunUntil([&] { return h.controller.m_pageIndex == 3 && h.controller.m_waitingReply; });
+    h.RunUntil([&] {
+        return ControllerTestAccess::m_pageIndex(h.controller) == 3 &&
+               ControllerTestAccess::m_waitingReply(h.controller);
+    });
     h.prompts.answers.push_back(MsgAnswer::No);
     h.controller.OnLoadButton();
-    EXPECT_TRUE(h.controller.m_waitingReply);
+    EXPECT_TRUE(ControllerTestAccess::m_waitingReply(h.controller));
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages, (std::vector<Message>{kCancelQuestion, kCompleted}));
     EXPECT_EQ(RecordWrites(h.DataLines()),
@@ -245,7 +248,7 @@ TEST(LoadTest, EachFailureBeforeTheTransferShowsItsMessage) {
         EXPECT_EQ(ResetsIn(h.TraceLines()), row.resetsAtEnd);
         EXPECT_EQ(CountStarting(h.DataLines(), "write 260 "), 0u);
         EXPECT_FALSE(h.OperationTimerRunning());
-        EXPECT_FALSE(h.controller.m_operationRunning);
+        EXPECT_FALSE(ControllerTestAccess::m_operationRunning(h.controller));
     }
 }
 

@@ -20,7 +20,7 @@
 namespace o8r::test {
 namespace {
 
-constexpr int kCommandControls[] = {
+constexpr ControlId kCommandControls[] = {
     IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
     IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
 
@@ -42,15 +42,16 @@ TEST(TimerScheduleTest, DeliversEachTimerAtItsPeriodInTimeOrder) {
     TimerSchedule timers(clock);
     timers.Start(TIMER_DEVICE_POLL, 200);
     timers.Start(TIMER_OPERATION, 1);
-    std::vector<std::pair<int, std::uint64_t>> seen;
+    std::vector<std::pair<TimerId, std::uint64_t>> seen;
     const auto outcome = timers.RunUntil(
         clock, [&] { return clock.Now() >= 400 * kNsPerMs; },
-        [&](int id) {
+        [&](TimerId id) {
             if (id == TIMER_DEVICE_POLL)
                 seen.emplace_back(id, clock.Now() / kNsPerMs);
         });
     EXPECT_EQ(outcome, TimerSchedule::Outcome::Done);
-    EXPECT_EQ(seen, (std::vector<std::pair<int, std::uint64_t>>{{111, 200}, {111, 400}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<TimerId, std::uint64_t>>{{TIMER_DEVICE_POLL, 200},
+                                                                    {TIMER_DEVICE_POLL, 400}}));
     EXPECT_EQ(timers.Deliveries(), 401u);  // 399 ticks of 1 ms and two polls
 }
 
@@ -61,7 +62,7 @@ TEST(TimerScheduleTest, AHandlerThatRunsLongGetsOneTickAtOnceNotABurst) {
     std::vector<std::uint64_t> at;
     timers.RunUntil(
         clock, [&] { return at.size() == 4; },
-        [&](int) {
+        [&](TimerId) {
             at.push_back(clock.Now() / kNsPerMs);
             if (at.size() == 1)
                 clock.Advance(10 * kNsPerMs);  // a 10 ms handler
@@ -76,7 +77,7 @@ TEST(TimerScheduleTest, AHandlerMayStopAndRestartTimers) {
     int ticks = 0;
     const auto outcome = timers.RunUntil(
         clock, [] { return false; },
-        [&](int id) {
+        [&](TimerId id) {
             ++ticks;
             timers.Stop(id);
             if (ticks < 3)
@@ -94,7 +95,7 @@ TEST(TimerScheduleTest, StopsAtTheLimitWhenNothingEnds) {
     timers.Start(TIMER_DEVICE_POLL, 200);
     EXPECT_EQ(timers.PeriodMs(TIMER_DEVICE_POLL), 200);
     EXPECT_EQ(timers.RunUntil(
-                  clock, [] { return false; }, [](int) {}, 1000 * kNsPerMs),
+                  clock, [] { return false; }, [](TimerId) {}, 1000 * kNsPerMs),
               TimerSchedule::Outcome::LimitReached);
     EXPECT_EQ(clock.Now(), 1000 * kNsPerMs);
     EXPECT_EQ(timers.PeriodMs(TIMER_OPERATION), 0);
@@ -128,6 +129,18 @@ TEST(MainWindowTest, ADirectoryWithoutItsSeparatorStillFindsTheCatalogue) {
     EXPECT_FALSE(h.view.tree.empty());
 }
 
+TEST(MainWindowTest, ACatalogueFoundElsewhereIsReadFromThere) {
+    ScratchDir dir;
+    const std::string catalogue = dir.File("parts.mcu");
+    std::filesystem::copy_file(ControllerHarness::ShippedDataDirectory() + "MCUType.mcu",
+                               catalogue);
+    ControllerHarness h;
+    h.controller.OnInitDialog(dir.File("bin"), catalogue);
+    EXPECT_EQ(g_mcuFilePath, catalogue);
+    EXPECT_FALSE(h.view.tree.empty());
+    EXPECT_TRUE(h.prompts.messages.empty());
+}
+
 TEST(MainWindowTest, AMissingCatalogueIsReportedAndThePollStillStarts) {
     ControllerHarness h;
     ScratchDir empty;
@@ -146,7 +159,7 @@ TEST(MainWindowTest, TimerDispatchIgnoresForeignIds) {
     ControllerHarness h;
     h.InitWindow();
     h.controller.OnTimer(TIMER_READ);
-    h.controller.OnTimer(999);
+    h.controller.OnTimer(static_cast<TimerId>(999));
     EXPECT_TRUE(h.TraceLines().empty());
     h.controller.OnTimer(TIMER_DEVICE_POLL);
     EXPECT_EQ(h.TraceLines().front(), "count -> 1");
@@ -156,7 +169,7 @@ TEST(MainWindowTest, TimerDispatchIgnoresForeignIds) {
 // The views the poll switches to.
 
 struct ControlExpectation {
-    int id;
+    ControlId id;
     bool shown;
     bool enabled;
 };
@@ -199,8 +212,8 @@ TEST(ProgrammerPollTest, OneBoxInNormalModeOpensResetsAndShowsTheNormalView) {
                               }));
     EXPECT_NE(g_hDevice, 0u);
     EXPECT_EQ(g_hDevice, h.box.CurrentHandle());
-    EXPECT_FALSE(h.controller.m_bUpdateMode);
-    for (int id : kCommandControls) {
+    EXPECT_FALSE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    for (ControlId id : kCommandControls) {
         EXPECT_TRUE(h.view.Shown(id)) << id;
         EXPECT_TRUE(h.view.Enabled(id)) << id;
     }
@@ -226,8 +239,8 @@ TEST(ProgrammerPollTest, ABoxInUpdateModeShowsOnlyTheUpdateButton) {
     ControllerHarness h(options);
     h.InitWindow();
     h.Poll();
-    EXPECT_TRUE(h.controller.m_bUpdateMode);
-    for (int id : kCommandControls) {
+    EXPECT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    for (ControlId id : kCommandControls) {
         const bool loadControl = id == IDC_LOAD || id == IDC_LOAD_LABEL;
         EXPECT_TRUE(h.view.Shown(id)) << id;
         EXPECT_EQ(h.view.Enabled(id), loadControl) << id;
@@ -246,7 +259,7 @@ TEST(ProgrammerPollTest, AFailedModemQueryAfterTheResetCountsAsUpdateMode) {
     h.InitWindow();
     h.faults.failWhen = CallIs("modem");
     h.Poll();
-    EXPECT_TRUE(h.controller.m_bUpdateMode);
+    EXPECT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
     EXPECT_EQ(h.view.StatusText(), "Click to update firmware");
 }
 
@@ -306,7 +319,7 @@ TEST(ProgrammerPollTest, UnplugInTheNormalViewHidesEverythingButThePicture) {
     h.StartWithPart("R5F212A8SN");
     h.box.Unplug();
     h.Poll();
-    for (int id : kCommandControls)
+    for (ControlId id : kCommandControls)
         EXPECT_FALSE(h.view.Shown(id)) << id;
     ExpectControls(h.view, {{IDC_PICTURE, true, true},
                             {IDC_STATUS, false, true},
@@ -451,7 +464,7 @@ TEST(McuSelectionTest, ADoubleClickSelectsThePartAndRunsTheIdCodeDialog) {
         // The code is the erased one while the dialog is open.
         EXPECT_EQ(g_idCode,
                   (std::array<std::uint8_t, 7>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-        return IDCANCEL;
+        return DialogResult::Cancel;
     };
     h.controller.OnListDoubleClick(0);
     EXPECT_EQ(runs, 1);
@@ -460,7 +473,7 @@ TEST(McuSelectionTest, ADoubleClickSelectsThePartAndRunsTheIdCodeDialog) {
     EXPECT_EQ(g_idCode, (std::array<std::uint8_t, 7>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
 
     h.prompts.idCodeDialog = [](IdCodeDialog& dialog) {
-        return dialog.PressOk("0102030405060A") ? IDOK : IDCANCEL;
+        return dialog.PressOk("0102030405060A") ? DialogResult::Ok : DialogResult::Cancel;
     };
     h.controller.OnListDoubleClick(0);
     EXPECT_EQ(g_idCode, (std::array<std::uint8_t, 7>{1, 2, 3, 4, 5, 6, 0x0A}));

@@ -133,7 +133,7 @@ TEST(ProgramTest, ABoxBusyPastTheAllowanceTimesOut) {
               std::vector<Message>{MainMsg("Time out error!", "ERROR", MsgIcon::Error)});
     EXPECT_EQ(CountStarting(h.DataLines(), "write 1 56 -> 1"), 1u);
     // 100 ticks of allowance, counted as elapsed time.
-    EXPECT_GE(failedAt - sentAt, 100 * kTickAllowanceNs);
+    EXPECT_GE(failedAt - sentAt, static_cast<std::uint64_t>(TickAllowance(100).count()));
     h.ExpectIdleWindow("Click MCU list to select. Double click to set power and ID.");
 }
 
@@ -151,7 +151,10 @@ TEST(ProgramTest, CancelAnsweredNoGoesOnWithoutRepeatingOrSkipping) {
     ProgramRun run(4);
     auto& h = run.h;
     h.controller.OnProgram();
-    h.RunUntil([&] { return h.controller.m_pageIndex == 2 && h.controller.m_waitingReply; });
+    h.RunUntil([&] {
+        return ControllerTestAccess::m_pageIndex(h.controller) == 2 &&
+               ControllerTestAccess::m_waitingReply(h.controller);
+    });
     bool timerStoppedDuringQuestion = false;
     h.prompts.onMessage = [&](const Message&) {
         timerStoppedDuringQuestion = !h.OperationTimerRunning();
@@ -160,7 +163,7 @@ TEST(ProgramTest, CancelAnsweredNoGoesOnWithoutRepeatingOrSkipping) {
     h.controller.OnProgram();
     EXPECT_TRUE(timerStoppedDuringQuestion);
     EXPECT_TRUE(h.OperationTimerRunning());
-    EXPECT_TRUE(h.controller.m_operationRunning);
+    EXPECT_TRUE(ControllerTestAccess::m_operationRunning(h.controller));
     h.RunUntilIdle();
 
     EXPECT_EQ(h.prompts.messages, (std::vector<Message>{kCancelQuestion, kCompleted}));
@@ -177,7 +180,7 @@ TEST(ProgramTest, TheTimeTheCancelQuestionIsOpenDoesNotCountAgainstTheBox) {
     ProgramRun run(1, options);
     auto& h = run.h;
     h.controller.OnProgram();
-    h.RunUntil([&] { return h.controller.m_waitingReply; });
+    h.RunUntil([&] { return ControllerTestAccess::m_waitingReply(h.controller); });
     h.RunTicks(100);  // 0.1 s into the page
     // The question stays open for a second; ticks stop meanwhile.
     h.prompts.onMessage = [&](const Message&) { h.clock.Advance(1'000'000'000); };
@@ -285,7 +288,7 @@ TEST(ProgramTest, UnpluggedBoxAsksForAResetThenTimesOut) {
     // The poll saw the box go: the window shows the picture alone.
     EXPECT_TRUE(h.view.Shown(IDC_PICTURE));
     EXPECT_FALSE(h.view.Shown(IDC_PROGRAM));
-    EXPECT_FALSE(h.controller.m_operationRunning);
+    EXPECT_FALSE(ControllerTestAccess::m_operationRunning(h.controller));
     EXPECT_FALSE(h.OperationTimerRunning());
 }
 
@@ -327,15 +330,15 @@ TEST(SelectAndLoadFileTest, TheLastLoadIsReusedOnlyForTheSameFileUnderTheSameMap
     std::filesystem::last_write_time(
         path, std::chrono::time_point_cast<std::chrono::seconds>(
                   std::filesystem::file_time_type::clock::now() - std::chrono::hours(1)));
-    h.controller.m_pageIndex = 7;
-    h.controller.m_waitingReply = true;
+    ControllerTestAccess::m_pageIndex(h.controller) = 7;
+    ControllerTestAccess::m_waitingReply(h.controller) = true;
 
     h.ChooseFile(path);
     EXPECT_TRUE(h.controller.SelectAndLoadFile());
     EXPECT_EQ(h.loadDialogRuns, 1);
     EXPECT_EQ(g_filePath, path);
-    EXPECT_EQ(h.controller.m_pageIndex, 0);
-    EXPECT_FALSE(h.controller.m_waitingReply);
+    EXPECT_EQ(ControllerTestAccess::m_pageIndex(h.controller), 0);
+    EXPECT_FALSE(ControllerTestAccess::m_waitingReply(h.controller));
     EXPECT_FALSE(h.view.Enabled(IDC_PROGRAM));
 
     h.ChooseFile(path);

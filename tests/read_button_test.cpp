@@ -48,7 +48,7 @@ struct ReadButtonRun {
             ++addressDialogRuns;
             std::string s = start;
             std::string e = end;
-            return dialog.PressOk(s, e) ? IDOK : IDCANCEL;
+            return dialog.PressOk(s, e) ? DialogResult::Ok : DialogResult::Cancel;
         };
         h.prompts.addressDialog = accept;
         h.prompts.readWindow = [this, inWindow](ReadSession& session) {
@@ -67,7 +67,7 @@ struct ReadButtonRun {
                     session.OnCancelCommand();
                 }
             }
-            return window.closedWith.value_or(IDCANCEL);
+            return window.closedWith.value_or(DialogResult::Cancel);
         };
     }
 
@@ -150,7 +150,7 @@ TEST(ReadButtonTest, RefusalsStopBeforeTheReadWindow) {
         if (!c.scriptRange) {
             run.h.prompts.addressDialog = [&run](AddressSettingDialog&) {
                 ++run.addressDialogRuns;
-                return IDCANCEL;
+                return DialogResult::Cancel;
             };
         }
         run.h.controller.OnRead();

@@ -209,21 +209,21 @@ struct CloseCase {
     bool readToEnd;  // else the command comes while reading
     std::vector<MsgAnswer> answers;
     std::vector<Message> questions;
-    std::optional<int> closedWith;  // nullopt: the window stays open
+    std::optional<DialogResult> closedWith;  // nullopt: the window stays open
     bool stillReading;
 };
 
 TEST(ReadSessionTest, TheCancelCommandAsksWhatTheStateRequires) {
     using A = MsgAnswer;
     const CloseCase cases[] = {
-        {"completed, quit anyway", true, {A::Yes}, {kUnsavedQuestion}, IDCANCEL, false},
+        {"completed, quit anyway", true, {A::Yes}, {kUnsavedQuestion}, DialogResult::Cancel, false},
         {"completed, stay", true, {A::No}, {kUnsavedQuestion}, std::nullopt, false},
         {"reading, go on", false, {A::No}, {kCancelQuestion}, std::nullopt, true},
         {"reading, stop and quit",
          false,
          {A::Yes, A::Yes},
          {kCancelQuestion, kUnsavedQuestion},
-         IDCANCEL,
+         DialogResult::Cancel,
          false},
         {"reading, stop but stay",
          false,
@@ -303,7 +303,7 @@ TEST(ReadSessionTest, APageThatDoesNotArriveWholeEndsTheReadWithTheTimeOut) {
         ASSERT_TRUE(rig.ReadAll());
 
         EXPECT_EQ(rig.h.prompts.messages, std::vector<Message>{kTimeOut});
-        EXPECT_EQ(rig.window.closedWith, IDOK);
+        EXPECT_EQ(rig.window.closedWith, DialogResult::Ok);
         EXPECT_EQ(rig.session.Rows(), ExpectedRows(0xC000, 0xC0FF));
         EXPECT_EQ(rig.RequestedPages(), PagesOf(0xC000, 0xC1FF));
         // A closed window ignores anything that still reaches it.

@@ -85,7 +85,7 @@ TEST(SaveTest, TheFileHoldsTheRangeAsS2RecordsBetweenHeaderAndTerminator) {
         read.h.prompts.Clear();
         read.session.OnCancelCommand();
         EXPECT_TRUE(read.h.prompts.messages.empty());
-        EXPECT_EQ(read.window.closedWith, IDCANCEL);
+        EXPECT_EQ(read.window.closedWith, DialogResult::Cancel);
     }
 }
 

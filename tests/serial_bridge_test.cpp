@@ -68,6 +68,7 @@ std::vector<std::uint8_t> OneRun(Bridge& bridge, const std::vector<std::uint8_t>
     EXPECT_EQ(bridge.Open(0, h), kBridgeOk);
     bridge.SetBaudRate(h, 500000);
     bridge.SetLineControl(h, 0x0800);
+    bridge.SetFlowControl(h, 0, 1, 0, 0, 0, false);  // RTS active: the box listens
     auto exchange = [&](const std::vector<std::uint8_t>& bytes, std::uint32_t wanted) {
         std::uint32_t written = 0;
         bridge.Write(h, bytes.data(), static_cast<std::uint32_t>(bytes.size()), written);

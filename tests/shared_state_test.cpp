@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "app/HexText.h"
+#include "app/MemoryMap.h"
 #include "app/SharedState.h"
 
 namespace o8r {
@@ -12,12 +15,12 @@ namespace {
 
 struct HexCase {
     std::string text;
-    std::int64_t value;
+    std::optional<std::uint64_t> value;  // nothing: not a hexadecimal text
 };
 
 class ParseHexTest : public ::testing::TestWithParam<HexCase> {};
 
-TEST_P(ParseHexTest, ReadsDigitsOrGivesAllOnes) {
+TEST_P(ParseHexTest, ReadsDigitsOrGivesNothing) {
     EXPECT_EQ(ParseHex(GetParam().text), GetParam().value) << '"' << GetParam().text << '"';
 }
 
@@ -27,15 +30,17 @@ INSTANTIATE_TEST_SUITE_P(
                       HexCase{"1a", 26}, HexCase{"1A", 26}, HexCase{"c000", 0xC000},
                       HexCase{"C000", 0xC000}, HexCase{"aBcDeF", 0xABCDEF},
                       HexCase{"FFFFF", 0xFFFFF},
-                      // Fourteen F digits are a valid code, never mistaken for the all-ones answer.
+                      // Fourteen or sixteen F digits are values, never mistaken for a refusal.
                       HexCase{"FFFFFFFFFFFFFF", 0x00FFFFFFFFFFFFFF},
-                      // Sixteen give every bit set by value; seventeen wrap in 64 bits.
-                      HexCase{"FFFFFFFFFFFFFFFF", -1}, HexCase{"10000000000000000", 0},
+                      // Seventeen digits wrap in 64 bits.
+                      HexCase{"FFFFFFFFFFFFFFFF", ~0ull}, HexCase{"10000000000000000", 0},
                       // Any character outside the two digit tables, wherever it stands.
-                      HexCase{"1G", -1}, HexCase{"G1", -1}, HexCase{" 1", -1}, HexCase{"1 ", -1},
-                      HexCase{"0x100", -1}, HexCase{"-1", -1}, HexCase{"+1", -1},
-                      HexCase{"1\n", -1}, HexCase{std::string("1\0", 2), -1},
-                      HexCase{"\xC3\xA9", -1}, HexCase{"g", -1}));
+                      HexCase{"1G", std::nullopt}, HexCase{"G1", std::nullopt},
+                      HexCase{" 1", std::nullopt}, HexCase{"1 ", std::nullopt},
+                      HexCase{"0x100", std::nullopt}, HexCase{"-1", std::nullopt},
+                      HexCase{"+1", std::nullopt}, HexCase{"1\n", std::nullopt},
+                      HexCase{std::string("1\0", 2), std::nullopt},
+                      HexCase{"\xC3\xA9", std::nullopt}, HexCase{"g", std::nullopt}));
 
 struct MapCase {
     const char* layout;

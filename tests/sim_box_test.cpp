@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "catalogue/Catalogue.h"
@@ -77,6 +78,9 @@ TEST(SimBoxResetTest, BytesSentDuringResetOrBootAreLost) {
     EXPECT_EQ(rig.Queued(), 0u);
     EXPECT_EQ(rig.box.LostByteCount(), 2u);
     EXPECT_TRUE(rig.box.CommandLog().empty());
+    EXPECT_EQ(rig.TakeViolations(),
+              (std::vector<std::string>{"byte 43 written while DTR holds the box in reset",
+                                        "byte 43 written while the box starts up (CTS high)"}));
 }
 
 TEST(SimBoxResetTest, AResetAbandonsWorkButKeepsAnswersAlreadyReceived) {
@@ -111,6 +115,7 @@ TEST(SimBoxResetTest, WrongLineSettingsLoseEveryByte) {
         rig.clock.Advance(100 * kMs);
         EXPECT_EQ(rig.Queued(), 0u) << c.baud << " " << c.line;
         EXPECT_FALSE(rig.CtsHigh());
+        EXPECT_EQ(rig.TakeViolations().size(), 1u) << c.baud << " " << c.line;
     }
 }
 
@@ -129,8 +134,10 @@ TEST(SimBoxTimingTest, CtsRisesWithACompleteCommandAndDropsWhenTheAnswerIsReady)
     EXPECT_TRUE(rig.CtsHigh()) << "high from the moment the command is written";
     EXPECT_EQ(rig.Queued(), 0u);
 
-    // 261 bytes in, 8 ms of work, 1 byte out; 20 us a byte at 500000 baud.
-    const std::uint64_t ready = sent + 261 * 20'000 + 8 * kMs + 20'000;
+    // The write returns when its 260 bytes are in; 20 us a byte at 500000 baud.
+    EXPECT_EQ(rig.clock.Now(), sent + 260 * 20'000);
+    // 8 ms of work, 1 byte out.
+    const std::uint64_t ready = sent + 260 * 20'000 + 8 * kMs + 20'000;
     rig.clock.Advance(ready - rig.clock.Now() - 1);
     EXPECT_TRUE(rig.CtsHigh());
     EXPECT_EQ(rig.Queued(), 0u);
@@ -147,8 +154,8 @@ TEST(SimBoxTimingTest, AReadThatMustWaitSleepsToTheAnswerOnTheClock) {
     std::uint64_t sent = rig.clock.Now();
     rig.Send(Le16Bytes(0x40));
     EXPECT_EQ(rig.Read(1), Bytes{'O'});
-    EXPECT_EQ(rig.clock.Now(), sent + 4 * 20'000 + 150 * kMs)
-        << "three bytes in, the erase, one byte out";
+    EXPECT_EQ(rig.clock.Now(), sent + 3 * 20'000 + 150 * kMs)
+        << "two more bytes in, the erase, one byte out";
 }
 
 TEST(SimBoxTimingTest, AReadWithNoAnswerComingEndsAtTheReadTimeout) {
@@ -210,6 +217,11 @@ TEST(SimBoxConnectTest, AnswersToConnectAndIdCheck) {
         EXPECT_EQ(rig.Send({'U'}), 1u);
         EXPECT_EQ(rig.Send(Bytes(c.code.begin(), c.code.end())), 7u);
         EXPECT_EQ(rig.Answer(1), Bytes{c.idAnswer}) << c.name;
+        if (!c.targetPresent || !c.sendConnect) {
+            EXPECT_EQ(rig.TakeViolations(),
+                      std::vector<std::string>{"'U' before 'C' was answered 'O'"})
+                << c.name;
+        }
     }
 }
 
@@ -241,6 +253,7 @@ TEST(SimBoxConnectTest, ALockedTargetRefusesWorkUntilTheRightCode) {
     rig.Send(Le16Bytes(0xC0));
     EXPECT_EQ(rig.Answer(1), Bytes{'N'});
     EXPECT_EQ(rig.box.Target().Byte(0xFFDF), 0x11) << "nothing erased";
+    EXPECT_EQ(rig.TakeViolations(), std::vector<std::string>{"'E' before the target was unlocked"});
     EXPECT_TRUE(rig.Unlock(kCode));
     rig.Send({'E'});
     rig.Send(Le16Bytes(0xC0));
@@ -264,6 +277,10 @@ TEST(SimBoxConnectTest, WorkBeforeTheTargetIsUnlockedIsRefused) {
     EXPECT_EQ(rig.box.Target().Byte(0x4000), 0xFF);
     rig.Send({'Z'});
     EXPECT_EQ(rig.Answer(1), Bytes{'N'}) << "an unknown command is refused";
+    EXPECT_EQ(rig.TakeViolations(),
+              (std::vector<std::string>{
+                  "'V' before the target was unlocked", "'E' before the target was unlocked",
+                  "'R' before the target was unlocked: no answer", "unknown command byte 5A"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -355,7 +372,7 @@ TEST(SimBoxFlashTest, EraseWorksByWholeBlocksOnly) {
     }
 }
 
-TEST(SimBoxFlashTest, ReadAnswersThePageAndErasedBytesOutsideTheFlash) {
+TEST(SimBoxFlashTest, ReadAnswersThePageAndAPatternOutsideTheFlash) {
     SimRig rig;
     Bytes data(256);
     for (int i = 0; i < 256; ++i)
@@ -369,12 +386,22 @@ TEST(SimBoxFlashTest, ReadAnswersThePageAndErasedBytesOutsideTheFlash) {
     rig.Send({'R'});
     rig.Send(Le16Bytes(0xC0));
     EXPECT_EQ(rig.Answer(256), data);
-    for (std::uint16_t page : {0x00, 0x300, 0xFFFF}) {
+    // Unmapped memory never reads as erased flash: a page asked for by a
+    // wrong number (its bytes swapped, say) cannot pass a blank check.
+    Bytes unmapped(256);
+    for (int i = 0; i < 256; ++i)
+        unmapped[i] = static_cast<std::uint8_t>(0x50 | (i & 0x0F));
+    for (std::uint16_t page : {0x00, 0x2C, 0x300, 0xC000, 0xFFFF}) {
         rig.Send({'R'});
         rig.Send(Le16Bytes(page));
-        EXPECT_EQ(rig.Answer(256), Bytes(256, 0xFF)) << page;
+        EXPECT_EQ(rig.Answer(256), unmapped) << page;
     }
-    EXPECT_EQ(rig.box.CommandLog().back(), "R FFFF");
+    // The data flash reads as flash.
+    ASSERT_EQ(rig.box.Target().Blocks().front().start, 0x2400u);
+    rig.Send({'R'});
+    rig.Send(Le16Bytes(0x24));
+    EXPECT_EQ(rig.Answer(256), Bytes(256, 0xFF));
+    EXPECT_EQ(rig.box.CommandLog().back(), "R 0024");
 }
 
 TEST(SimBoxFlashTest, FlashBlocksComeFromTheCatalogueRecord) {
@@ -440,9 +467,11 @@ TEST(SimBoxStoreTest, ABrokenTransferLeavesTheStoreEmpty) {
         SimRig rig;
         rig.Attach();
         rig.Send(LoadHeader(2, "OLD"));
+        ASSERT_EQ(rig.Answer(1), Bytes{'O'});
         rig.Send(RecordBytes(FilledRecord(0xC0, 0x00)));
+        ASSERT_EQ(rig.Answer(1), Bytes{'O'});
         rig.Send(RecordBytes(FilledRecord(0xC1, 0x00)));
-        rig.WaitReady();
+        ASSERT_EQ(rig.Answer(1), Bytes{'O'});
         ASSERT_TRUE(rig.box.Store().filled);
         rig.box.FlushBuffers(rig.handle, 1, 1);
 
@@ -456,6 +485,7 @@ TEST(SimBoxStoreTest, ABrokenTransferLeavesTheStoreEmpty) {
         if (c.resetMidway) {
             rig.AssertReset();
             rig.ReleaseReset();
+            rig.box.SetFlowControl(rig.handle, 0, 1, 0, 0, 0, false);
             rig.clock.Advance(100 * kMs);
         } else {
             rig.Send(RecordBytes(FilledRecord(0xC1, 0x55)));
@@ -525,7 +555,42 @@ TEST(SimFaultParseTest, AcceptsEachFaultAndRejectsItsNeighbours) {
         {"protected:1122334455667G", false},
         {"update-mode", true},
         {"loader-erase-fail", true},
+        {"loader-erase-fail:0", true},
+        {"loader-erase-fail:1", true},
+        {"loader-erase-fail:2", false},
         {"loader-program-fail", true},
+        {"busy-at-page:1:2000", true},
+        {"busy-at-page:1", false},
+        {"busy-at-page:0:5", false},
+        {"busy-at-page:2:x", false},
+        {"busy-at:setup:1000", true},
+        {"busy-at:query:0", true},
+        {"busy-at:page:10", false},
+        {"busy-at:connect", false},
+        {"answer:connect:58", true},
+        {"answer:handshake:54", true},
+        {"answer:header:4e", true},
+        {"answer:page:53", true},
+        {"answer:erase:46", true},
+        {"answer:erase:146", false},
+        {"answer:verify:4F", false},
+        {"answer:page", false},
+        {"baud-fails", true},
+        {"baud-fails:1", false},
+        {"write-fails-at:3", true},
+        {"write-fails-at:0", false},
+        {"loader-echo:B1", true},
+        {"loader-echo:none", true},
+        {"loader-echo:XY", false},
+        {"loader-mute:2", true},
+        {"loader-locked", true},
+        {"loader-not-ready:erase", true},
+        {"loader-not-ready:page", true},
+        {"loader-not-ready:id", false},
+        {"count-sequence:1,2,1", true},
+        {"count-sequence:1", true},
+        {"count-sequence:1,,1", false},
+        {"count-sequence:256", false},
         {"", false},
         {"Absent", false},
     };
@@ -539,11 +604,27 @@ TEST(SimFaultParseTest, AcceptsEachFaultAndRejectsItsNeighbours) {
 TEST(SimFaultParseTest, EachFaultSetsItsSwitch) {
     SimOptions o;
     for (const char* spec :
-         {"two-boxes", "unplug-after-calls:9", "unplug-at-page:4", "cts-stuck", "wrong-answer:5",
-          "short-read", "short-write", "target-absent", "protected:11223344556677", "update-mode",
-          "loader-erase-fail", "loader-program-fail"}) {
+         {"two-boxes",           "unplug-after-calls:9", "unplug-at-page:4",
+          "cts-stuck",           "wrong-answer:5",       "short-read",
+          "short-write",         "target-absent",        "protected:11223344556677",
+          "update-mode",         "loader-erase-fail",    "loader-program-fail",
+          "busy-at-page:3:250",  "busy-at:header:40",    "answer:erase:46",
+          "baud-fails",          "write-fails-at:6",     "loader-echo:B1",
+          "loader-mute:2",       "loader-locked",        "loader-not-ready:page",
+          "loader-erase-fail:1", "count-sequence:1,2,1"}) {
         ASSERT_EQ(ParseSimFault(spec, o), "") << spec;
     }
+    EXPECT_EQ(o.faults.busyAtPage, 3u);
+    EXPECT_EQ(o.faults.busyExtraNs, 250 * kMs);
+    EXPECT_EQ(o.faults.busyAt, std::make_pair(SimBusyStep::Header, 40 * kMs));
+    EXPECT_EQ(o.faults.answer, std::make_pair(SimAnswerStep::Erase, std::uint8_t{0x46}));
+    EXPECT_TRUE(o.faults.baudFails && o.faults.loaderLocked && o.faults.loaderProgramNotReady);
+    EXPECT_FALSE(o.faults.loaderEraseNotReady || o.faults.loaderNoEcho);
+    EXPECT_EQ(o.faults.writeFailsAt, 6u);
+    EXPECT_EQ(o.faults.loaderEcho, std::uint8_t{0xB1});
+    EXPECT_EQ(o.faults.loaderMuteAt, 2u);
+    EXPECT_EQ(o.faults.loaderEraseFailBlock, 1);
+    EXPECT_EQ(o.faults.countSequence, (std::vector<std::uint32_t>{1, 2, 1}));
     EXPECT_EQ(o.faults.deviceCount, 2u);
     EXPECT_EQ(o.faults.unplugAfterCalls, 9u);
     EXPECT_EQ(o.faults.unplugAtPage, 4u);
@@ -556,12 +637,37 @@ TEST(SimFaultParseTest, EachFaultSetsItsSwitch) {
     EXPECT_EQ(o.faults.deviceCount, 0u);
 
     std::string help = SimFaultHelp();
-    for (const char* name :
-         {"absent", "two-boxes", "unplug-after-calls:N", "unplug-at-page:N", "cts-stuck",
-          "wrong-answer:N", "short-read", "short-write", "target-absent", "protected:HEX",
-          "update-mode", "loader-erase-fail", "loader-program-fail"}) {
-        EXPECT_NE(help.find(std::string("  ") + name + " "), std::string::npos) << name;
+    for (const char* name : {"absent",
+                             "two-boxes",
+                             "unplug-after-calls:N",
+                             "unplug-at-page:N",
+                             "cts-stuck",
+                             "wrong-answer:N",
+                             "short-read",
+                             "short-write",
+                             "target-absent",
+                             "protected:HEX",
+                             "update-mode",
+                             "loader-erase-fail[:BLOCK]",
+                             "loader-program-fail",
+                             "busy-at-page:N:MS",
+                             "busy-at:STEP:MS",
+                             "answer:STEP:HEX",
+                             "baud-fails",
+                             "write-fails-at:N",
+                             "loader-echo:HEX|none",
+                             "loader-mute:N",
+                             "loader-locked",
+                             "loader-not-ready:erase|page",
+                             "count-sequence:N,N,..."}) {
+        const auto at = help.find(std::string("  ") + name);
+        ASSERT_NE(at, std::string::npos) << name;
+        const char after = help[at + 2 + std::string(name).size()];
+        EXPECT_TRUE(after == ' ' || after == '\n') << name;
     }
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(line.size(), 80u) << line;
 }
 
 TEST(SimBoxFaultTest, DeviceCountFaults) {

@@ -32,7 +32,17 @@ Bytes Receive(SimRig& rig, std::uint32_t count) {
     return rig.Read(count);
 }
 
+// Sixteen 0x00 and 0xB0, as the update starts; the echo is read.
+void Synchronise(SimRig& rig) {
+    for (int i = 0; i < 16; ++i)
+        SendEach(rig, {0x00});
+    SendEach(rig, {0xB0});
+    ASSERT_EQ(Receive(rig, 1), Bytes{0xB0});
+}
+
+// The status once any erase or page program has had time to finish.
 Bytes Status(SimRig& rig) {
+    rig.clock.Advance(50 * kMs);
     rig.box.FlushBuffers(rig.handle, 1, 1);
     SendEach(rig, {0x70});
     return Receive(rig, 2);
@@ -52,7 +62,10 @@ Bytes EraseCommand(std::uint8_t middle, std::uint8_t confirm = 0xD0) {
 class SimLoaderTest : public ::testing::Test {
   protected:
     explicit SimLoaderTest(SimOptions options = UpdateMode()) : rig(std::move(options)) {}
-    void SetUp() override { rig.Attach(SimulatedBox::kLoaderBaud); }
+    void SetUp() override {
+        rig.Attach(SimulatedBox::kLoaderBaud);
+        Synchronise(rig);
+    }
     void PassIdCheck() {
         SendEach(rig, kIdCheck);
         ASSERT_EQ(Status(rig), (Bytes{0x80, 0x0C}));
@@ -60,11 +73,31 @@ class SimLoaderTest : public ::testing::Test {
     SimRig rig;
 };
 
-TEST_F(SimLoaderTest, CtsStaysHighAndTheLoaderEchoesTheBaudByte) {
+TEST(SimLoaderSyncTest, CtsStaysHighAndTheLoaderEchoesTheBaudByte) {
+    SimRig rig(UpdateMode());
+    rig.Attach(SimulatedBox::kLoaderBaud);
     EXPECT_TRUE(rig.box.IsLoaderRunning());
     EXPECT_TRUE(rig.CtsHigh());
     rig.clock.Advance(1000 * kMs);
     EXPECT_TRUE(rig.CtsHigh());
+
+    // Nothing is heard before the synchronisation: not a status request, not
+    // 0xB0 after too few synchronisation bytes.
+    SendEach(rig, {0x70});
+    for (int i = 0; i < 15; ++i)
+        SendEach(rig, {0x00});
+    SendEach(rig, {0xB0});
+    rig.clock.Advance(100 * kMs);
+    EXPECT_EQ(rig.Queued(), 0u);
+    EXPECT_EQ(rig.TakeViolations(),
+              (std::vector<std::string>{
+                  "loader command 70 before the synchronisation (sixteen 00, then B0): ignored",
+                  "B0 after 15 synchronisation bytes of sixteen: ignored"}));
+
+    rig.AssertReset();  // a reset forgets the synchronisation bytes seen
+    rig.ReleaseReset();
+    rig.box.SetFlowControl(rig.handle, 0, 1, 0, 0, 0, false);
+    rig.clock.Advance(100 * kMs);
     for (int i = 0; i < 16; ++i)
         SendEach(rig, {0x00});
     rig.clock.Advance(100 * kMs);
@@ -137,6 +170,7 @@ TEST_F(SimLoaderTest, EraseTakesWholeBlocksAtTheirStartOnly) {
     for (const Case& c : cases) {
         SimRig fresh(UpdateMode());
         fresh.Attach(SimulatedBox::kLoaderBaud);
+        Synchronise(fresh);
         SendEach(fresh, kIdCheck);
         ASSERT_EQ(Status(fresh), (Bytes{0x80, 0x0C}));
         fresh.box.Loader().Memory().fill(0x00);  // after the check of the erased code
@@ -168,17 +202,33 @@ TEST_F(SimLoaderTest, ProgrammingClearsBitsOnlyAndStaysInsideTheBoxsMemory) {
     EXPECT_EQ(rig.box.CommandLog().back(), "70");
 }
 
-TEST_F(SimLoaderTest, AStatusRequestDuringAnEraseIsAnsweredWhenTheEraseIsDone) {
+TEST_F(SimLoaderTest, TheStatusShowsBusyForAsLongAsAnEraseOrAPageProgramRuns) {
     PassIdCheck();
-    SendEach(rig, EraseCommand(0xF0));
-    std::uint64_t erasing = rig.clock.Now();
-    rig.clock.Advance(50 * kMs);
-    SendEach(rig, {0x70});
-    rig.clock.Advance(200 * kMs);
-    EXPECT_EQ(rig.Queued(), 0u) << "still erasing after 250 of 300 ms";
-    Bytes status = Receive(rig, 2);
-    EXPECT_EQ(status, (Bytes{0x80, 0x0C}));
-    EXPECT_GE(rig.clock.Now(), erasing + 300 * kMs);
+    struct Case {
+        const char* name;
+        Bytes command;
+        std::uint64_t workNs;
+    };
+    const SimTimings& t = rig.box.Options().timings;
+    for (const Case& c : {Case{"erase", EraseCommand(0xF0), t.loaderEraseNs},
+                          Case{"page", ProgramCommand(0xFF000, 0x12), t.loaderProgramNs}}) {
+        SendEach(rig, c.command);
+        const std::uint64_t started = rig.clock.Now();  // the last byte is in
+        // A status request before the end: answered at once, busy.
+        rig.clock.Advance(c.workNs - 4 * kMs);
+        SendEach(rig, {0x70});
+        EXPECT_EQ(Receive(rig, 2), (Bytes{0x00, 0x0C})) << c.name;
+        // Any other command meanwhile is lost.
+        SendEach(rig, {0x50});
+        rig.clock.Advance(c.workNs);
+        SendEach(rig, {0x70});
+        EXPECT_EQ(Receive(rig, 2), (Bytes{0x80, 0x0C})) << c.name << ": done";
+        EXPECT_GE(rig.clock.Now(), started + c.workNs);
+        EXPECT_EQ(rig.TakeViolations(),
+                  std::vector<std::string>{"loader command 50 while an erase or page program is "
+                                           "under way: ignored"})
+            << c.name;
+    }
 }
 
 TEST(SimLoaderFaultTest, EraseAndProgramFailureSwitches) {
@@ -195,6 +245,7 @@ TEST(SimLoaderFaultTest, EraseAndProgramFailureSwitches) {
         options.faults.loaderProgramFail = c.programFails;
         SimRig rig(options);
         rig.Attach(SimulatedBox::kLoaderBaud);
+        Synchronise(rig);
         SendEach(rig, kIdCheck);
         ASSERT_EQ(Status(rig), (Bytes{0x80, 0x0C}));
         rig.box.Loader().Memory().fill(0x00);
@@ -211,8 +262,10 @@ TEST(SimLoaderFaultTest, ALoaderPageCountsTowardsTheUnplugFault) {
     options.faults.unplugAtPage = 2;  // the erase is page command 1
     SimRig rig(options);
     rig.Attach(SimulatedBox::kLoaderBaud);
+    Synchronise(rig);
     SendEach(rig, kIdCheck);
     SendEach(rig, EraseCommand(0xE0));
+    rig.clock.Advance(options.timings.loaderEraseNs);
     Bytes program = ProgramCommand(0xFE000, 0x00);
     for (std::size_t i = 0; i + 1 < program.size(); ++i)
         ASSERT_EQ(rig.Send({program[i]}), 1u);

@@ -112,23 +112,9 @@ TEST_F(SRecordInterop, ObjcopyAcceptsOurFiles) {
         {0xC003, 0xC005}, {0xC0F8, 0xC117}, {0x4000, 0x4FFF}, {0x2401, 0x2BFE}, {0xFE000, 0xFFFFF}};
     for (const auto& c : cases) {
         const auto bytes = RandomBytes(c.end - c.start + 1, c.start);
-        std::vector<ReadRow> rows;
-        for (std::uint32_t row = c.start & ~0xFu; row <= c.end; row += 16) {
-            ReadRow r;
-            char text[16];
-            std::snprintf(text, sizeof text, " %06X", row);
-            r[0] = text;
-            for (std::uint32_t i = 0; i < 16; ++i) {
-                if (row + i < c.start || row + i > c.end)
-                    continue;
-                std::snprintf(text, sizeof text, "%02X", bytes[row + i - c.start]);
-                r[i + 1] = text;
-            }
-            rows.push_back(r);
-        }
         const std::string srec = m_dir.File("ours.mot");
         const std::string binary = m_dir.File("back.bin");
-        const std::string file = BuildSRecordFile(rows, c.start);
+        const std::string file = BuildSRecordFile(c.start, bytes);
         ASSERT_TRUE(WriteFileReplacing(srec, file));
         ASSERT_EQ(RunQuietly("objcopy -I srec -O binary " + srec + " " + binary), 0)
             << std::hex << c.start;

@@ -24,25 +24,13 @@ std::uint8_t LowByte(std::uint32_t address) {
     return static_cast<std::uint8_t>(address);
 }
 
-// The hex dump the read window shows for [start, end]: one row per 16-byte
-// line, " 00C0F0" in column 0, empty cells outside the range.
-std::vector<ReadRow> Rows(std::uint32_t start, std::uint32_t end, const ByteAt& byteAt = LowByte) {
-    std::vector<ReadRow> rows;
-    for (std::uint32_t row = start & ~0xFu; row <= end; row += 16) {
-        ReadRow r;
-        char text[16];
-        std::snprintf(text, sizeof text, " %06X", row);
-        r[0] = text;
-        for (std::uint32_t i = 0; i < 16; ++i) {
-            const std::uint32_t address = row + i;
-            if (address < start || address > end)
-                continue;
-            std::snprintf(text, sizeof text, "%02X", byteAt(address));
-            r[i + 1] = text;
-        }
-        rows.push_back(r);
-    }
-    return rows;
+// The bytes a read of [start, end] brings back.
+std::vector<std::uint8_t> Bytes(std::uint32_t start, std::uint32_t end,
+                                const ByteAt& byteAt = LowByte) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t address = start; address <= end; ++address)
+        bytes.push_back(byteAt(address));
+    return bytes;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -73,7 +61,7 @@ TEST(SRecordWriter, GoldenFiles) {
     for (const auto& c : cases) {
         const std::string expected = test::ReadWholeFile(test::SourcePath(c.golden));
         ASSERT_FALSE(expected.empty()) << c.golden;
-        EXPECT_EQ(BuildSRecordFile(Rows(c.start, c.end, c.byteAt), c.start), expected) << c.golden;
+        EXPECT_EQ(BuildSRecordFile(c.start, Bytes(c.start, c.end, c.byteAt)), expected) << c.golden;
     }
 }
 
@@ -98,12 +86,12 @@ TEST(SRecordWriter, RecordLayoutByRangeShape) {
          {"S00600005A4F4B05", "S2060040FEFEFFBE", "S2060041000001B7", "S8040040F0CB"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SplitLines(BuildSRecordFile(Rows(c.start, c.end), c.start)), c.lines) << c.name;
+        EXPECT_EQ(SplitLines(BuildSRecordFile(c.start, Bytes(c.start, c.end))), c.lines) << c.name;
     }
 }
 
 TEST(SRecordWriter, AlignedRangeGivesFullRecordsThroughout) {
-    const std::string file = BuildSRecordFile(Rows(0x8000, 0x803F), 0x8000);
+    const std::string file = BuildSRecordFile(0x8000, Bytes(0x8000, 0x803F));
     const auto lines = SplitLines(file);
     ASSERT_EQ(lines.size(), 6u);
     for (std::size_t i = 1; i <= 4; ++i) {
@@ -130,7 +118,7 @@ TEST(SRecordWriter, LoaderReadsBackEveryByte) {
         for (auto& b : bytes)
             b = random() % 4 == 0 ? 0xFF : static_cast<std::uint8_t>(random());
         const auto byteAt = [&](std::uint32_t a) { return bytes[a - c.start]; };
-        std::istringstream in(BuildSRecordFile(Rows(c.start, c.end, byteAt), c.start));
+        std::istringstream in(BuildSRecordFile(c.start, Bytes(c.start, c.end, byteAt)));
         ResetSharedState();
         const auto result = LoadSRecordImage(in, 0, map, {});
         ASSERT_TRUE(result.ok) << std::hex << c.start << ": " << result.message.text;
@@ -143,27 +131,25 @@ TEST(SRecordWriter, LoaderReadsBackEveryByte) {
     }
 }
 
-// A read cancelled after its first page: the rows received are written, the
-// last of them as the last record.
+// A read cancelled after its first page: the bytes received are written, the
+// last row of them as the last record.
 TEST(SRecordWriter, CancelledReadWritesTheRowsReceived) {
-    auto rows = Rows(0x4008, 0x4FFF);
-    rows.resize(16);  // first page only: 0x4000..0x40FF
-    const auto lines = SplitLines(BuildSRecordFile(rows, 0x4008));
+    const auto lines = SplitLines(BuildSRecordFile(0x4008, Bytes(0x4008, 0x40FF)));
     ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[1].substr(0, 10), "S20C004008");
     EXPECT_EQ(lines[16].substr(0, 10), "S2140040F0");
     EXPECT_EQ(lines[17], "S804004000BB");
 }
 
-TEST(SRecordWriter, NoRowsGiveNoFile) {
-    EXPECT_EQ(BuildSRecordFile({}, 0x4000), "");
+TEST(SRecordWriter, NoBytesGiveNoFile) {
+    EXPECT_EQ(BuildSRecordFile(0x4000, {}), "");
 }
 
 TEST(WriteFileReplacing, WritesWholeFilesAndLeavesNothingBehind) {
     test::ScratchDir dir;
     const std::string path = dir.File("saved.mot");
-    const std::string first = BuildSRecordFile(Rows(0x4000, 0x40FF), 0x4000);
-    const std::string second = BuildSRecordFile(Rows(0xC003, 0xC005), 0xC003);
+    const std::string first = BuildSRecordFile(0x4000, Bytes(0x4000, 0x40FF));
+    const std::string second = BuildSRecordFile(0xC003, Bytes(0xC003, 0xC005));
 
     struct Step {
         const char* name;

@@ -11,6 +11,7 @@
 
 #include "app/Messages.h"
 #include "app/SharedState.h"
+#include "operations/BoxSession.h"
 #include "operations/VerifyPages.h"
 #include "support/ControllerHarness.h"
 
@@ -18,7 +19,6 @@ namespace o8r::test {
 namespace {
 
 constexpr char kPart[] = "R5F212A8SN";
-constexpr char kSelected[] = "You have selected R5F212A8.";
 constexpr std::uint32_t kBase = 0xC000;
 
 const std::vector<std::uint8_t> kImage = PatternBytes(3 * 256);
@@ -56,10 +56,18 @@ struct Programmed {
         h.ClearTrace();
     }
 
+    struct Listener : OperationListener {
+        std::vector<int> seen;
+        void Progress(int percent) override { seen.push_back(percent); }
+    } progress;
+
+    // The read-back as the operations API runs it, its messages shown.
     bool Verify() {
-        h.view.ClearProgressHistory();
-        h.view.ClearLog();
-        return RunVerifyPages(h.controller, h.bridge, h.clock, h.view, h.prompts);
+        BoxSession session(h.bridge, h.clock);
+        const OperationResult result = session.Verify({&progress, nullptr, nullptr});
+        for (const Message& message : MessagesFor(result))
+            h.prompts.ShowMessage(message);
+        return result.Succeeded();
     }
 
     // The page requests the box received: "write 2 C000" is page 0x00C0.
@@ -81,18 +89,15 @@ TEST(VerifyPagesTest, ProgrammedPagesReadBackEqual) {
 
     EXPECT_EQ(run.Requests(), (std::vector<std::string>{"write 2 C000 -> 2", "write 2 C100 -> 2",
                                                         "write 2 C200 -> 2"}));
-    // The connect's reset, the bar shown at 0, a step per page, the final reset.
-    EXPECT_EQ(run.h.view.progressHistory, (std::vector<int>{0, 0, 0, 33, 66, 0}));
-    EXPECT_NE(std::find(run.h.view.log.begin(), run.h.view.log.end(), "show 1020 1"),
-              run.h.view.log.end());
+    // The bar at 0, then a step before each page.
+    EXPECT_EQ(run.progress.seen, (std::vector<int>{0, 0, 33, 66}));
     EXPECT_EQ(run.h.prompts.messages,
-              std::vector<Message>{MainMsg(kVerifyCompleted, "INFO", MsgIcon::None)});
+              std::vector<Message>{MainMsg(text::kVerifyCompleted, "INFO", MsgIcon::None)});
     // The box is reset afterwards and the window idle again.
     const auto lines = run.h.TraceLines();
     const auto lastRead = std::find(lines.rbegin(), lines.rend(), "read 256 -> " + PageHex(2));
     ASSERT_NE(lastRead, lines.rend());
     EXPECT_NE(std::find(lines.rbegin(), lastRead, "flow 0 0 1 0 0 0"), lastRead);
-    run.h.ExpectIdleWindow(kSelected);
 }
 
 TEST(VerifyPagesTest, EveryWayOfFailingNamesItsCause) {
@@ -123,7 +128,6 @@ TEST(VerifyPagesTest, EveryWayOfFailingNamesItsCause) {
         EXPECT_EQ(run.Requests().size(), c.requests);
         EXPECT_EQ(run.h.prompts.messages,
                   std::vector<Message>{MainMsg(c.message, "ERROR", MsgIcon::Error)});
-        run.h.ExpectIdleWindow(kSelected);
     }
 }
 
@@ -136,11 +140,10 @@ TEST(VerifyPagesTest, FailedConnectReadsNothing) {
 }
 
 TEST(VerifyPagesTest, OutcomeWithoutRecordsIsAMatch) {
-    ControllerHarness h;
-    ASSERT_TRUE(h.StartWithPart(kPart));
+    Programmed run;
     g_pageCount = 0;
-    EXPECT_TRUE(RunVerifyPages(h.controller, h.bridge, h.clock, h.view, h.prompts));
-    EXPECT_EQ(h.prompts.Texts(), std::vector<std::string>{kVerifyCompleted});
+    EXPECT_TRUE(run.Verify());
+    EXPECT_EQ(run.h.prompts.Texts(), std::vector<std::string>{text::kVerifyCompleted});
 }
 
 TEST(VerifyPagesTest, MessagesOfEachOutcome) {
@@ -150,7 +153,7 @@ TEST(VerifyPagesTest, MessagesOfEachOutcome) {
         Message message;
     };
     const Case cases[] = {
-        {{Kind::Match, 4, 0, 0, 0}, MainMsg(kVerifyCompleted, "INFO", MsgIcon::None)},
+        {{Kind::Match, 4, 0, 0, 0}, MainMsg(text::kVerifyCompleted, "INFO", MsgIcon::None)},
         {{Kind::Mismatch, 0, 0x4000, 0xFF, 0x7F},
          MainMsg("Verify error!\nThe byte at 0x04000 reads 0x7F, 0xFF was programmed.", "ERROR",
                  MsgIcon::Error)},
@@ -161,7 +164,7 @@ TEST(VerifyPagesTest, MessagesOfEachOutcome) {
         {{Kind::ShortPage, 0, 0xC000, 0, 0}, MainMsg(text::kTimeOutError, "ERROR", MsgIcon::Error)},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(VerifyMessage(c.outcome), c.message);
+        EXPECT_EQ(MessageFor(VerifyResult(c.outcome)), c.message);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/Ids.h"
 #include "app/SharedState.h"
+#include "support/SimRig.h"
 #include "support/TestData.h"
 
 namespace o8r::test {
@@ -40,12 +41,13 @@ GuiHarness::GuiHarness(SimOptions options) : box(clock, std::move(options)) {
         if (onDialog)
             onDialog(dialog);
         if (dialog.isVisible() && QTest::currentTestFailed())
-            dialog.done(IDCANCEL);
+            dialog.done(IdNumber(DialogResult::Cancel));
     });
 }
 
 GuiHarness::~GuiHarness() {
     m_window.reset();
+    ExpectNoViolations(box);
 }
 
 SimOptions GuiHarness::Unplugged() {
@@ -60,6 +62,11 @@ CProgrammerDlg& GuiHarness::Open(const std::string& directory) {
     m_window->show();
     m_window->InitDialog();
     return *m_window;
+}
+
+bool GuiHarness::OpenWithPart(const QString& series, const QString& part) {
+    Open();
+    return PlugBox() && SelectPart(series, part);
 }
 
 bool GuiHarness::WaitFor(const std::function<bool()>& done, int realMs) {
@@ -147,22 +154,22 @@ bool GuiHarness::SelectPart(const QString& series, const QString& part) {
     return SelectSeries(series) && ClickPart(part);
 }
 
-void GuiHarness::Click(int buttonId) {
+void GuiHarness::Click(ControlId buttonId) {
     QPushButton* button = m_window->Button(buttonId);
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-bool GuiHarness::Shown(int id) const {
+bool GuiHarness::Shown(ControlId id) const {
     QWidget* control = m_window->Control(id);
     return control && control->isVisibleTo(m_window.get());
 }
 
-bool GuiHarness::Enabled(int id) const {
+bool GuiHarness::Enabled(ControlId id) const {
     QWidget* control = m_window->Control(id);
     return control && control->isEnabled();
 }
 
-QString GuiHarness::Text(int id) const {
+QString GuiHarness::Text(ControlId id) const {
     QLabel* label = m_window->Label(id);
     return label ? label->text() : QString();
 }
@@ -190,12 +197,17 @@ void DoubleClickAt(QWidget* widget, const QPoint& at) {
 }
 
 bool SaveScreenshot(QWidget& widget, const std::string& name) {
+    // The pictures in docs/ change only on request (O8R_UPDATE_DOCS=1); an
+    // ordinary run leaves the checkout as it was and writes beside the build.
+    const bool updateDocs = qEnvironmentVariable("O8R_UPDATE_DOCS") == QLatin1String("1");
 #ifdef Q_OS_WIN
     // The Windows tests run headless under Wine, without the fonts of the
-    // documented pictures: theirs stay in the build tree.
-    const QString docs = QDir::currentPath();
+    // documented pictures: theirs always stay in the build tree.
+    Q_UNUSED(updateDocs);
+    const QString docs = QDir::currentPath() + QStringLiteral("/screenshots");
 #else
-    const QString docs = QString::fromStdString(SourcePath("docs"));
+    const QString docs = updateDocs ? QString::fromStdString(SourcePath("docs"))
+                                    : QString::fromLatin1(O8R_BIN_DIR "/../screenshots");
 #endif
     QDir().mkpath(docs);
     return widget.grab().save(docs + QLatin1Char('/') + QString::fromStdString(name));

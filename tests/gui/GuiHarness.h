@@ -66,6 +66,8 @@ class GuiHarness {
     // catalogue in `directory` (the one next to the built programs by default).
     CProgrammerDlg& Open(const std::string& directory = "");
     CProgrammerDlg& Window() { return *m_window; }
+    // Opens the window, plugs the box in and chooses a part; true when all went.
+    bool OpenWithPart(const QString& series, const QString& part);
 
     // Spins the event loop, and so the timers on virtual time, until `done`
     // holds; false when it still does not after `realMs` of real time.
@@ -83,11 +85,11 @@ class GuiHarness {
     bool DoubleClickPart(const QString& part);
     bool SelectPart(const QString& series, const QString& part);
     // A mouse click on a command button.
-    void Click(int buttonId);
+    void Click(ControlId buttonId);
 
-    bool Shown(int id) const;
-    bool Enabled(int id) const;
-    QString Text(int id) const;
+    bool Shown(ControlId id) const;
+    bool Enabled(ControlId id) const;
+    QString Text(ControlId id) const;
     std::vector<std::string> Texts() const;
     std::vector<std::string> TraceLines() const;
 
@@ -101,7 +103,8 @@ class GuiHarness {
 // click, release.
 void DoubleClickAt(QWidget* widget, const QPoint& at);
 
-// Saves a picture of `widget` as docs/<name> in the source tree.
+// Saves a picture of `widget` as <name>: in docs/ of the source tree with
+// O8R_UPDATE_DOCS=1, else in screenshots/ of the build tree.
 bool SaveScreenshot(QWidget& widget, const std::string& name);
 
 }  // namespace o8r::test

@@ -51,11 +51,16 @@ void AppTest::boxChoices() {
     QVERIFY(!plain->box.sim.updateMode);
     QVERIFY(!plain->box.sim.faults.protectedCode);
     QVERIFY(plain->box.simStatePath.empty());
+    QVERIFY(plain->catalogue.empty());
 
-    auto full =
-        Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f", "--sim-fault",
-               "cts-stuck", "--sim-fault", "wrong-answer:3", "--sim-state", "/tmp/box.state"},
-              error);
+    auto catalogue = Parse({"--catalogue", "/tmp/parts.mcu", "--simulate"}, error);
+    QVERIFY(catalogue);
+    QCOMPARE(catalogue->catalogue, std::string("/tmp/parts.mcu"));
+
+    auto full = Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f",
+                       "--sim-fault", "cts-stuck", "--sim-fault", "wrong-answer:3", "--sim-state",
+                       "/tmp/box.state", "--sim-timing", "slow"},
+                      error);
     QVERIFY2(full, qPrintable(error));
     QVERIFY(full->box.sim.updateMode);
     QVERIFY(full->box.sim.faults.protectedCode);
@@ -66,6 +71,8 @@ void AppTest::boxChoices() {
     // Handed to the core with the platform's own separators.
     QCOMPARE(full->box.simStatePath,
              QDir::toNativeSeparators(QStringLiteral("/tmp/box.state")).toStdString());
+    QCOMPARE(full->box.sim.timings.pageProgramNs, TimingsFor(SimTimingProfile::Slow).pageProgramNs);
+    QCOMPARE(plain->box.sim.timings.pageProgramNs, SimTimings{}.pageProgramNs);
 }
 
 void AppTest::refusals_data() {
@@ -76,6 +83,8 @@ void AppTest::refusals_data() {
     QTest::newRow("port and simulate")
         << QStringList{"--simulate", "--port", "/dev/ttyUSB0"} << "cannot be used together";
     QTest::newRow("port without a name") << QStringList{"--port", ""} << "--port needs";
+    QTest::newRow("catalogue without a name")
+        << QStringList{"--catalogue", ""} << "--catalogue needs the name of a file.";
     QTest::newRow("sim switch without simulate")
         << QStringList{"--sim-fault", "cts-stuck"} << "--sim-fault needs --simulate.";
     QTest::newRow("state without simulate")
@@ -88,6 +97,10 @@ void AppTest::refusals_data() {
         << QStringList{"--simulate", "--sim-fault", "gremlins"} << "--sim-fault gremlins: ";
     QTest::newRow("option value missing")
         << QStringList{"--simulate", "--sim-state"} << "sim-state";
+    QTest::newRow("timing without simulate")
+        << QStringList{"--sim-timing", "slow"} << "--sim-timing needs --simulate.";
+    QTest::newRow("unknown timing")
+        << QStringList{"--simulate", "--sim-timing", "glacial"} << "fast, typical or slow";
 }
 
 void AppTest::refusals() {
@@ -120,7 +133,7 @@ void AppTest::textOnlyRequests() {
     }
     const QString help = CProgrammerApp::HelpText();
     for (const char* word : {"--simulate", "--port", "--sim-fault", "--sim-protect",
-                             "--sim-update-mode", "--sim-state", "cts-stuck"}) {
+                             "--sim-update-mode", "--sim-state", "--catalogue", "cts-stuck"}) {
         QVERIFY2(help.contains(word), word);
     }
 }

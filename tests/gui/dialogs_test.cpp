@@ -123,8 +123,8 @@ void DialogsTest::virtualTimersFireInOrderOfTheirPeriods() {
     VirtualClock clock;
     QtWindowTimers timers(clock);
     QObject owner;
-    std::vector<std::pair<int, std::uint64_t>> fired;
-    auto record = [&](int id) { fired.emplace_back(id, clock.Now() / 1'000'000); };
+    std::vector<std::pair<TimerId, std::uint64_t>> fired;
+    auto record = [&](TimerId id) { fired.emplace_back(id, clock.Now() / 1'000'000); };
     timers.Start(&owner, TIMER_DEVICE_POLL, 200, record);
     timers.Start(&owner, TIMER_OPERATION, 1, record);
     QVERIFY(timers.Virtual());
@@ -155,11 +155,11 @@ void DialogsTest::aTimerStoppedInItsOwnTickStopsAndOneRestartedKeepsRunning() {
     QObject owner;
     int once = 0;
     int restarted = 0;
-    timers.Start(&owner, TIMER_FILE_LOAD, 100, [&](int id) {
+    timers.Start(&owner, TIMER_FILE_LOAD, 100, [&](TimerId id) {
         timers.Stop(id);  // the loading dialog's timer fires once
         ++once;
     });
-    std::function<void(int)> again = [&](int id) {
+    std::function<void(TimerId)> again = [&](TimerId id) {
         ++restarted;
         timers.Start(&owner, id, 1, again);  // as the engine does after a declined cancel
     };
@@ -173,7 +173,7 @@ void DialogsTest::aTimerStoppedInItsOwnTickStopsAndOneRestartedKeepsRunning() {
     // A handler that blocked for a long while gets one late tick, not a pile.
     int late = 0;
     timers.Stop(TIMER_OPERATION);
-    timers.Start(&owner, TIMER_READ, 1, [&](int) {
+    timers.Start(&owner, TIMER_READ, 1, [&](TimerId) {
         if (late++ == 0)
             clock.Advance(50'000'000);
     });
@@ -184,7 +184,7 @@ void DialogsTest::aTimerStoppedInItsOwnTickStopsAndOneRestartedKeepsRunning() {
     // The timers of a window that is gone stop with it.
     {
         QObject window;
-        timers.Start(&window, TIMER_READ, 1, [&](int) { ++late; });
+        timers.Start(&window, TIMER_READ, 1, [&](TimerId) { ++late; });
     }
     QVERIFY(GuiHarness::WaitFor([&] { return !timers.IsRunning(TIMER_READ); }));
     const int after = late;
@@ -346,7 +346,7 @@ void DialogsTest::idCodeDialogRules() {
         // What the fill rule left in the code while the dialog stays open.
         if (stillOpen) {
             QCOMPARE(g_idCode, kErased);
-            dialog.done(IDCANCEL);
+            dialog.done(IdNumber(DialogResult::Cancel));
         }
     };
     QVERIFY(h.DoubleClickPart("R5F212A8SN"));
@@ -423,7 +423,7 @@ void DialogsTest::addressDialogFieldsAndExchange() {
     QCOMPARE(dialog.StartField()->text(), QString("C0F0"));
     QCOMPARE(dialog.EndField()->text(), QString("C1FF"));
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), IDOK);
+    QCOMPARE(dialog.result(), IdNumber(DialogResult::Ok));
     QCOMPARE(g_rangeStart, 0xC0F0u);
     QCOMPARE(g_rangeEnd, 0xC1FFu);
     QCOMPARE(g_rangePageCount, std::uint16_t(2));
@@ -475,9 +475,10 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     QCOMPARE(list->headerItem()->text(0), QString("    Block"));
     QCOMPARE(list->headerItem()->text(1), QString("Size"));
     QCOMPARE(list->headerItem()->text(2), QString("Start Address"));
-    QCOMPARE(list->header()->sectionSize(0), 70);
-    QCOMPARE(list->header()->sectionSize(1), 38);
-    QCOMPARE(list->header()->sectionSize(2), 85);
+    // The template's widths, or what the check box and the texts need in this font.
+    QVERIFY(list->header()->sectionSize(0) >= 70);
+    QVERIFY(list->header()->sectionSize(1) >= 38);
+    QVERIFY(list->header()->sectionSize(2) >= 85);
     QCOMPARE(list->topLevelItemCount(), 6);
     const char* rows[][3] = {{"Block A", "  1K", "  0x02400"}, {"Block B", "  1K", "  0x02800"},
                              {"Block 2", " 16K", "  0x04000"}, {"Block 1", " 16K", "  0x08000"},
@@ -507,7 +508,7 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
 
     QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), IDOK);
+    QCOMPARE(dialog.result(), IdNumber(DialogResult::Ok));
     QCOMPARE(g_eraseList, std::string("00240040008000C00100"));
     QCOMPARE(g_eraseBlockCount, 5);
 
@@ -650,7 +651,7 @@ void DialogsTest::everyIconAndThePictureLoad() {
     for (int id : {0, 127, 154, 166, 179})
         QVERIFY(IconById(id).isNull());
 
-    QtPicture picture(PictureResource(IDB_BACKGROUND));
+    QtPicture picture(PictureResource(IdNumber(IDB_BACKGROUND)));
     QVERIFY(picture.HasPicture());
     picture.resize(500, 300);
     QCOMPARE(picture.PictureRect(), QRectF(69, 48.5, 362, 203));  // centred, natural size

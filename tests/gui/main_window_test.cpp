@@ -20,7 +20,7 @@ using namespace o8r::test;
 
 namespace {
 
-constexpr int kCommandControls[] = {
+constexpr ControlId kCommandControls[] = {
     IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
     IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
 
@@ -30,16 +30,18 @@ struct ViewExpectation {
 };
 
 void ExpectView(GuiHarness& h, const ViewExpectation& v) {
-    auto check = [&](int id, int shown, int enabled = -1) {
+    auto check = [&](ControlId id, int shown, int enabled = -1) {
         if (shown >= 0) {
-            QVERIFY2(h.Shown(id) == (shown == 1), qPrintable(QString("shown %1").arg(id)));
+            QVERIFY2(h.Shown(id) == (shown == 1),
+                     qPrintable(QString("shown %1").arg(IdNumber(id))));
         }
         if (enabled >= 0) {
-            QVERIFY2(h.Enabled(id) == (enabled == 1), qPrintable(QString("enabled %1").arg(id)));
+            QVERIFY2(h.Enabled(id) == (enabled == 1),
+                     qPrintable(QString("enabled %1").arg(IdNumber(id))));
         }
     };
     check(IDC_PICTURE, v.picture);
-    for (int id : kCommandControls) {
+    for (ControlId id : kCommandControls) {
         check(id, v.commands, v.commandsEnabled);
         if (QTest::currentTestFailed())
             return;
@@ -106,18 +108,18 @@ void MainWindowTest::pluggingABoxShowsTheNormalView() {
     QVERIFY(h.PlugBox());
     ExpectView(h, {0, 1, 1, 1, 0, 1, 1, 0});
     QCOMPARE(h.Text(IDC_STATUS), QString("Please select MCU"));
-    const std::pair<int, const char*> labels[] = {{IDC_PROGRAM_LABEL, "Program"},
-                                                  {IDC_ERASE_LABEL, "Erase"},
-                                                  {IDC_READ_LABEL, "Read"},
-                                                  {IDC_LOAD_LABEL, "Load"},
-                                                  {IDC_BLANK_CHECK_LABEL, "Blank Check"}};
+    const std::pair<ControlId, const char*> labels[] = {{IDC_PROGRAM_LABEL, "Program"},
+                                                        {IDC_ERASE_LABEL, "Erase"},
+                                                        {IDC_READ_LABEL, "Read"},
+                                                        {IDC_LOAD_LABEL, "Load"},
+                                                        {IDC_BLANK_CHECK_LABEL, "Blank Check"}};
     for (const auto& [id, text] : labels)
         QCOMPARE(h.Text(id), QString(text));
-    const std::pair<int, int> icons[] = {{IDC_PROGRAM, IDI_PROGRAM},
-                                         {IDC_ERASE, IDI_ERASE},
-                                         {IDC_READ, IDI_READ},
-                                         {IDC_LOAD, IDI_LOAD},
-                                         {IDC_BLANK_CHECK, IDI_BLANK_CHECK}};
+    const std::pair<ControlId, IconId> icons[] = {{IDC_PROGRAM, IDI_PROGRAM},
+                                                  {IDC_ERASE, IDI_ERASE},
+                                                  {IDC_READ, IDI_READ},
+                                                  {IDC_LOAD, IDI_LOAD},
+                                                  {IDC_BLANK_CHECK, IDI_BLANK_CHECK}};
     for (const auto& [id, icon] : icons) {
         QCOMPARE(h.Window().ButtonIcon(id), icon);
         QVERIFY(!h.Window().Button(id)->icon().isNull());
@@ -140,9 +142,9 @@ void MainWindowTest::aBoxInUpdateModeShowsTheFirmwareUpdateView() {
     h.Open();
     QVERIFY(h.PlugBox());
     ExpectView(h, {0, 1, -1, 1, 0, 0, 0, -1});
-    for (int id : kCommandControls) {
+    for (ControlId id : kCommandControls) {
         const bool loadControl = id == IDC_LOAD || id == IDC_LOAD_LABEL;
-        QVERIFY2(h.Enabled(id) == loadControl, qPrintable(QString::number(id)));
+        QVERIFY2(h.Enabled(id) == loadControl, qPrintable(QString::number(IdNumber(id))));
     }
     QCOMPARE(h.Text(IDC_LOAD_LABEL), QString("Update"));
     QCOMPARE(h.Text(IDC_STATUS), QString("Click to update firmware"));
@@ -202,7 +204,6 @@ void MainWindowTest::seriesAndPartSelection() {
     QCOMPARE(g_selectedMcu, std::string("R5F212B8SN"));
     QCOMPARE(h.Text(IDC_STATUS), QString("You have selected R5F212B8."));
     QCOMPARE(CurrentMemoryMap(), (MemoryMap{0x2400, 0x2C00, 0x4000, 0x14000}));
-    QVERIFY(SaveScreenshot(h.Window(), "main-window.png"));
 
     // A click below the last row selects nothing and changes nothing.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -277,7 +278,8 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
     const DialogUnits du(w.font());
     QCOMPARE(w.size(), du.Size(257, 187));
     struct Place {
-        int id, x, y, width, height;
+        ControlId id;
+        int x, y, width, height;
     };
     const Place places[] = {
         {IDC_PROGRAM, 5, 5, 25, 25},       {IDC_PROGRAM_LABEL, 5, 30, 27, 8},
@@ -290,9 +292,18 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
         {IDC_PICTURE, 5, 5, 247, 177},
     };
     for (const Place& p : places) {
-        QWidget* control = w.findChild<QWidget*>(QString::number(p.id));
-        QVERIFY2(control, qPrintable(QString::number(p.id)));
-        QCOMPARE(control->geometry(), du.Rect(p.x, p.y, p.width, p.height));
+        QWidget* control = w.findChild<QWidget*>(QString::number(IdNumber(p.id)));
+        QVERIFY2(control, qPrintable(QString::number(IdNumber(p.id))));
+        const QRect place = du.Rect(p.x, p.y, p.width, p.height);
+        if (qobject_cast<QLabel*>(control)) {
+            // A caption may be wider than its template where its text needs it.
+            QVERIFY2(control->geometry().contains(place),
+                     qPrintable(QString::number(IdNumber(p.id))));
+            QCOMPARE(control->y(), place.y());
+            QCOMPARE(control->height(), place.height());
+        } else {
+            QCOMPARE(control->geometry(), place);
+        }
     }
     // The picture lies beneath every other control.
     QWidget* picture = w.Control(IDC_PICTURE);
@@ -300,8 +311,8 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
 
     // Tab order is template order: from the Program button on.
     QVERIFY(h.PlugBox());
-    const int expected[] = {IDC_PROGRAM, IDC_ERASE,    IDC_READ,    IDC_BLANK_CHECK,
-                            IDC_LOAD,    IDC_MCU_LIST, IDC_MCU_TREE};
+    const ControlId expected[] = {IDC_PROGRAM, IDC_ERASE,    IDC_READ,    IDC_BLANK_CHECK,
+                                  IDC_LOAD,    IDC_MCU_LIST, IDC_MCU_TREE};
     QList<QWidget*> focusable;
     for (QWidget* widget = w.Button(IDC_PROGRAM); focusable.size() < 7;
          widget = widget->nextInFocusChain()) {
@@ -309,7 +320,7 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
             focusable << widget;
     }
     for (int i = 0; i < 7; ++i)
-        QCOMPARE(focusable[i]->objectName(), QString::number(expected[i]));
+        QCOMPARE(focusable[i]->objectName(), QString::number(IdNumber(expected[i])));
 }
 
 QTEST_MAIN(MainWindowTest)

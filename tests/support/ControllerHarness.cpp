@@ -10,6 +10,7 @@
 #include "operations/EraseSettingDialog.h"
 #include "srec/FileLoadJob.h"
 #include "support/SRecordText.h"
+#include "support/SimRig.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -167,6 +168,15 @@ BridgeStatus FaultInjector::GetModemStatus(DeviceHandle handle, std::uint8_t& st
     return result;
 }
 
+std::vector<std::string> FaultInjector::TakeNewViolations() {
+    auto* source = dynamic_cast<ViolationSource*>(&m_inner);
+    return source != nullptr ? source->TakeNewViolations() : std::vector<std::string>{};
+}
+
+ControllerHarness::~ControllerHarness() {
+    ExpectNoViolations(box);
+}
+
 ControllerHarness::ControllerHarness(SimOptions options)
     : box(clock, Prepared(std::move(options))),
       faults(box),
@@ -176,7 +186,7 @@ ControllerHarness::ControllerHarness(SimOptions options)
     prompts.fileLoadDialog = [this](FileLoadJob& job) {
         ++loadDialogRuns;
         ProgressLoadView loadView(loadProgress);
-        return job.Run(loadView) ? IDOK : IDCANCEL;
+        return job.Run(loadView) ? DialogResult::Ok : DialogResult::Cancel;
     };
 }
 
@@ -222,14 +232,14 @@ bool ControllerHarness::StartWithPart(const std::string& part) {
 TimerSchedule::Outcome ControllerHarness::RunUntilIdle(std::uint64_t limitNs) {
     return view.timers.RunUntil(
         clock, [this] { return !OperationTimerRunning(); },
-        [this](int id) { controller.OnTimer(id); }, limitNs);
+        [this](TimerId id) { controller.OnTimer(id); }, limitNs);
 }
 
 void ControllerHarness::RunTicks(int count) {
     int ticks = 0;
     view.timers.RunUntil(
         clock, [&] { return ticks >= count || !OperationTimerRunning(); },
-        [&](int id) {
+        [&](TimerId id) {
             if (id == TIMER_OPERATION)
                 ++ticks;
             controller.OnTimer(id);
@@ -239,13 +249,13 @@ void ControllerHarness::RunTicks(int count) {
 void ControllerHarness::RunUntil(const std::function<bool()>& done) {
     view.timers.RunUntil(
         clock, [&] { return done() || !OperationTimerRunning(); },
-        [this](int id) { controller.OnTimer(id); });
+        [this](TimerId id) { controller.OnTimer(id); });
 }
 
 std::vector<std::string> ControllerHarness::CancelAtPage(void (ProgrammerController::*button)(),
                                                          int index, MsgAnswer answer) {
     (controller.*button)();
-    RunUntil([&] { return controller.m_pageIndex == index; });
+    RunUntil([&] { return ControllerTestAccess::m_pageIndex(controller) == index; });
     std::vector<std::string> before = DataLines();
     prompts.answers.push_back(answer);
     (controller.*button)();
@@ -265,12 +275,12 @@ std::vector<std::uint8_t> ControllerHarness::ChoosePatternImage(std::uint32_t ba
 }
 
 void ControllerHarness::ExpectIdleWindow(const std::string& status) const {
-    constexpr int kCommandControls[] = {
+    constexpr ControlId kCommandControls[] = {
         IDC_PROGRAM,       IDC_ERASE,       IDC_READ,       IDC_LOAD,       IDC_BLANK_CHECK,
         IDC_PROGRAM_LABEL, IDC_ERASE_LABEL, IDC_READ_LABEL, IDC_LOAD_LABEL, IDC_BLANK_CHECK_LABEL};
-    for (int id : kCommandControls) {
-        EXPECT_TRUE(view.Shown(id)) << "control " << id << " shown";
-        EXPECT_TRUE(view.Enabled(id)) << "control " << id << " enabled";
+    for (ControlId id : kCommandControls) {
+        EXPECT_TRUE(view.Shown(id)) << "control " << IdNumber(id) << " shown";
+        EXPECT_TRUE(view.Enabled(id)) << "control " << IdNumber(id) << " enabled";
     }
     EXPECT_EQ(view.Icon(IDC_PROGRAM), IDI_PROGRAM);
     EXPECT_EQ(view.Icon(IDC_LOAD), IDI_LOAD);
@@ -282,20 +292,20 @@ void ControllerHarness::ExpectIdleWindow(const std::string& status) const {
     EXPECT_EQ(view.Progress(), 0);
     EXPECT_TRUE(view.Shown(IDC_STATUS));
     EXPECT_EQ(view.StatusText(), status);
-    EXPECT_FALSE(controller.m_operationRunning);
+    EXPECT_FALSE(ControllerTestAccess::m_operationRunning(controller));
     EXPECT_FALSE(OperationTimerRunning());
 }
 
-void ControllerHarness::ExpectRunningWindow(int button, int label,
-                                            std::initializer_list<int> disabled) const {
-    EXPECT_TRUE(controller.m_operationRunning);
+void ControllerHarness::ExpectRunningWindow(ControlId button, ControlId label,
+                                            std::initializer_list<ControlId> disabled) const {
+    EXPECT_TRUE(ControllerTestAccess::m_operationRunning(controller));
     EXPECT_TRUE(OperationTimerRunning());
     EXPECT_EQ(view.Icon(button), IDI_CANCEL);
     EXPECT_EQ(view.Text(label), "Cancel");
     EXPECT_TRUE(view.Enabled(button));
     EXPECT_TRUE(view.Enabled(label));
-    for (int id : disabled) {
-        EXPECT_FALSE(view.Enabled(id)) << "control " << id << " disabled";
+    for (ControlId id : disabled) {
+        EXPECT_FALSE(view.Enabled(id)) << "control " << IdNumber(id) << " disabled";
     }
     EXPECT_TRUE(view.Shown(IDC_PROGRESS));
     EXPECT_FALSE(view.Shown(IDC_STATUS));
@@ -367,7 +377,7 @@ void ControllerHarness::ScriptAddressRange(const std::string& start, const std::
     prompts.addressDialog = [start, end](AddressSettingDialog& dialog) {
         std::string startText = start;
         std::string endText = end;
-        return dialog.PressOk(startText, endText) ? IDOK : IDCANCEL;
+        return dialog.PressOk(startText, endText) ? DialogResult::Ok : DialogResult::Cancel;
     };
 }
 
@@ -375,14 +385,14 @@ void ControllerHarness::ScriptEraseRows(const std::vector<std::size_t>& rows) {
     prompts.eraseDialog = [rows](EraseSettingDialog& dialog) {
         for (std::size_t row : rows)
             dialog.SetChecked(row, true);
-        return dialog.PressOk() ? IDOK : IDCANCEL;
+        return dialog.PressOk() ? DialogResult::Ok : DialogResult::Cancel;
     };
 }
 
 void ControllerHarness::ScriptEraseAll() {
     prompts.eraseDialog = [](EraseSettingDialog& dialog) {
         dialog.SetSelectAll(true);
-        return dialog.PressOk() ? IDOK : IDCANCEL;
+        return dialog.PressOk() ? DialogResult::Ok : DialogResult::Cancel;
     };
 }
 

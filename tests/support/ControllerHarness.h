@@ -21,13 +21,34 @@
 #include "support/RecordingPrompts.h"
 #include "support/ScratchDir.h"
 
+namespace o8r {
+
+// Tests put the window's engine into chosen states and look at it.
+class ControllerTestAccess {
+  public:
+#define O8R_ENGINE_FIELD(name)                  \
+    template <typename Controller>              \
+    static auto& name(Controller& controller) { \
+        return controller.name;                 \
+    }
+    O8R_ENGINE_FIELD(m_operationRunning)
+    O8R_ENGINE_FIELD(m_bUpdateMode)
+    O8R_ENGINE_FIELD(m_waitingReply)
+    O8R_ENGINE_FIELD(m_operationType)
+    O8R_ENGINE_FIELD(m_pageIndex)
+    O8R_ENGINE_FIELD(m_progressPercent)
+#undef O8R_ENGINE_FIELD
+};
+
+}  // namespace o8r
+
 namespace o8r::test {
 
 // Sits between the tracing bridge and the box and bends chosen calls, for the
 // failures a healthy simulated box never shows on cue. Calls are matched by
 // their description, the left side of a trace line: "baud 500000", "line 0800",
 // "write 43", "write 55", "modem", "read 1", "flow 0 0 1 0 0 0", "count" ...
-class FaultInjector final : public Bridge {
+class FaultInjector final : public Bridge, public ViolationSource {
   public:
     using Match = std::function<bool(const std::string& call)>;
 
@@ -67,6 +88,8 @@ class FaultInjector final : public Bridge {
                                 std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
                                 bool xonXoff) override;
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+    // The box's violations, so that they reach the trace.
+    std::vector<std::string> TakeNewViolations() override;
 
   private:
     // Records the call and arms the rules it matches; true when it must fail.
@@ -85,6 +108,8 @@ class ControllerHarness {
   public:
     // Starts from the shared state of a fresh process.
     explicit ControllerHarness(SimOptions options = SimOptions{});
+    // Fails the test for every protocol violation left in the box's list.
+    ~ControllerHarness();
     ControllerHarness(const ControllerHarness&) = delete;
     ControllerHarness& operator=(const ControllerHarness&) = delete;
 
@@ -106,7 +131,7 @@ class ControllerHarness {
     // shipped one by default).
     void InitWindow(const std::string& directory = ShippedDataDirectory());
     // One tick of the programmer poll.
-    void Poll() { controller.OnTimer(111); }
+    void Poll() { controller.OnTimer(TIMER_DEVICE_POLL); }
     // Window initialisation and the poll that finds the box.
     void Start();
     // The tree item of the part's series, then a click on its row; false when
@@ -123,7 +148,7 @@ class ControllerHarness {
     void RunTicks(int count);
     // Delivers the window timers until `done()` holds or the operation ends.
     void RunUntil(const std::function<bool()>& done);
-    bool OperationTimerRunning() const { return view.timers.IsRunning(112); }
+    bool OperationTimerRunning() const { return view.timers.IsRunning(TIMER_OPERATION); }
     // Presses `button` and runs its operation until page `index` is reached,
     // then presses it again (now Cancel) with `answer` ready for the question.
     // Returns the data lines as they stood before the cancel.
@@ -159,7 +184,8 @@ class ControllerHarness {
     // The window while an operation runs: `button` and its `label` enabled
     // and turned into Cancel, the controls in `disabled` disabled, the progress
     // bar shown instead of the status line, the operation timer running.
-    void ExpectRunningWindow(int button, int label, std::initializer_list<int> disabled) const;
+    void ExpectRunningWindow(ControlId button, ControlId label,
+                             std::initializer_list<ControlId> disabled) const;
 
     static std::string ShippedDataDirectory();
 };

@@ -9,7 +9,7 @@ namespace o8r::test {
 namespace {
 
 struct InitialControl {
-    int id;
+    ControlId id;
     bool shown;
     bool enabled;
     const char* text;
@@ -37,7 +37,7 @@ constexpr InitialControl kInitialControls[] = {
 
 RecordingMainView::RecordingMainView() {
     for (const auto& c : kInitialControls) {
-        m_controls[c.id] = ControlState{c.shown, c.enabled, c.text, 0};
+        m_controls[c.id] = ControlState{c.shown, c.enabled, c.text, IconId{}};
     }
 }
 
@@ -45,18 +45,18 @@ RecordingMainView::RecordingMainView(Clock& clock) : RecordingMainView() {
     timers = TimerSchedule(clock);
 }
 
-ControlState& RecordingMainView::Mutable(int id) {
+ControlState& RecordingMainView::Mutable(ControlId id) {
     auto it = m_controls.find(id);
     if (it == m_controls.end()) {
-        throw std::out_of_range("the main window has no control " + std::to_string(id));
+        throw std::out_of_range("the main window has no control " + std::to_string(IdNumber(id)));
     }
     return it->second;
 }
 
-const ControlState& RecordingMainView::Control(int id) const {
+const ControlState& RecordingMainView::Control(ControlId id) const {
     auto it = m_controls.find(id);
     if (it == m_controls.end()) {
-        throw std::out_of_range("the main window has no control " + std::to_string(id));
+        throw std::out_of_range("the main window has no control " + std::to_string(IdNumber(id)));
     }
     return it->second;
 }
@@ -65,24 +65,24 @@ std::string RecordingMainView::StatusText() const {
     return Text(IDC_STATUS);
 }
 
-void RecordingMainView::ShowControl(int id, bool show) {
+void RecordingMainView::ShowControl(ControlId id, bool show) {
     Mutable(id).shown = show;
-    log.push_back("show " + std::to_string(id) + (show ? " 1" : " 0"));
+    log.push_back("show " + std::to_string(IdNumber(id)) + (show ? " 1" : " 0"));
 }
 
-void RecordingMainView::EnableControl(int id, bool enable) {
+void RecordingMainView::EnableControl(ControlId id, bool enable) {
     Mutable(id).enabled = enable;
-    log.push_back("enable " + std::to_string(id) + (enable ? " 1" : " 0"));
+    log.push_back("enable " + std::to_string(IdNumber(id)) + (enable ? " 1" : " 0"));
 }
 
-void RecordingMainView::SetControlText(int id, const std::string& text) {
+void RecordingMainView::SetControlText(ControlId id, const std::string& text) {
     Mutable(id).text = text;
-    log.push_back("text " + std::to_string(id) + " " + text);
+    log.push_back("text " + std::to_string(IdNumber(id)) + " " + text);
 }
 
-void RecordingMainView::SetButtonIcon(int id, int icon) {
+void RecordingMainView::SetButtonIcon(ControlId id, IconId icon) {
     Mutable(id).icon = icon;
-    log.push_back("icon " + std::to_string(id) + " " + std::to_string(icon));
+    log.push_back("icon " + std::to_string(IdNumber(id)) + " " + std::to_string(IdNumber(icon)));
 }
 
 void RecordingMainView::SetProgress(int percent) {
@@ -92,14 +92,14 @@ void RecordingMainView::SetProgress(int percent) {
     log.push_back("progress " + std::to_string(percent));
 }
 
-void RecordingMainView::StartTimer(int timerId, int periodMs) {
+void RecordingMainView::StartTimer(TimerId timerId, int periodMs) {
     timers.Start(timerId, periodMs);
-    log.push_back("start " + std::to_string(timerId) + " " + std::to_string(periodMs));
+    log.push_back("start " + std::to_string(IdNumber(timerId)) + " " + std::to_string(periodMs));
 }
 
-void RecordingMainView::StopTimer(int timerId) {
+void RecordingMainView::StopTimer(TimerId timerId) {
     timers.Stop(timerId);
-    log.push_back("stop " + std::to_string(timerId));
+    log.push_back("stop " + std::to_string(IdNumber(timerId)));
 }
 
 void RecordingMainView::FillMcuTree(const std::vector<McuTreeGroup>& groups) {

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <ostream>
+
+#include "app/Ids.h"
+#include "app/Prompts.h"
+
 // A MainView fake that keeps the state of every control of the main window as
 // a person would see it (shown, enabled, text, icon), the progress bar with
 // every position it took, the MCU tree and list, and the window timers (run by
@@ -13,13 +18,34 @@
 #include "app/MainView.h"
 #include "app/TimerSchedule.h"
 
+namespace o8r {
+
+// Ids print as their resource numbers in test failures.
+inline std::ostream& operator<<(std::ostream& out, ControlId id) {
+    return out << IdNumber(id);
+}
+inline std::ostream& operator<<(std::ostream& out, IconId id) {
+    return out << IdNumber(id);
+}
+inline std::ostream& operator<<(std::ostream& out, TimerId id) {
+    return out << IdNumber(id);
+}
+inline std::ostream& operator<<(std::ostream& out, OperationType id) {
+    return out << IdNumber(id);
+}
+inline std::ostream& operator<<(std::ostream& out, DialogResult id) {
+    return out << IdNumber(id);
+}
+
+}  // namespace o8r
+
 namespace o8r::test {
 
 struct ControlState {
     bool shown = true;
     bool enabled = true;
     std::string text;
-    int icon = 0;  // 0 = none set
+    IconId icon{};  // 0 = none set
 };
 
 class RecordingMainView : public MainView {
@@ -30,23 +56,23 @@ class RecordingMainView : public MainView {
     RecordingMainView();
     explicit RecordingMainView(Clock& clock);
 
-    void ShowControl(int id, bool show) override;
-    void EnableControl(int id, bool enable) override;
-    void SetControlText(int id, const std::string& text) override;
-    void SetButtonIcon(int id, int icon) override;
+    void ShowControl(ControlId id, bool show) override;
+    void EnableControl(ControlId id, bool enable) override;
+    void SetControlText(ControlId id, const std::string& text) override;
+    void SetButtonIcon(ControlId id, IconId icon) override;
     void SetProgress(int percent) override;
     int Progress() const override { return m_progress; }
-    void StartTimer(int timerId, int periodMs) override;
-    void StopTimer(int timerId) override;
+    void StartTimer(TimerId timerId, int periodMs) override;
+    void StopTimer(TimerId timerId) override;
     void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
     void SetUpMcuListColumns() override;
     void SetMcuListRows(const std::vector<McuListRow>& rows) override;
 
-    const ControlState& Control(int id) const;
-    bool Shown(int id) const { return Control(id).shown; }
-    bool Enabled(int id) const { return Control(id).enabled; }
-    const std::string& Text(int id) const { return Control(id).text; }
-    int Icon(int id) const { return Control(id).icon; }
+    const ControlState& Control(ControlId id) const;
+    bool Shown(ControlId id) const { return Control(id).shown; }
+    bool Enabled(ControlId id) const { return Control(id).enabled; }
+    const std::string& Text(ControlId id) const { return Control(id).text; }
+    IconId Icon(ControlId id) const { return Control(id).icon; }
     std::string StatusText() const;
 
     // Every position the progress bar was set to, in order.
@@ -63,9 +89,9 @@ class RecordingMainView : public MainView {
     void ClearProgressHistory() { progressHistory.clear(); }
 
   private:
-    ControlState& Mutable(int id);
+    ControlState& Mutable(ControlId id);
 
-    std::map<int, ControlState> m_controls;
+    std::map<ControlId, ControlState> m_controls;
     int m_progress = 0;
 };
 

@@ -35,20 +35,20 @@ std::optional<std::string> RecordingPrompts::ChooseSaveFile(Owner, const FileDia
     return choice;
 }
 
-int RecordingPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
-    return idCodeDialog ? idCodeDialog(dialog) : IDCANCEL;
+DialogResult RecordingPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+    return idCodeDialog ? idCodeDialog(dialog) : DialogResult::Cancel;
 }
-int RecordingPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
-    return eraseDialog ? eraseDialog(dialog) : IDCANCEL;
+DialogResult RecordingPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+    return eraseDialog ? eraseDialog(dialog) : DialogResult::Cancel;
 }
-int RecordingPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
-    return addressDialog ? addressDialog(dialog) : IDCANCEL;
+DialogResult RecordingPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+    return addressDialog ? addressDialog(dialog) : DialogResult::Cancel;
 }
-int RecordingPrompts::RunReadWindow(ReadSession& session) {
-    return readWindow ? readWindow(session) : IDCANCEL;
+DialogResult RecordingPrompts::RunReadWindow(ReadSession& session) {
+    return readWindow ? readWindow(session) : DialogResult::Cancel;
 }
-int RecordingPrompts::RunFileLoadDialog(FileLoadJob& job) {
-    return fileLoadDialog ? fileLoadDialog(job) : IDCANCEL;
+DialogResult RecordingPrompts::RunFileLoadDialog(FileLoadJob& job) {
+    return fileLoadDialog ? fileLoadDialog(job) : DialogResult::Cancel;
 }
 
 std::vector<std::string> RecordingPrompts::Texts() const {

@@ -26,12 +26,12 @@ class RecordingPrompts : public Prompts {
     std::vector<FileDialogSpec> openSpecs;
     std::vector<FileDialogSpec> saveSpecs;
 
-    // Dialog scripts; without one a dialog returns IDCANCEL at once.
-    std::function<int(IdCodeDialog&)> idCodeDialog;
-    std::function<int(EraseSettingDialog&)> eraseDialog;
-    std::function<int(AddressSettingDialog&)> addressDialog;
-    std::function<int(ReadSession&)> readWindow;
-    std::function<int(FileLoadJob&)> fileLoadDialog;
+    // Dialog scripts; without one a dialog returns DialogResult::Cancel at once.
+    std::function<DialogResult(IdCodeDialog&)> idCodeDialog;
+    std::function<DialogResult(EraseSettingDialog&)> eraseDialog;
+    std::function<DialogResult(AddressSettingDialog&)> addressDialog;
+    std::function<DialogResult(ReadSession&)> readWindow;
+    std::function<DialogResult(FileLoadJob&)> fileLoadDialog;
     // Called whenever a message box is shown, before it is answered (for
     // example to run the programmer poll inside the modal loop).
     std::function<void(const Message&)> onMessage;
@@ -39,11 +39,11 @@ class RecordingPrompts : public Prompts {
     MsgAnswer ShowMessage(const Message& message) override;
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
     std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
-    int RunIdCodeDialog(IdCodeDialog& dialog) override;
-    int RunEraseDialog(EraseSettingDialog& dialog) override;
-    int RunAddressDialog(AddressSettingDialog& dialog) override;
-    int RunReadWindow(ReadSession& session) override;
-    int RunFileLoadDialog(FileLoadJob& job) override;
+    DialogResult RunIdCodeDialog(IdCodeDialog& dialog) override;
+    DialogResult RunEraseDialog(EraseSettingDialog& dialog) override;
+    DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
+    DialogResult RunReadWindow(ReadSession& session) override;
+    DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 
     // The texts of the messages shown, in order.
     std::vector<std::string> Texts() const;

@@ -9,7 +9,7 @@
 
 namespace o8r::test {
 
-void RecordingReadView::SetButtonIcon(int id) {
+void RecordingReadView::SetButtonIcon(IconId id) {
     icon = id;
 }
 void RecordingReadView::SetStatusText(const std::string& text) {
@@ -27,13 +27,13 @@ void RecordingReadView::SetProgress(int percent) {
     progressHistory.push_back(percent);
 }
 
-void RecordingReadView::StartTimer(int timerId, int periodMs) {
+void RecordingReadView::StartTimer(TimerId timerId, int periodMs) {
     ++timerStarts;
     timerPeriodMs = periodMs;
     timers.Start(timerId, periodMs);
 }
 
-void RecordingReadView::StopTimer(int timerId) {
+void RecordingReadView::StopTimer(TimerId timerId) {
     timers.Stop(timerId);
 }
 
@@ -41,14 +41,15 @@ void RecordingReadView::RowsChanged(std::size_t firstChanged) {
     rowsChanged.push_back(firstChanged);
 }
 
-void RecordingReadView::Close(int result) {
+void RecordingReadView::Close(DialogResult result) {
     closedWith = result;
     timers.Stop(TIMER_READ);
 }
 
 bool RecordingReadView::RunTimer(ReadSession& session, std::uint64_t limitNs) {
     const auto outcome = timers.RunUntil(
-        m_clock, [this] { return Closed(); }, [&session](int id) { session.OnTimer(id); }, limitNs);
+        m_clock, [this] { return Closed(); }, [&session](TimerId id) { session.OnTimer(id); },
+        limitNs);
     return outcome != TimerSchedule::Outcome::LimitReached;
 }
 
@@ -56,7 +57,7 @@ void RecordingReadView::RunTicks(ReadSession& session, int count) {
     int delivered = 0;
     timers.RunUntil(
         m_clock, [&] { return Closed() || delivered >= count; },
-        [&](int id) {
+        [&](TimerId id) {
             ++delivered;
             session.OnTimer(id);
         });
@@ -65,7 +66,7 @@ void RecordingReadView::RunTicks(ReadSession& session, int count) {
 ReadWindowRig::ReadWindowRig(SimOptions options)
     : h(std::move(options)), session(h.bridge, h.clock, h.prompts), window(h.clock) {
     EXPECT_TRUE(h.StartWithPart(kPart));
-    h.controller.m_operationType = OP_READ;
+    ControllerTestAccess::m_operationType(h.controller) = OP_READ;
     EXPECT_TRUE(h.controller.ConnectProgrammer());
     h.ClearTrace();
     h.prompts.Clear();

@@ -22,15 +22,15 @@ class RecordingReadView : public ReadView {
   public:
     explicit RecordingReadView(Clock& clock) : timers(clock), m_clock(clock) {}
 
-    void SetButtonIcon(int id) override;
+    void SetButtonIcon(IconId id) override;
     void SetStatusText(const std::string& text) override;
     void ShowStatus(bool show) override;
     void ShowProgress(bool show) override;
     void SetProgress(int percent) override;
-    void StartTimer(int timerId, int periodMs) override;
-    void StopTimer(int timerId) override;
+    void StartTimer(TimerId timerId, int periodMs) override;
+    void StopTimer(TimerId timerId) override;
     void RowsChanged(std::size_t firstChanged) override;
-    void Close(int result) override;
+    void Close(DialogResult result) override;
 
     bool TimerRunning() const { return timers.IsRunning(TIMER_READ); }
     bool Closed() const { return closedWith.has_value(); }
@@ -42,14 +42,14 @@ class RecordingReadView : public ReadView {
     // Delivers at most `count` ticks (fewer when the timer stops or the window closes).
     void RunTicks(ReadSession& session, int count);
 
-    int icon = 0;
+    IconId icon{};
     std::string statusText;
     bool statusShown = false;
     bool progressShown = true;
     int progress = 0;
     std::vector<int> progressHistory;
     std::vector<std::size_t> rowsChanged;
-    std::optional<int> closedWith;
+    std::optional<DialogResult> closedWith;
     int timerStarts = 0;
     int timerPeriodMs = 0;
     TimerSchedule timers;

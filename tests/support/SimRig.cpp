@@ -6,6 +6,11 @@
 
 namespace o8r::test {
 
+void ExpectNoViolations(const SimulatedBox& box) {
+    for (const std::string& violation : box.Violations())
+        ADD_FAILURE() << "protocol violation: " << violation;
+}
+
 SimRig::SimRig(SimOptions options) : box(clock, std::move(options)) {}
 
 void SimRig::Attach(std::uint32_t baud) {
@@ -57,6 +62,12 @@ Bytes SimRig::Read(std::uint32_t wanted) {
 void SimRig::WaitReady() {
     for (int i = 0; i < 100'000 && CtsHigh(); ++i)
         clock.Advance(100'000);
+}
+
+std::vector<std::string> SimRig::TakeViolations() {
+    std::vector<std::string> violations = box.Violations();
+    box.ClearViolations();
+    return violations;
 }
 
 bool SimRig::Unlock(const std::array<std::uint8_t, 7>& code) {

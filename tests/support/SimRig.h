@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/SharedState.h"
@@ -15,9 +16,16 @@ namespace o8r::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Fails the running test for every protocol violation the box recorded: a
+// test that provokes one on purpose checks it and clears the box's list.
+void ExpectNoViolations(const SimulatedBox& box);
+
 class SimRig {
   public:
     explicit SimRig(SimOptions options = SimOptions{});
+    ~SimRig() { ExpectNoViolations(box); }
+    SimRig(const SimRig&) = delete;
+    SimRig& operator=(const SimRig&) = delete;
 
     VirtualClock clock;
     SimulatedBox box;
@@ -42,6 +50,8 @@ class SimRig {
         WaitReady();
         return Read(wanted);
     }
+    // The violations the box recorded so far, taken out of its list.
+    std::vector<std::string> TakeViolations();
     // 'C' and 'U' with the code; true when both were answered 'O'.
     bool Unlock(const std::array<std::uint8_t, 7>& code = kErasedCode);
 

@@ -1,0 +1,238 @@
+#include "cli/CommandSession.h"
+
+#include <iostream>
+#include <stdexcept>
+
+#include "app/Messages.h"
+#include "app/SharedState.h"
+#include "catalogue/IdCodeDialog.h"
+#include "cli/ExitStatus.h"
+#include "cli/Interrupt.h"
+#include "cli/Terminal.h"
+#include "link/BridgeFactory.h"
+#include "link/TracingBridge.h"
+#include "sim/SimFaults.h"
+#include "srec/Utf8Path.h"
+
+namespace o8r::cli {
+
+namespace {
+
+BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
+    std::string error;
+    auto choice = ParseBoxChoice(global.box, error);
+    if (!choice) {
+        throw UsageError("--box: " + error);
+    }
+    const bool simOptions = !global.simState.empty() || !global.simProtect.empty() ||
+                            global.simUpdateMode || !global.simFaults.empty() ||
+                            global.simRealtime || !global.simTiming.empty();
+    if (choice->kind != BoxChoice::Kind::Sim) {
+        if (simOptions) {
+            throw UsageError("the --sim-* options need --box sim");
+        }
+        return *choice;
+    }
+    if (part != nullptr) {
+        choice->sim.blocks = FlashBlocksForPart(*part);
+    }
+    choice->sim.updateMode = global.simUpdateMode;
+    if (!global.simTiming.empty()) {
+        const auto profile = ParseTimingProfile(global.simTiming);
+        if (!profile) {
+            throw UsageError("--sim-timing: use fast, typical or slow, not " + global.simTiming);
+        }
+        choice->sim.timings = TimingsFor(*profile);
+    }
+    if (!global.simProtect.empty()) {
+        if (auto problem = ParseSimFault("protected:" + global.simProtect, choice->sim);
+            !problem.empty()) {
+            throw UsageError("--sim-protect: " + problem);
+        }
+    }
+    for (const std::string& fault : global.simFaults) {
+        if (auto problem = ParseSimFault(fault, choice->sim); !problem.empty()) {
+            throw UsageError("--sim-fault: " + problem);
+        }
+    }
+    choice->simStatePath = global.simState;
+    return *choice;
+}
+
+std::unique_ptr<Clock> MakeClock(const GlobalOptions& global) {
+    // The simulated box runs on virtual time, instantly and the same way every
+    // time, unless it is asked to take real time.
+    if (global.box == "sim" && !global.simRealtime) {
+        return std::make_unique<VirtualClock>();
+    }
+    return std::make_unique<RealClock>();
+}
+
+const char* PhaseLabel(Phase phase) {
+    switch (phase) {
+        case Phase::LoadingFile:
+            return "Loading";
+        case Phase::Program:
+            return "Program";
+        case Phase::Verify:
+            return "Verify";
+        case Phase::Erase:
+            return "Erase";
+        case Phase::BlankCheck:
+            return "Blank Check";
+        case Phase::Read:
+            return "Read";
+        case Phase::Load:
+            return "Load";
+        case Phase::Update:
+            return "Update";
+    }
+    return "Working";
+}
+
+}  // namespace
+
+CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* part)
+    : m_clock(MakeClock(global)),
+      m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
+      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar),
+      m_cancelAnswer(global.cancelAnswer) {
+    if (StderrIsTerminal() && !global.quiet)
+        m_bar.SetLineClearing(EnableLineClearing());
+    const BoxChoice choice = MakeChoice(global, part);
+    std::string error;
+    m_box = MakeBridge(choice, *m_clock, error);
+    if (!m_box && choice.kind == BoxChoice::Kind::Auto) {
+        // The box's library could not be used: said as the window would say it.
+        m_prompts.ShowMessage(
+            Message{error, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::MainWindow});
+        throw ShownFailure(error);
+    }
+    if (!m_box) {
+        throw std::runtime_error(error);
+    }
+    m_link = m_box.get();
+    if (!global.trace.empty()) {
+        // Binary: the same LF lines on every platform.
+        m_traceFile.open(PathFromUtf8(global.trace),
+                         std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!m_traceFile) {
+            throw std::runtime_error("can not write the trace file " + global.trace);
+        }
+        m_tracing = std::make_unique<TracingBridge>(*m_box, m_traceFile);
+        m_link = m_tracing.get();
+    }
+    m_session = std::make_unique<BoxSession>(*m_link, *m_clock);
+    InstallInterruptHandler(m_cancel);
+    // The erase dialog's rules read the block entries from the catalogue.
+    g_mcuFilePath = CataloguePath(global);
+}
+
+CommandSession::~CommandSession() {
+    m_bar.End();
+    m_session->Release();
+    RemoveInterruptHandler();
+}
+
+std::optional<Outcome> CommandSession::Detect() {
+    const OperationResult found = m_session->Detect();
+    if (!Report(found)) {
+        return std::nullopt;
+    }
+    return found.outcome;
+}
+
+bool CommandSession::Attach(Outcome wantedMode) {
+    const auto mode = Detect();
+    if (!mode) {
+        return false;
+    }
+    if (*mode != wantedMode) {
+        OperationResult wrong{Operation::Detect, wantedMode == Outcome::NormalMode
+                                                     ? Outcome::NotInNormalMode
+                                                     : Outcome::NotInUpdateMode};
+        Report(wrong);
+        return false;
+    }
+    return true;
+}
+
+void CommandSession::SelectPart(const SelectedPart& part) {
+    g_selectedMcu = part.record.part;
+    SetMemoryMap(part.map);
+}
+
+bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
+    g_idCode.fill(0xFF);
+    if (!global.id && !global.idText) {
+        return true;
+    }
+    IdCodeDialog dialog(m_prompts);
+    dialog.SetCharacterMode(global.idText.has_value());
+    return dialog.PressOk(global.idText ? *global.idText : *global.id);
+}
+
+bool CommandSession::Report(const OperationResult& result) {
+    if (m_shownEnding) {
+        // Shown as the operation ended; only a reset that failed afterwards is new.
+        if (result.resetFailed && !m_shownEnding->resetFailed) {
+            Report(OperationResult{result.operation, Outcome::ResetFailed});
+        }
+        m_shownEnding.reset();
+        return result.Succeeded();
+    }
+    for (const Message& message : MessagesFor(result)) {
+        m_prompts.ShowMessage(message);
+    }
+    return result.Succeeded();
+}
+
+void CommandSession::Finished(const OperationResult& result) {
+    m_shownEnding.reset();
+    Report(result);
+    m_shownEnding = result;
+}
+
+OperationHooks CommandSession::Hooks() {
+    OperationHooks hooks;
+    hooks.listener = this;
+    hooks.cancel = &m_cancel;
+    hooks.questions = this;
+    return hooks;
+}
+
+void CommandSession::PhaseStarted(Phase phase) {
+    m_bar.SetLabel(PhaseLabel(phase));
+    m_bar.Begin();
+    m_barShown = true;
+    m_percent = 0;
+}
+
+void CommandSession::Progress(int percent) {
+    // The line only moves forward.
+    if (m_barShown && percent >= m_percent) {
+        m_bar.Update(percent);
+        m_percent = percent;
+    }
+}
+
+void CommandSession::PhaseEnded(Phase) {
+    if (m_barShown) {
+        m_bar.End();
+    }
+    m_barShown = false;
+}
+
+bool CommandSession::ReplaceStoredImage(const std::string& name) {
+    return m_prompts.ShowMessage(StoredImageQuestion(name)) == MsgAnswer::Yes;
+}
+
+bool CommandSession::ConfirmCancel(Operation operation) {
+    // Ctrl-C is the Cancel button: its question takes --cancel-answer ("ask"
+    // leaves it to the terminal).
+    if (m_cancelAnswer != "ask")
+        m_prompts.nextAnswer = m_cancelAnswer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
+    return m_prompts.ShowMessage(CancelQuestionFor(operation)) == MsgAnswer::Yes;
+}
+
+}  // namespace o8r::cli

@@ -1,0 +1,78 @@
+#pragma once
+
+// One run's programmer box on the command line: the clock, the bridge (real or
+// simulated, traced on request), the operations API over them, and the
+// terminal that shows progress, asks the questions and prints the messages.
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/CatalogueAccess.h"
+#include "cli/Options.h"
+#include "cli/ProgressBar.h"
+#include "cli/TerminalPrompts.h"
+#include "link/Bridge.h"
+#include "link/Clock.h"
+#include "operations/BoxSession.h"
+
+namespace o8r::cli {
+
+class CommandSession : public OperationListener, public OperationQuestions {
+  public:
+    // Throws UsageError for a --box or --sim-* choice that cannot be made, and
+    // std::runtime_error when the box cannot be reached at all. A new simulated
+    // target gets the flash blocks of `part` when one is given.
+    CommandSession(const GlobalOptions& global, const McuRecord* part);
+    // Releases the box as closing the window does (reset held, handle closed).
+    ~CommandSession() override;
+    CommandSession(const CommandSession&) = delete;
+    CommandSession& operator=(const CommandSession&) = delete;
+
+    // Finds exactly one box in the wanted mode; false after the reason is shown.
+    bool Attach(Outcome wantedMode);
+    // The box's mode, or nothing after the reason is shown.
+    std::optional<Outcome> Detect();
+
+    // The part chosen in the list: g_selectedMcu and the memory map.
+    void SelectPart(const SelectedPart& part);
+    // g_idCode: seven 0xFF (the erased state) unless --id or --id-text gives a
+    // code, which goes through the ID code dialog's rules. False when refused.
+    bool ApplyIdCode(const GlobalOptions& global);
+
+    // Shows a result's messages (those not shown as the operation ended); true
+    // when it is a success.
+    bool Report(const OperationResult& result);
+
+    BoxSession& Box() { return *m_session; }
+    // Progress, cancel (Ctrl-C) and questions for an operation.
+    OperationHooks Hooks();
+    TerminalPrompts& Prompts() { return m_prompts; }
+
+    // OperationListener: the progress line.
+    void PhaseStarted(Phase phase) override;
+    void Progress(int percent) override;
+    void PhaseEnded(Phase phase) override;
+    void Finished(const OperationResult& result) override;
+    // OperationQuestions: asked on the terminal (or answered by --yes).
+    bool ReplaceStoredImage(const std::string& name) override;
+    bool ConfirmCancel(Operation operation) override;
+
+  private:
+    std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<Bridge> m_box;  // the real or simulated box
+    std::ofstream m_traceFile;
+    std::unique_ptr<Bridge> m_tracing;
+    Bridge* m_link = nullptr;  // what the session talks to
+    ProgressBar m_bar;
+    TerminalPrompts m_prompts;
+    CancelToken m_cancel;
+    std::unique_ptr<BoxSession> m_session;
+    std::string m_cancelAnswer;  // yes | no | ask
+    std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
+    bool m_barShown = false;
+    int m_percent = 0;
+};
+
+}  // namespace o8r::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+// The read-data window's list on a terminal.
+
+#include <string>
+#include <vector>
+
+#include "srec/ReadRow.h"
+
+namespace o8r::cli {
+
+// The rows as the window's list shows them, with a heading line.
+[[nodiscard]] std::string FormatDump(const std::vector<ReadRow>& rows);
+
+}  // namespace o8r::cli

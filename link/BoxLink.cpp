@@ -1,0 +1,265 @@
+#include "link/BoxLink.h"
+
+#include "app/SharedState.h"
+
+namespace o8r {
+
+void BoxLink::SetFlow(std::uint8_t rts, std::uint8_t dtr) {
+    // A refused call shows in the next status query, which reads as busy.
+    (void)m_bridge.SetFlowControl(g_hDevice, 0, rts, dtr, 0, 0, false);
+}
+
+void BoxLink::HoldReset() {
+    SetFlow(0, 1);
+}
+
+void BoxLink::ReleaseReset() {
+    SetFlow(0, 0);
+}
+
+std::uint8_t BoxLink::ModemStatus() {
+    std::uint8_t status = kModemCts;
+    if (m_bridge.GetModemStatus(g_hDevice, status) != kBridgeOk)
+        return kModemCts;
+    return status;
+}
+
+void BoxLink::Flush() {
+    // Stale bytes are dropped; a flush that fails leaves nothing worse.
+    (void)m_bridge.FlushBuffers(g_hDevice, 1, 1);
+}
+
+bool BoxLink::Reset() {
+    HoldReset();
+    return FinishReset();
+}
+
+bool BoxLink::FinishReset() {
+    m_clock.Pause(kResetHold);
+    ReleaseReset();
+    for (int poll = 0; poll < kResetPolls; ++poll) {
+        m_clock.PollPause(kResetPoll);
+        const bool busy = Busy();
+        Flush();
+        if (!busy)
+            return true;
+    }
+    return false;
+}
+
+bool BoxLink::ConfigureLine(std::uint32_t baud) {
+    return m_bridge.SetBaudRate(g_hDevice, baud) == kBridgeOk &&
+           m_bridge.SetLineControl(g_hDevice, kLineControl8N1) == kBridgeOk &&
+           m_bridge.SetFlowControl(g_hDevice, 0, 1, 0, 0, 0, false) == kBridgeOk;
+}
+
+bool BoxLink::WaitReady(int maxPolls, bool loaderMode) {
+    if (loaderMode) {
+        for (int poll = 0; poll < maxPolls; ++poll) {
+            std::uint32_t queued = 0;
+            std::uint32_t queueStatus = 2;
+            if (m_bridge.CheckRxQueue(g_hDevice, queued, queueStatus) == kBridgeOk && queued > 0)
+                return true;
+            m_clock.PollPause(kLoaderReadyPoll);
+        }
+        return false;
+    }
+    for (int poll = 0; poll < maxPolls; ++poll) {
+        if (!Busy())
+            return true;
+        m_clock.PollPause(kReadyPoll);
+    }
+    return false;
+}
+
+bool BoxLink::Write(std::span<const std::uint8_t> bytes) {
+    std::uint32_t written = 0;
+    const auto count = static_cast<std::uint32_t>(bytes.size());
+    return m_bridge.Write(g_hDevice, bytes.data(), count, written) == kBridgeOk && written == count;
+}
+
+bool BoxLink::SendPageRecord(const PageRecord& record, bool withCommandByte) {
+    bool whole = true;
+    if (withCommandByte)
+        whole = Write(std::array{cmd::kProgramPage});
+    // The record goes out even after a refused command byte: the box's answer
+    // (or its silence) ends the page either way.
+    return Write(record) && whole;
+}
+
+bool BoxLink::SendPageCommand(std::uint8_t command, std::uint16_t page) {
+    const auto frame = PageCommand(command, page);
+    const bool commandSent = Write(std::span(frame).first(1));
+    return Write(std::span(frame).subspan(1)) && commandSent;
+}
+
+std::optional<std::uint8_t> BoxLink::ReadAnswer() {
+    std::uint8_t byte = 0;
+    std::uint32_t got = 0;
+    if (m_bridge.Read(g_hDevice, &byte, 1, got) != kBridgeOk || got != 1)
+        return std::nullopt;
+    return byte;
+}
+
+bool BoxLink::ReadExactly(std::span<std::uint8_t> buffer) {
+    std::uint32_t got = 0;
+    const auto wanted = static_cast<std::uint32_t>(buffer.size());
+    return m_bridge.Read(g_hDevice, buffer.data(), wanted, got) == kBridgeOk && got == wanted;
+}
+
+HandshakeResult BoxLink::Connect(Handshake kind, const std::array<std::uint8_t, 7>& idCode,
+                                 const StoreHeaderFields& store) {
+    const HandshakeResult broken{Outcome::ConnectionBroken, false};
+    if (!ConfigureLine(kNormalBaud))
+        return {Outcome::LineSetupFailed, false};
+    m_clock.Pause(kBeforeCommand);
+    if (!WaitReady(kLineReadyPolls))
+        return {Outcome::TimeOut, true};
+    m_clock.Pause(kBeforeCommand);
+
+    if (kind == Handshake::Target) {
+        if (!Write(std::array{cmd::kConnectTarget}))
+            return broken;
+        m_clock.Pause(kAfterCommand);
+        if (!WaitReady(kAnswerReadyPolls))
+            return {Outcome::TimeOut, true};
+        const auto answer = ReadAnswer();
+        m_clock.Pause(kAfterCommand);
+        if (answer != answer::kOk)
+            return {Outcome::CanNotConnectTarget, true};
+        if (!Write(std::array{cmd::kUnlock}) || !Write(idCode))
+            return broken;
+    } else {
+        if (!Write(StoreHeader(store.pageCount)) || !Write(idCode))
+            return broken;
+        const auto* name = reinterpret_cast<const std::uint8_t*>(store.nameField.data());
+        if (store.nameField.size() != kStoredNameSize || !Write(std::span(name, kStoredNameSize)))
+            return broken;
+        // The closing zero's fate shows in the box's answer.
+        (void)Write(std::array{kStoreHeaderEnd});
+    }
+
+    m_clock.Pause(kAfterCommand);
+    if (!WaitReady(kAnswerReadyPolls))
+        return {Outcome::TimeOut, true};
+    const auto answer = ReadAnswer();
+    if (answer == answer::kOk)
+        return {Outcome::Completed, false};
+    if (kind == Handshake::Store)
+        return {Outcome::CanNotConnectProgrammer, true};
+    if (answer == answer::kIdRefused)
+        return {Outcome::IdCodeError, true};
+    if (answer == answer::kTargetTimeOut)
+        return {Outcome::TimeOut, true};
+    return {Outcome::CanNotConnectProgrammer, true};
+}
+
+StoreQuery BoxLink::QueryStore() {
+    StoreQuery query;
+    if (!ConfigureLine(kNormalBaud)) {
+        query.outcome = Outcome::LineSetupFailed;
+        return query;
+    }
+    m_clock.Pause(kBeforeCommand);
+    if (!WaitReady(kLineReadyPolls)) {
+        query.outcome = Outcome::TimeOut;
+        query.resetAfter = true;
+        return query;
+    }
+    m_clock.Pause(kBeforeCommand);
+    if (!Write(std::array{cmd::kQueryStore})) {
+        query.outcome = Outcome::ConnectionBroken;
+        return query;
+    }
+    m_clock.Pause(kAfterCommand);
+    if (!WaitReady(kAnswerReadyPolls)) {
+        query.outcome = Outcome::TimeOut;
+        query.resetAfter = true;
+        return query;
+    }
+    std::array<std::uint8_t, kStoredNameSize> answer{};
+    std::uint32_t got = 0;
+    if (m_bridge.Read(g_hDevice, answer.data(), static_cast<std::uint32_t>(answer.size()), got) !=
+        kBridgeOk)
+        got = 0;
+    query.storedName = StoredFileName(std::span(answer.data(), got));
+    return query;
+}
+
+std::uint32_t BoxLink::DeviceCount() {
+    std::uint32_t count = 0;
+    if (m_bridge.GetDeviceCount(count) != kBridgeOk)
+        return 0;
+    return count;
+}
+
+bool BoxLink::OpenFirstDevice() {
+    // A handle still open (from before a second box came, or one whose close
+    // failed) is released before device 0 is opened again, so none leaks.
+    if (g_hDevice != 0) {
+        (void)m_bridge.Close(g_hDevice);
+        g_hDevice = 0;
+    }
+    DeviceHandle handle = 0;
+    if (m_bridge.Open(0, handle) != kBridgeOk)
+        return false;
+    g_hDevice = handle;
+    return true;
+}
+
+bool BoxLink::StartOpenedBox() {
+    ReleaseReset();
+    HoldReset();
+    m_clock.Pause(kDetectResetHold);
+    ReleaseReset();
+    m_clock.Pause(kDetectStartUp);
+    Flush();
+    const bool loader = Busy();
+    // The time-outs bound every later read and write; a bridge that refuses
+    // them keeps its own.
+    (void)m_bridge.SetTimeouts(kLinkTimeoutMs, kLinkTimeoutMs);
+    return loader;
+}
+
+void BoxLink::Release() {
+    HoldReset();
+    CloseHandle();
+}
+
+void BoxLink::CloseHandle() {
+    if (m_bridge.Close(g_hDevice) == kBridgeOk)
+        g_hDevice = 0;
+}
+
+std::string LoadNameField(const std::string& path) {
+    // The separator is looked for from the last character down to the second,
+    // so a bare name (or one right after a leading separator) counts as none.
+    std::string name;
+    for (std::size_t i = path.size(); i-- > 1;) {
+        if (path[i] == '\\' || path[i] == '/') {
+            name = path.substr(i + 1);
+            break;
+        }
+    }
+    std::string field(kStoredNameSize, ' ');
+    const std::size_t kept = name.size() > 4 ? name.size() - 4 : 0;
+    for (std::size_t k = 0; k < kStoredNameSize && k < kept; ++k)
+        field[k] = name[k];
+    return field;
+}
+
+std::optional<std::string> StoredFileName(std::span<const std::uint8_t> answer) {
+    if (answer.size() != kStoredNameSize)
+        return std::nullopt;
+    std::string name;
+    for (std::uint8_t byte : answer) {
+        if (byte >= 0x80)
+            return std::nullopt;
+        name += static_cast<char>(byte);
+    }
+    const auto last = name.find_last_not_of(' ');
+    name.erase(last == std::string::npos ? 0 : last + 1);
+    return name;
+}
+
+}  // namespace o8r

@@ -1,0 +1,442 @@
+#include "operations/BoxSession.h"
+
+#include <algorithm>
+
+#include "app/SharedState.h"
+#include "operations/LoaderExchange.h"
+#include "operations/RangePages.h"
+#include "operations/VerifyPages.h"
+#include "srec/FileLoadJob.h"
+
+namespace o8r {
+
+namespace {
+
+// The pace at which a waiting operation looks at the box: the tick of the
+// window's operation timer.
+constexpr std::chrono::nanoseconds kLookPeriod = std::chrono::milliseconds{1};
+
+void Started(const OperationHooks& hooks, Phase phase) {
+    if (hooks.listener != nullptr)
+        hooks.listener->PhaseStarted(phase);
+}
+
+void Reached(const OperationHooks& hooks, int percent) {
+    if (hooks.listener != nullptr)
+        hooks.listener->Progress(percent);
+}
+
+void Ended(const OperationHooks& hooks, Phase phase) {
+    if (hooks.listener != nullptr)
+        hooks.listener->PhaseEnded(phase);
+}
+
+OperationResult Result(Operation operation, Outcome outcome) {
+    OperationResult result;
+    result.operation = operation;
+    result.outcome = outcome;
+    return result;
+}
+
+// Sets the range as the address dialog does for the window.
+void SetRange(std::uint32_t start, std::uint32_t end) {
+    g_rangeStart = start;
+    g_rangeEnd = end;
+    g_rangePageCount = static_cast<std::uint16_t>((end >> 8) - (start >> 8) + 1);
+    g_currentPage = static_cast<std::uint16_t>(start >> 8);
+}
+
+}  // namespace
+
+OperationResult BoxSession::Detect() {
+    std::uint32_t count = 0;
+    // A failed count leaves the count it reported, as the window's poll takes it.
+    (void)m_link.GetBridge().GetDeviceCount(count);
+    g_lastDeviceCount = static_cast<std::int8_t>(count & 0xFF);
+    m_open = true;  // released at the end whatever was found, as the window does
+    if (count == 0)
+        return Result(Operation::Detect, Outcome::NoProgrammer);
+    if (count != 1)
+        return Result(Operation::Detect, Outcome::MoreThanOneProgrammer);
+    if (!m_link.OpenFirstDevice())
+        return Result(Operation::Detect, Outcome::CanNotOpenProgrammer);
+    m_updateMode = m_link.StartOpenedBox();
+    if (m_updateMode) {
+        SetMemoryMap(kFirmwareUpdateMap);
+        return Result(Operation::Detect, Outcome::FirmwareUpdateMode);
+    }
+    return Result(Operation::Detect, Outcome::NormalMode);
+}
+
+void BoxSession::Release() {
+    if (m_open)
+        m_link.Release();
+    m_open = false;
+}
+
+OperationResult& BoxSession::EndWithReset(OperationResult& result) {
+    result.resetFailed = !m_link.Reset();
+    return result;
+}
+
+void BoxSession::Announce(const OperationResult& result, const OperationHooks& hooks) {
+    m_announced = true;
+    if (hooks.listener != nullptr)
+        hooks.listener->Finished(result);
+}
+
+OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
+                                               const OperationHooks& hooks) {
+    Announce(result, hooks);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunProgram(imagePath, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Verify(const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunVerify(hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
+                                  const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunErase(blockPages, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
+                                       const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunBlankCheck(start, end, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
+                                 const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunRead(start, end, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Load(const std::string& imagePath, const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunLoad(imagePath, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Update(const std::string& imagePath, const OperationHooks& hooks) {
+    m_announced = false;
+    OperationResult result = RunUpdate(imagePath, hooks);
+    if (!m_announced)
+        Announce(result, hooks);
+    return result;
+}
+
+OperationResult BoxSession::Connect(Operation operation, Handshake kind) {
+    if (!m_link.Reset())
+        return Result(operation, Outcome::ResetFailed);
+    StoreHeaderFields store;
+    if (kind == Handshake::Store)
+        store = {g_pageCount, LoadNameField(g_filePath)};
+    const HandshakeResult handshake = m_link.Connect(kind, g_idCode, store);
+    OperationResult result = Result(operation, handshake.outcome);
+    if (handshake.outcome != Outcome::Completed && handshake.resetAfter)
+        EndWithReset(result);
+    return result;
+}
+
+std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const std::string& path,
+                                                     const OperationHooks& hooks) {
+    if (path.empty())
+        return Result(operation, Outcome::FileNotChosen);
+    g_filePath = path;
+    switch (CheckImageFile(path)) {
+        case ImageFileCheck::TooLarge:
+            return Result(operation, Outcome::FileTooLarge);
+        case ImageFileCheck::ReuseLastLoad:
+            return std::nullopt;
+        case ImageFileCheck::Load:
+            break;
+    }
+    Started(hooks, Phase::LoadingFile);
+    Reached(hooks, 0);
+    auto failure = LoadImageFile(path, [&hooks](int percent) { Reached(hooks, percent); });
+    Ended(hooks, Phase::LoadingFile);
+    if (!failure)
+        return std::nullopt;
+    OperationResult result = Result(operation, Outcome::FileRefused);
+    result.fileMessage = std::move(failure);
+    return result;
+}
+
+bool BoxSession::CancelConfirmed(Operation operation, const OperationHooks& hooks) {
+    hooks.cancel->Clear();
+    return hooks.questions == nullptr || hooks.questions->ConfirmCancel(operation);
+}
+
+BoxSession::Wait BoxSession::AwaitAnswer(std::int32_t ticks, Operation operation,
+                                         const OperationHooks& hooks) {
+    std::uint64_t deadline = m_clock.DeadlineAfter(TickAllowance(ticks));
+    for (;;) {
+        if (hooks.cancel != nullptr && hooks.cancel->Requested()) {
+            // The question's time is not the box's.
+            const std::uint64_t asked = m_clock.Now();
+            if (CancelConfirmed(operation, hooks))
+                return Wait::Cancelled;
+            deadline += m_clock.Now() - asked;
+        }
+        m_clock.Pause(kLookPeriod);
+        if (!m_link.Busy())
+            return Wait::Answered;
+        if (m_clock.Now() >= deadline)
+            return Wait::TimedOut;
+    }
+}
+
+OperationResult BoxSession::SendRecords(Operation operation, Phase phase, bool withCommand,
+                                        std::int32_t ticks, const OperationHooks& hooks) {
+    // Never more records than their array holds, whatever the count says.
+    const int count = std::min<int>(g_pageCount, static_cast<int>(kMaxPageRecords));
+    OperationResult result = Result(operation, Outcome::Completed);
+    Started(hooks, phase);
+    for (int i = 0; i < count; ++i) {
+        result.percent = i * 100 / count;
+        // A write the box did not take shows as its silence: the wait times out.
+        (void)m_link.SendPageRecord(g_pageRecords[static_cast<std::size_t>(i)], withCommand);
+        Reached(hooks, result.percent);
+        const Wait wait = AwaitAnswer(ticks, operation, hooks);
+        if (wait != Wait::Answered) {
+            result.outcome = wait == Wait::Cancelled ? Outcome::Cancelled : Outcome::TimeOut;
+            break;
+        }
+        if (m_link.ReadAnswer() != answer::kOk) {
+            result.outcome = Outcome::VerifyError;
+            break;
+        }
+    }
+    Ended(hooks, phase);
+    return result;
+}
+
+OperationResult BoxSession::RunProgram(const std::string& imagePath, const OperationHooks& hooks) {
+    if (g_selectedMcu.empty())
+        return Result(Operation::Program, Outcome::NoMcuSelected);
+    OperationResult connected = Connect(Operation::Program, Handshake::Target);
+    if (connected.outcome != Outcome::Completed)
+        return connected;
+    // The loading dialog shows why before the box is reset.
+    if (auto refused = LoadImage(Operation::Program, imagePath, hooks))
+        return AnnounceThenReset(*refused, hooks);
+    OperationResult result =
+        SendRecords(Operation::Program, Phase::Program, true, kProgramPageTicks, hooks);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
+    OperationResult connected = Connect(Operation::Verify, Handshake::Target);
+    if (connected.outcome != Outcome::Completed)
+        return connected;
+    Started(hooks, Phase::Verify);
+    Reached(hooks, 0);
+    OperationResult result =
+        VerifyResult(VerifyPages(m_link, g_pageRecords.data(), g_pageCount,
+                                 [&hooks](int percent) { Reached(hooks, percent); }));
+    Ended(hooks, Phase::Verify);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPages,
+                                  const OperationHooks& hooks) {
+    if (g_selectedMcu.empty())
+        return Result(Operation::Erase, Outcome::NoMcuSelected);
+    OperationResult result = Connect(Operation::Erase, Handshake::Target);
+    if (result.outcome != Outcome::Completed)
+        return result;
+    // An erase cannot be cancelled: a block half erased is worse than one
+    // erased in full.
+    OperationHooks uncancellable = hooks;
+    uncancellable.cancel = nullptr;
+    Started(hooks, Phase::Erase);
+    int percent = 0;
+    const int step = blockPages.empty() ? 0 : 100 / static_cast<int>(blockPages.size());
+    for (std::uint16_t page : blockPages) {
+        // A command the box did not take shows as its silence: the wait times out.
+        (void)m_link.SendPageCommand(cmd::kEraseBlock, page);
+        percent += step;
+        Reached(hooks, percent);
+        const Wait wait = AwaitAnswer(kEraseBlockTicks, Operation::Erase, uncancellable);
+        if (wait != Wait::Answered) {
+            result.outcome = Outcome::TimeOut;
+            break;
+        }
+        if (m_link.ReadAnswer() != answer::kOk) {
+            result.outcome = Outcome::EraseError;
+            break;
+        }
+    }
+    Ended(hooks, Phase::Erase);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end,
+                                       const OperationHooks& hooks) {
+    if (g_selectedMcu.empty())
+        return Result(Operation::BlankCheck, Outcome::NoMcuSelected);
+    OperationResult result = Connect(Operation::BlankCheck, Handshake::Target);
+    if (result.outcome != Outcome::Completed)
+        return result;
+    SetRange(start, end);
+    Started(hooks, Phase::BlankCheck);
+    for (std::uint32_t page = start >> 8; page <= (end >> 8); ++page) {
+        g_currentPage = static_cast<std::uint16_t>(page);
+        (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
+        const Wait wait = AwaitAnswer(kReadPageTicks, Operation::BlankCheck, hooks);
+        if (wait == Wait::Cancelled) {
+            result.outcome = Outcome::Cancelled;
+            break;
+        }
+        PageBytes bytes{};
+        // Bytes that never came must not pass for erased ones.
+        if (wait == Wait::TimedOut || !m_link.ReadExactly(bytes)) {
+            result.outcome = Outcome::TimeOut;
+            break;
+        }
+        if (auto filled = FirstFilledAddress(bytes, page, start, end)) {
+            result.outcome = Outcome::CheckAreaNotEmpty;
+            result.address = *filled;
+            break;
+        }
+        result.percent = RangePercent(page - (start >> 8) + 1, g_rangePageCount);
+        Reached(hooks, result.percent);
+    }
+    Ended(hooks, Phase::BlankCheck);
+    // A finding is shown while the box still holds the range; every other
+    // ending resets the box first.
+    if (result.outcome == Outcome::CheckAreaNotEmpty)
+        return AnnounceThenReset(result, hooks);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
+                                 const OperationHooks& hooks) {
+    if (g_selectedMcu.empty())
+        return Result(Operation::Read, Outcome::NoMcuSelected);
+    OperationResult result = Connect(Operation::Read, Handshake::Target);
+    if (result.outcome != Outcome::Completed)
+        return result;
+    SetRange(start, end);
+    result.rangeStart = start;
+    Started(hooks, Phase::Read);
+    Reached(hooks, 0);
+    for (std::uint32_t page = start >> 8; page <= (end >> 8); ++page) {
+        g_currentPage = static_cast<std::uint16_t>(page);
+        (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
+        const Wait wait = AwaitAnswer(kReadPageTicks, Operation::Read, hooks);
+        if (wait == Wait::Cancelled) {
+            result.outcome = Outcome::Cancelled;
+            break;
+        }
+        PageBytes bytes{};
+        // A page that does not arrive whole is never kept as if it had.
+        if (wait == Wait::TimedOut || !m_link.ReadExactly(bytes)) {
+            result.outcome = Outcome::ReadTimeOut;
+            break;
+        }
+        const PageSpan span = BytesInRange(page, start, end);
+        result.data.insert(result.data.end(), bytes.begin() + span.from,
+                           bytes.begin() + span.to + 1);
+        Reached(hooks, RangePercent(page - (start >> 8) + 1, g_rangePageCount));
+    }
+    if (result.outcome == Outcome::Completed) {
+        // A short reset pulse tells the box the read is over.
+        m_link.HoldReset();
+        m_clock.Pause(kReadEndPulse);
+        m_link.ReleaseReset();
+    }
+    Ended(hooks, Phase::Read);
+    // The read window shows how the read ended; the box is reset once it closes.
+    return AnnounceThenReset(result, hooks);
+}
+
+OperationResult BoxSession::RunLoad(const std::string& imagePath, const OperationHooks& hooks) {
+    if (g_selectedMcu.empty())
+        return Result(Operation::Load, Outcome::NoMcuSelected);
+    const StoreQuery query = m_link.QueryStore();
+    if (query.outcome != Outcome::Completed) {
+        OperationResult failed = Result(Operation::Load, query.outcome);
+        return query.resetAfter ? EndWithReset(failed) : failed;
+    }
+    if (query.storedName &&
+        (hooks.questions == nullptr || !hooks.questions->ReplaceStoredImage(*query.storedName))) {
+        OperationResult kept = Result(Operation::Load, Outcome::StoreKept);
+        return EndWithReset(kept);
+    }
+    if (auto refused = LoadImage(Operation::Load, imagePath, hooks))
+        return AnnounceThenReset(*refused, hooks);
+    OperationResult connected = Connect(Operation::Load, Handshake::Store);
+    if (connected.outcome != Outcome::Completed) {
+        // The window resets the box once more after a failed connect.
+        return AnnounceThenReset(connected, hooks);
+    }
+    OperationResult result =
+        SendRecords(Operation::Load, Phase::Load, false, kStoreRecordTicks, hooks);
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::QueryStore() {
+    const StoreQuery query = m_link.QueryStore();
+    OperationResult result = Result(Operation::Query, query.outcome);
+    if (query.outcome != Outcome::Completed)
+        return query.resetAfter ? EndWithReset(result) : result;
+    if (query.storedName) {
+        result.outcome = Outcome::StoredName;
+        result.storedName = *query.storedName;
+    } else {
+        result.outcome = Outcome::StoreEmpty;
+    }
+    return EndWithReset(result);
+}
+
+OperationResult BoxSession::RunUpdate(const std::string& imagePath, const OperationHooks& hooks) {
+    if (!m_updateMode)
+        return Result(Operation::Update, Outcome::NotInUpdateMode);
+    if (!m_link.ConfigureLine(kLoaderBaud))
+        return Result(Operation::Update, Outcome::UpdateLineSetupFailed);
+    if (auto refused = LoadImage(Operation::Update, imagePath, hooks))
+        return *refused;
+    LoaderCallbacks callbacks;
+    callbacks.erasing = [&hooks] {
+        if (hooks.listener != nullptr)
+            hooks.listener->Erasing();
+    };
+    callbacks.programming = [&hooks] {
+        Started(hooks, Phase::Update);
+        Reached(hooks, 0);
+    };
+    callbacks.progress = [&hooks](int percent) { Reached(hooks, percent); };
+    OperationResult result = Result(Operation::Update, RunLoaderExchange(m_link, callbacks));
+    if (result.outcome == Outcome::Completed)
+        Reached(hooks, 100);
+    Ended(hooks, Phase::Update);
+    return result;
+}
+
+}  // namespace o8r

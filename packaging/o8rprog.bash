@@ -1,0 +1,89 @@
+# bash completion for o8rprog: commands, options, part names from the
+# catalogue (as `o8rprog mcus` lists them) and S-record files.
+
+_o8rprog_parts() {
+    local catalogue=() i
+    for ((i = 1; i < ${#COMP_WORDS[@]} - 1; i++)); do
+        if [[ ${COMP_WORDS[i]} == --catalogue ]]; then
+            catalogue=(--catalogue "${COMP_WORDS[i + 1]}")
+        fi
+    done
+    "${COMP_WORDS[0]}" "${catalogue[@]}" mcus 2>/dev/null | awk '/^    [^ ]/ { print $1 }'
+}
+
+_o8rprog() {
+    local cur prev words cword
+    _init_completion || return
+
+    local commands="mcus image detect program erase blank-check read load query update doctor"
+    local global="--box --sim-state --sim-protect --sim-update-mode --sim-fault --sim-realtime
+                  --id --id-text --catalogue --trace --yes --quiet --help --version"
+
+    case $prev in
+        --mcu)
+            COMPREPLY=($(compgen -W "$(_o8rprog_parts)" -- "$cur"))
+            return
+            ;;
+        --box)
+            COMPREPLY=($(compgen -W "auto sim serial:" -- "$cur"))
+            [[ ${COMPREPLY[0]} == serial: ]] && compopt -o nospace
+            return
+            ;;
+        --catalogue)
+            _filedir mcu
+            return
+            ;;
+        --sim-state | --trace | -o | --output)
+            _filedir
+            return
+            ;;
+        --sim-protect | --sim-fault | --id | --id-text | --range | --blocks)
+            return
+            ;;
+    esac
+    if [[ $cur == serial:* ]]; then
+        local ports=(/dev/ttyUSB* /dev/ttyACM*)
+        COMPREPLY=($(compgen -P serial: -W "${ports[*]}" -- "${cur#serial:}"))
+        return
+    fi
+
+    local command="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --box | --sim-state | --sim-protect | --sim-fault | --id | --id-text | --catalogue | \
+                --trace | --mcu | --range | --blocks | -o | --output)
+                ((i++))
+                ;;
+            -*) ;;
+            *)
+                command=${words[i]}
+                break
+                ;;
+        esac
+    done
+
+    local options=""
+    case $command in
+        "")
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "$global" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+            fi
+            return
+            ;;
+        image | load) options="--mcu" ;;
+        program) options="--mcu --verify" ;;
+        erase) options="--mcu --blocks --all" ;;
+        blank-check) options="--mcu --range" ;;
+        read) options="--mcu --range --output --dump" ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options $global" -- "$cur"))
+    else
+        case $command in
+            image | program | load | update) _filedir mot ;;
+        esac
+    fi
+} &&
+    complete -F _o8rprog o8rprog
