@@ -17,6 +17,11 @@ if(TARGET o8r_gui)
         o8r_copy_gui_runtime(${CMAKE_CURRENT_BINARY_DIR})
         file(COPY ${O8R_QT_WINDOWS}/bin/Qt6Test.dll DESTINATION ${CMAKE_CURRENT_BINARY_DIR})
     endif()
+    if(CMAKE_CROSSCOMPILING)
+        # The texts' fit is measured with the Linux build's fonts (Liberation's
+        # Arial metrics); Wine's fonts measure otherwise.
+        list(FILTER O8R_GUI_TESTS EXCLUDE REGEX "/text_fit_test\\.cpp$")
+    endif()
     foreach(src IN LISTS O8R_GUI_TESTS)
         get_filename_component(name ${src} NAME_WE)
         add_executable(gui_${name} ${src})
