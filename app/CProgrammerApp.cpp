@@ -1,6 +1,7 @@
 #include "app/CProgrammerApp.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <cstdio>
@@ -132,7 +133,7 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
     result.versionRequested = parser.isSet(version);
 
     if (parser.isSet(options.catalogue)) {
-        result.catalogue = QFile::encodeName(parser.value(options.catalogue)).toStdString();
+        result.catalogue = parser.value(options.catalogue).toUtf8().toStdString();
         if (result.catalogue.empty()) {
             error = QStringLiteral("--catalogue needs the name of a file.");
             return std::nullopt;
@@ -185,7 +186,7 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
         }
         if (parser.isSet(options.simState)) {
             result.box.simStatePath =
-                QFile::encodeName(parser.value(options.simState)).toStdString();
+                QDir::toNativeSeparators(parser.value(options.simState)).toUtf8().toStdString();
         }
     } else if (parser.isSet(options.port)) {
         const QString port = parser.value(options.port);
@@ -260,7 +261,7 @@ int CProgrammerApp::Run() {
     }
 
     const QString directory = QCoreApplication::applicationDirPath();
-    const std::string programDirectory = QFile::encodeName(directory).toStdString();
+    const std::string programDirectory = QDir::toNativeSeparators(directory).toUtf8().toStdString();
     m_window = std::make_unique<CProgrammerDlg>(*m_bridge, m_clock, m_prompts, programDirectory);
     // Not found anywhere: the window reports it as missing beside the program.
     if (const auto catalogue =

@@ -1,9 +1,10 @@
 #pragma once
 
-// A static picture control that shows an SVG picture centred at its natural
-// size, scaled down only when the control is smaller, and crisp at any scale.
+// A static picture control that shows a picture centred at its natural size,
+// scaled down only when the control is smaller. The picture comes at 1x and,
+// beside it as NAME-2x.png, at 2x for high-density screens.
 
-#include <QSvgRenderer>
+#include <QImage>
 #include <QWidget>
 
 namespace o8r {
@@ -12,7 +13,7 @@ class QtPicture : public QWidget {
   public:
     explicit QtPicture(const QString& resource, QWidget* parent = nullptr);
 
-    bool HasPicture() const { return m_renderer.isValid(); }
+    bool HasPicture() const { return !m_picture.isNull(); }
     // Where the picture is drawn inside the control.
     QRectF PictureRect() const;
 
@@ -20,7 +21,8 @@ class QtPicture : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    QSvgRenderer m_renderer;
+    QImage m_picture;
+    QImage m_picture2x;
 };
 
 }  // namespace o8r

@@ -1,6 +1,7 @@
 #include "app/QtPrompts.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -144,7 +145,8 @@ std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSp
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return std::nullopt;
-    return QFile::encodeName(files.front()).toStdString();
+    // The core takes paths as UTF-8 with the platform's own separators.
+    return QDir::toNativeSeparators(files.front()).toUtf8().toStdString();
 }
 
 DialogResult QtPrompts::RunModal(QDialog& dialog, Owner owner) {

@@ -29,14 +29,18 @@ QIcon IconById(int id) {
     EnsureResources();
     if (id != IdNumber(IDI_APP) && (id < IdNumber(IDI_PROGRAM) || id > IdNumber(IDI_LOAD)))
         return QIcon();
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
+    // Both renditions, so that the icon is crisp at the button size and at twice it.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/%1.png").arg(id));
+    icon.addFile(QStringLiteral(":/icons/%1-2x.png").arg(id));
+    return icon;
 }
 
 QString PictureResource(int id) {
     EnsureResources();
     if (id != IdNumber(IDB_BACKGROUND))
         return QString();
-    return QStringLiteral(":/bitmaps/%1.svg").arg(id);
+    return QStringLiteral(":/bitmaps/%1.png").arg(id);
 }
 
 QFont DialogFont(const QString& family, int pointSize) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/HexText.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r {
 
@@ -124,7 +125,7 @@ bool IsRecordLine(std::string_view line) {
 }
 
 std::optional<std::vector<std::string>> ReadCatalogueLines(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (!file.is_open())
         return std::nullopt;
     std::vector<std::string> lines;

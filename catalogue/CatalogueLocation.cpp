@@ -5,6 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "srec/Utf8Path.h"
+
 namespace o8r {
 
 namespace fs = std::filesystem;
@@ -17,18 +19,18 @@ std::vector<std::string> CatalogueCandidates(const std::string& namedFile,
     }
     std::vector<std::string> candidates;
     auto add = [&candidates](const fs::path& path) {
-        const std::string text = path.lexically_normal().string();
+        const std::string text = Utf8FromPath(path.lexically_normal());
         if (std::find(candidates.begin(), candidates.end(), text) == candidates.end()) {
             candidates.push_back(text);
         }
     };
     if (!programDirectory.empty()) {
-        const fs::path directory(programDirectory);
+        const fs::path directory = PathFromUtf8(programDirectory);
         add(directory / kCatalogueFileName);
         add(directory / ".." / "share" / "o8r-programmer" / kCatalogueFileName);
     }
     if (!installDataDirectory.empty()) {
-        add(fs::path(installDataDirectory) / kCatalogueFileName);
+        add(PathFromUtf8(installDataDirectory) / kCatalogueFileName);
     }
     return candidates;
 }
@@ -38,7 +40,8 @@ CatalogueSearch FindCatalogue(const std::vector<std::string>& candidates) {
     search.tried = candidates;
     for (const std::string& candidate : candidates) {
         std::error_code error;
-        if (fs::is_regular_file(candidate, error) && std::ifstream(candidate).is_open()) {
+        const fs::path path = PathFromUtf8(candidate);
+        if (fs::is_regular_file(path, error) && std::ifstream(path).is_open()) {
             search.found = candidate;
             break;
         }

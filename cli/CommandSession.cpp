@@ -3,6 +3,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/Messages.h"
 #include "app/SharedState.h"
 #include "catalogue/IdCodeDialog.h"
 #include "cli/ExitStatus.h"
@@ -11,6 +12,7 @@
 #include "link/BridgeFactory.h"
 #include "link/TracingBridge.h"
 #include "sim/SimFaults.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r::cli {
 
@@ -95,15 +97,25 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
       m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar),
       m_cancelAnswer(global.cancelAnswer) {
+    if (StderrIsTerminal() && !global.quiet)
+        m_bar.SetLineClearing(EnableLineClearing());
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
     m_box = MakeBridge(choice, *m_clock, error);
+    if (!m_box && choice.kind == BoxChoice::Kind::Auto) {
+        // The box's library could not be used: said as the window would say it.
+        m_prompts.ShowMessage(
+            Message{error, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::MainWindow});
+        throw ShownFailure(error);
+    }
     if (!m_box) {
         throw std::runtime_error(error);
     }
     m_link = m_box.get();
     if (!global.trace.empty()) {
-        m_traceFile.open(global.trace, std::ios::out | std::ios::trunc);
+        // Binary: the same LF lines on every platform.
+        m_traceFile.open(PathFromUtf8(global.trace),
+                         std::ios::out | std::ios::trunc | std::ios::binary);
         if (!m_traceFile) {
             throw std::runtime_error("can not write the trace file " + global.trace);
         }

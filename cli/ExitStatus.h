@@ -18,4 +18,10 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A failure whose message has been shown already: exit 1 and nothing more.
+class ShownFailure : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 }  // namespace o8r::cli

@@ -6,12 +6,14 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/ProgramPath.h"
+#include "cli/Terminal.h"
 #include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
 
@@ -223,6 +225,8 @@ int Main(int argc, char** argv) {
     } catch (const UsageError& e) {
         std::cerr << e.what() << "\nRun with --help for more information.\n";
         return kExitUsage;
+    } catch (const ShownFailure&) {
+        return kExitFailure;
     } catch (const std::exception& e) {
         std::cerr << "o8rprog: " << e.what() << '\n';
         return kExitFailure;
@@ -233,5 +237,12 @@ int Main(int argc, char** argv) {
 }  // namespace o8r::cli
 
 int main(int argc, char** argv) {
-    return o8r::cli::Main(argc, argv);
+    o8r::cli::PrepareConsole();
+    // UTF-8 inside on every platform, whatever the system's code page.
+    std::vector<std::string> arguments = o8r::cli::Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
 }

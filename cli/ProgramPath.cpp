@@ -4,6 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "srec/Utf8Path.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace o8r::cli {
 
 namespace fs = std::filesystem;
@@ -38,12 +44,33 @@ fs::path FindOnPath(const fs::path& name) {
     return {};
 }
 
+// The running program as the system names it; empty where it cannot say.
+fs::path RunningProgram() {
+#if defined(_WIN32)
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return fs::path(buffer);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+#else
+    std::error_code error;
+    return fs::read_symlink("/proc/self/exe", error);
+#endif
+}
+
 }  // namespace
 
 std::string ProgramDirectory(const char* argv0) {
     std::error_code error;
-    // Linux names the running program itself; elsewhere argv[0] has to do.
-    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    // Linux and Windows name the running program itself; elsewhere argv[0] has to do.
+    fs::path exe = RunningProgram();
     if (error || exe.empty()) {
         const fs::path given(argv0 != nullptr ? argv0 : "");
         exe = given.has_parent_path() ? fs::absolute(given, error) : FindOnPath(given);
@@ -51,7 +78,8 @@ std::string ProgramDirectory(const char* argv0) {
     if (error || !exe.has_parent_path()) {
         return {};
     }
-    std::string directory = exe.parent_path().string();
+    const std::u8string utf8 = exe.parent_path().u8string();
+    std::string directory(utf8.begin(), utf8.end());
     if (!directory.empty() && directory.back() != fs::path::preferred_separator) {
         directory += fs::path::preferred_separator;
     }
@@ -63,8 +91,8 @@ std::string FullPath(const std::string& path) {
         return path;
     }
     std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(path, error);
-    return error ? path : full.string();
+    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(path), error);
+    return error ? path : Utf8FromPath(full);
 }
 
 }  // namespace o8r::cli

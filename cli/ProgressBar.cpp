@@ -47,7 +47,10 @@ void ProgressBar::End() {
 void ProgressBar::Suspend() {
     if (m_enabled && m_drawn) {
         // Back to the start of the line and clear it.
-        m_out << "\r\x1b[K" << std::flush;
+        if (m_lineClearing)
+            m_out << "\r\x1b[K" << std::flush;
+        else
+            m_out << '\r' << std::string(m_lastLine.size(), ' ') << '\r' << std::flush;
     }
     m_drawn = false;
     m_lastLine.clear();
@@ -62,7 +65,13 @@ void ProgressBar::Draw() {
     if (line == m_lastLine) {
         return;
     }
-    m_out << '\r' << line << "\x1b[K" << std::flush;
+    if (m_lineClearing) {
+        m_out << '\r' << line << "\x1b[K" << std::flush;
+    } else {
+        // Blanks over whatever the longer last line left.
+        const std::size_t width = std::max(line.size(), m_lastLine.size());
+        m_out << '\r' << line << std::string(width - line.size(), ' ') << std::flush;
+    }
     m_lastLine = std::move(line);
     m_drawn = true;
 }

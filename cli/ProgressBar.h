@@ -25,6 +25,9 @@ class ProgressBar {
     // Clears the line so that a message can be printed; the next Update redraws it.
     void Suspend();
     bool Active() const { return m_active; }
+    // Without line clearing (a console that takes no escape sequences) the
+    // line is redrawn with carriage returns and blanks only.
+    void SetLineClearing(bool on) { m_lineClearing = on; }
 
     static std::string Render(const std::string& label, int percent, double seconds);
 
@@ -40,6 +43,7 @@ class ProgressBar {
     int m_percent = 0;
     std::uint64_t m_start = 0;
     std::string m_lastLine;
+    bool m_lineClearing = true;
 };
 
 }  // namespace o8r::cli

@@ -1,23 +1,89 @@
 #include "cli/Terminal.h"
 
 #if defined(_WIN32)
-#include <io.h>
-#define O8R_ISATTY _isatty
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <filesystem>
 #else
 #include <unistd.h>
-#define O8R_ISATTY isatty
 #endif
 
 namespace o8r::cli {
 
+namespace {
+
+#if defined(_WIN32)
+// _isatty is true for any character device, the NUL device included; only a
+// console has a console mode.
+bool IsTerminal(DWORD which) {
+    DWORD mode = 0;
+    const HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           GetConsoleMode(handle, &mode) != 0;
+}
+#endif
+
+}  // namespace
+
 bool StdinIsTerminal() {
-    return O8R_ISATTY(0) != 0;
+#if defined(_WIN32)
+    return IsTerminal(STD_INPUT_HANDLE);
+#else
+    return isatty(0) != 0;
+#endif
 }
 bool StdoutIsTerminal() {
-    return O8R_ISATTY(1) != 0;
+#if defined(_WIN32)
+    return IsTerminal(STD_OUTPUT_HANDLE);
+#else
+    return isatty(1) != 0;
+#endif
 }
 bool StderrIsTerminal() {
-    return O8R_ISATTY(2) != 0;
+#if defined(_WIN32)
+    return IsTerminal(STD_ERROR_HANDLE);
+#else
+    return isatty(2) != 0;
+#endif
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+#if defined(_WIN32)
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide != nullptr) {
+        std::vector<std::string> arguments;
+        for (int i = 0; i < count; ++i) {
+            const std::u8string text = std::filesystem::path(wide[i]).u8string();
+            arguments.emplace_back(text.begin(), text.end());
+        }
+        LocalFree(wide);
+        return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {
+#if defined(_WIN32)
+    SetConsoleOutputCP(CP_UTF8);
+    SetConsoleCP(CP_UTF8);
+#endif
+}
+
+bool EnableLineClearing() {
+#if defined(_WIN32)
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(handle, &mode))
+        return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+#else
+    return true;
+#endif
 }
 
 }  // namespace o8r::cli

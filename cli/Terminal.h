@@ -1,11 +1,28 @@
 #pragma once
 
-// Whether the standard streams are attached to a terminal.
+// The console the program runs in: whether the standard streams are attached
+// to a terminal, and the platform's set-up of it.
+
+#include <string>
+#include <vector>
 
 namespace o8r::cli {
 
 bool StdinIsTerminal();
 bool StdoutIsTerminal();
 bool StderrIsTerminal();
+
+// The command line as UTF-8 text. On Windows from the wide command line (the
+// narrow argv there is in the ANSI code page, which cannot hold every name);
+// elsewhere argv as it is.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// Windows: the console reads and writes UTF-8. Elsewhere nothing to do.
+void PrepareConsole();
+
+// Lets the error stream's terminal take the escape sequences that clear a
+// line; false where it cannot (older Windows consoles), and the progress bar
+// then redraws with carriage returns and blanks only.
+bool EnableLineClearing();
 
 }  // namespace o8r::cli

@@ -3,7 +3,7 @@
 # into the library o8r_gui, so that the GUI tests link the same code as the
 # program.
 
-find_package(Qt6 REQUIRED COMPONENTS Widgets Svg)
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
 # The window classes and their Qt helpers, named one by one; QtMain.cpp alone
 # makes the executable.
@@ -20,10 +20,17 @@ list(TRANSFORM O8R_GUI_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 add_library(o8r_gui STATIC ${O8R_GUI_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/resources/o8r.qrc)
 set_target_properties(o8r_gui PROPERTIES AUTOMOC ON AUTORCC ON)
 target_include_directories(o8r_gui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(o8r_gui PUBLIC o8r_bridges o8r_sim o8r_core Qt6::Widgets Qt6::Svg
+target_link_libraries(o8r_gui PUBLIC o8r_bridges o8r_sim o8r_core Qt6::Widgets
                       PRIVATE o8r_warnings)
 target_compile_definitions(o8r_gui PUBLIC QT_NO_KEYWORDS)
 
 add_executable(o8r-programmer ${CMAKE_CURRENT_SOURCE_DIR}/app/QtMain.cpp)
 target_link_libraries(o8r-programmer PRIVATE o8r_gui o8r_warnings)
 set_target_properties(o8r-programmer PROPERTIES WIN32_EXECUTABLE ON)
+if(WIN32)
+    # The desktop program shares the C++ runtime DLLs with Qt.
+    set_target_properties(o8r-programmer PROPERTIES O8R_SHARED_RUNTIME ON)
+    if(MINGW)
+        o8r_copy_gui_runtime(${O8R_BIN_DIR})
+    endif()
+endif()

@@ -12,6 +12,31 @@ set(O8R_UDEV_RULES_DIR lib/udev/rules.d CACHE STRING
 set(O8R_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(O8R_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
 
+if(WIN32)
+    # Windows: one flat folder, the zip's (cmake/Package.cmake): the programs,
+    # the DLLs the desktop program needs, the catalogue beside the programs,
+    # the README and the licence.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(O8R_PACKAGE_FILE_NAME o8r-programmer-${PROJECT_VERSION}-win64)
+    else()
+        set(O8R_PACKAGE_FILE_NAME o8r-programmer-${PROJECT_VERSION}-win32)
+    endif()
+    foreach(program IN ITEMS o8rprog o8r-programmer)
+        if(TARGET ${program})
+            install(TARGETS ${program} RUNTIME DESTINATION .)
+        endif()
+    endforeach()
+    install(FILES ${PROJECT_SOURCE_DIR}/data/MCUType.mcu ${PROJECT_SOURCE_DIR}/README.md
+                  ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+    if(TARGET o8r-programmer)
+        # Copied beside the programs by o8r_copy_gui_runtime (cmake/Windows.cmake).
+        file(GLOB O8R_RUNTIME_DLLS ${O8R_BIN_DIR}/Qt6*.dll ${O8R_BIN_DIR}/lib*.dll)
+        install(FILES ${O8R_RUNTIME_DLLS} DESTINATION .)
+        install(DIRECTORY ${O8R_BIN_DIR}/platforms ${O8R_BIN_DIR}/styles DESTINATION .)
+    endif()
+    return()
+endif()
+
 foreach(program IN ITEMS o8rprog o8r-programmer)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -90,6 +115,8 @@ set(O8R_APP_ICON ${PROJECT_SOURCE_DIR}/resources/icons/128.svg)
 install(FILES ${O8R_APP_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME o8r-programmer.svg)
 
+# Only this build tool draws SVG; the programs use the PNG renditions.
+find_package(Qt6 REQUIRED COMPONENTS Svg)
 add_executable(o8r_render_icon ${O8R_PACKAGING_DIR}/RenderIcon.cpp)
 target_link_libraries(o8r_render_icon PRIVATE Qt6::Gui Qt6::Svg o8r_warnings)
 set(O8R_ICON_PNGS)

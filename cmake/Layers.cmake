@@ -17,10 +17,11 @@ set(O8R_LAYER_STATE
     srec/LineReader.cpp srec/LineReader.h srec/LoadedFile.cpp srec/LoadedFile.h
     srec/PageChecksum.cpp srec/PageChecksum.h srec/ReadRow.cpp srec/ReadRow.h
     srec/SRecordLine.cpp srec/SRecordLine.h srec/SRecordLoader.cpp srec/SRecordLoader.h
-    srec/SRecordWriter.cpp srec/SRecordWriter.h)
+    srec/SRecordWriter.cpp srec/SRecordWriter.h srec/NewFile.h srec/Utf8Path.h)
 
 # The link: the box's lines, resets, handshakes and framed exchanges.
-set(O8R_LAYER_LINK link/BoxLink.cpp link/BoxLink.h link/TracingBridge.cpp link/TracingBridge.h)
+set(O8R_LAYER_LINK link/BoxLink.cpp link/BoxLink.h link/SiUsbXpTable.cpp link/SiUsbXpTable.h
+                   link/TracingBridge.cpp link/TracingBridge.h)
 
 # Operations: the operations API, the exchanges it shares with the window,
 # and the rules of the dialogs, behind the interfaces the front ends implement.

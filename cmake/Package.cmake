@@ -32,8 +32,18 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${O8R_PACKAGING_DIR}/postinst ${O8R_PACKAGING_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 
-# The Windows archive: one folder named after the package and its version.
-set(CPACK_ARCHIVE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-windows)
+# The Windows zip, o8r-programmer-VERSION-win64.zip: one folder of that name
+# with both programs, the DLLs the desktop program needs, the catalogue, the
+# README and the licence (cmake/Install.cmake, which names it). SiUSBXp.dll is not in it: the
+# box's driver package provides it (see the README).
+if(WIN32)
+    set(CPACK_PACKAGE_FILE_NAME ${O8R_PACKAGE_FILE_NAME})
+    set(CPACK_ARCHIVE_FILE_NAME ${O8R_PACKAGE_FILE_NAME})
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+    set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+else()
+    set(CPACK_ARCHIVE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME})
+endif()
 
 if(UNIX AND NOT APPLE)
     set(CPACK_GENERATOR DEB)

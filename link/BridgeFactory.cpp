@@ -5,9 +5,14 @@
 #include <system_error>
 
 #include "sim/SimulatedBox.h"
+#include "srec/Utf8Path.h"
 
 #ifdef O8R_HAVE_SERIAL
 #include "link/SerialBridge.h"
+#endif
+#ifdef O8R_HAVE_SIUSBXP
+#include "link/SiUsbXpBridge.h"
+#include "link/SiUsbXpTable.h"
 #endif
 
 namespace o8r {
@@ -32,7 +37,7 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
 
     bool Load(std::string& error) {
         std::error_code ec;
-        bool exists = std::filesystem::exists(m_path, ec);
+        bool exists = std::filesystem::exists(PathFromUtf8(m_path), ec);
         if (ec) {
             error = "cannot look for '" + m_path + "': " + ec.message();
             return false;
@@ -123,7 +128,13 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
         }
         case BoxChoice::Kind::Auto:
         case BoxChoice::Kind::Serial: {
-#ifdef O8R_HAVE_SERIAL
+#if defined(O8R_HAVE_SIUSBXP)
+            if (choice.kind == BoxChoice::Kind::Auto)
+                return SiUsbXpBridge::Load(error);
+            error = "serial:PORT is not available on Windows: the box is reached through " +
+                    std::string(kSiUsbXpLibrary) + " (--box auto)";
+            return nullptr;
+#elif defined(O8R_HAVE_SERIAL)
             SerialMatch match;
             if (choice.kind == BoxChoice::Kind::Serial)
                 match.portName = choice.port;

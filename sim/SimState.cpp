@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "sim/SimulatedBox.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r {
 
@@ -173,7 +174,7 @@ bool DecodeSimState(std::string_view bytes, SimState& state, std::string& error)
 
 bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& bytes,
                    std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) {
         error = "cannot open '" + path + "'";
         return false;
@@ -200,7 +201,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     std::random_device random;
     std::string temporary = path + ".tmp" + std::to_string(random() & 0xFFFFFF);
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream out(PathFromUtf8(temporary), std::ios::binary | std::ios::trunc);
         if (!out) {
             error = "cannot write '" + temporary + "'";
             return false;
@@ -209,16 +210,16 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         out.flush();
         if (!out) {
             std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
+            std::filesystem::remove(PathFromUtf8(temporary), ignored);
             error = "cannot write '" + temporary + "'";
             return false;
         }
     }
     std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
+    std::filesystem::rename(PathFromUtf8(temporary), PathFromUtf8(path), ec);
     if (ec) {
         std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        std::filesystem::remove(PathFromUtf8(temporary), ignored);
         error = "cannot replace '" + path + "': " + ec.message();
         return false;
     }

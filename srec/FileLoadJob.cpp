@@ -6,6 +6,7 @@
 #include "app/SharedState.h"
 #include "srec/LoadedFile.h"
 #include "srec/SRecordLoader.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r {
 
@@ -26,7 +27,7 @@ std::optional<Message> LoadImageFile(const std::string& path,
     // Line ends are handled by the parser, so CR LF and LF read alike everywhere.
     std::ifstream in;
     if (status.readable)
-        in.open(path, std::ios::in | std::ios::binary);
+        in.open(PathFromUtf8(path), std::ios::in | std::ios::binary);
     if (!status.readable || !in.is_open()) {
         ForgetLastLoad();
         return Message{text::kCanNotOpenFile, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,

@@ -6,9 +6,29 @@
 #include <limits>
 #include <system_error>
 
+#include "srec/Utf8Path.h"
+
 namespace o8r {
 
 namespace {
+
+// False when the loaded file's time cannot tell a later rewrite from it.
+bool g_loadedFileTrusted = false;
+
+// Some file systems and runtimes (MinGW's std::filesystem among them) give
+// modification times in whole seconds only. A file with such a time that was
+// written in the last two seconds may be rewritten within the same second
+// without its time changing, so it is never taken for unchanged.
+bool TimeTellsRewrites(std::int64_t modifiedTicks) {
+    using Clock = std::filesystem::file_time_type::clock;
+    using Duration = std::filesystem::file_time_type::duration;
+    const std::int64_t perSecond =
+        std::chrono::duration_cast<Duration>(std::chrono::seconds(1)).count();
+    if (perSecond <= 1 || modifiedTicks % perSecond != 0)
+        return true;
+    const std::int64_t now = Clock::now().time_since_epoch().count();
+    return modifiedTicks < now - 2 * perSecond;
+}
 
 bool FormatLocalTime(std::filesystem::file_time_type time, std::string& out) {
     const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
@@ -34,7 +54,7 @@ FileStatus ReadFileStatus(const std::string& path) {
     if (path.empty())
         return status;
     std::error_code error;
-    const fs::path file(path);
+    const fs::path file = PathFromUtf8(path);
     if (!fs::is_regular_file(file, error) || error)
         return status;
     const std::uintmax_t size = fs::file_size(file, error);
@@ -52,9 +72,9 @@ FileStatus ReadFileStatus(const std::string& path) {
 }
 
 bool CanReuseLastLoad(const std::string& path, const FileStatus& status, const MemoryMap& map) {
-    return status.readable && !g_fileTimeStamp.empty() && !g_state.session.loadedFilePath.empty() &&
-           path == g_state.session.loadedFilePath && status.size == g_fileSize &&
-           status.timeStamp == g_fileTimeStamp &&
+    return status.readable && g_loadedFileTrusted && !g_fileTimeStamp.empty() &&
+           !g_state.session.loadedFilePath.empty() && path == g_state.session.loadedFilePath &&
+           status.size == g_fileSize && status.timeStamp == g_fileTimeStamp &&
            status.modifiedTicks == g_state.session.loadedFileTicks && map == g_fileMap;
 }
 
@@ -69,6 +89,7 @@ void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
     g_fileMap = map;
     g_state.session.loadedFilePath = path;
     g_state.session.loadedFileTicks = status.modifiedTicks;
+    g_loadedFileTrusted = TimeTellsRewrites(status.modifiedTicks);
 }
 
 void ForgetLastLoad() {
@@ -77,6 +98,7 @@ void ForgetLastLoad() {
     g_fileMap = MemoryMap{};
     g_state.session.loadedFilePath.clear();
     g_state.session.loadedFileTicks = 0;
+    g_loadedFileTrusted = false;
 }
 
 }  // namespace o8r

@@ -7,6 +7,9 @@
 #include <random>
 #include <system_error>
 
+#include "srec/NewFile.h"
+#include "srec/Utf8Path.h"
+
 namespace o8r {
 
 namespace {
@@ -70,7 +73,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
     namespace fs = std::filesystem;
     if (path.empty())
         return false;
-    const fs::path target(path);
+    const fs::path target = PathFromUtf8(path);
     std::error_code error;
     if (fs::is_directory(target, error))
         return false;
@@ -86,7 +89,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
         std::snprintf(suffix, sizeof suffix, ".%08X.tmp", static_cast<unsigned>(random()));
         temporary = target;
         temporary += suffix;
-        file = std::fopen(temporary.string().c_str(), "wbx");
+        file = CreateNewFile(temporary);
     }
     if (file == nullptr)
         return false;

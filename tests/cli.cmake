@@ -12,11 +12,36 @@ endif()
 if(TARGET o8rprog)
     find_program(O8R_BASH bash REQUIRED)
     file(GLOB O8R_CLI_CASES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/cases/*.sh)
-    foreach(case IN LISTS O8R_CLI_CASES)
-        get_filename_component(name ${case} NAME_WE)
-        add_test(NAME cli.${name}
+    if(CMAKE_CROSSCOMPILING)
+        # Wine's console re-renders a pseudo-terminal's output in its own way
+        # (and shows escape sequences as text), so the terminal case cannot be
+        # compared there; the progress bar's unit tests cover both redraws.
+        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
+    endif()
+    if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
+        # doctor checks a real box through Linux's sysfs, devices and groups;
+        # elsewhere it says that those checks do not exist there.
+        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/doctor\\.sh$")
+    endif()
+    # One case as the test PREFIX.NAME, run with the environment ENV.
+    function(o8r_add_cli_case prefix name env)
+        add_test(NAME ${prefix}.${name}
                  COMMAND ${O8R_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/cli/run_case.sh
                          $<TARGET_FILE:o8rprog> ${PROJECT_SOURCE_DIR} ${name})
-        set_tests_properties(cli.${name} PROPERTIES LABELS cli TIMEOUT 300)
+        set_tests_properties(${prefix}.${name} PROPERTIES LABELS cli TIMEOUT 600
+            ENVIRONMENT "O8R_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}${env}")
+    endfunction()
+    foreach(case IN LISTS O8R_CLI_CASES)
+        get_filename_component(name ${case} NAME_WE)
+        o8r_add_cli_case(cli ${name} "")
     endforeach()
+    # Windows: the cases of each operation once more, through --box auto and
+    # the real bridge over the stand-in SiUSBXp.dll (tests/standin.cmake).
+    if(WIN32)
+        foreach(name IN ITEMS program_readback read_dump erase_all erase_blocks blank_check
+                              load_query update)
+            o8r_add_cli_case(cli_standin ${name}
+                             ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
+        endforeach()
+    endif()
 endif()

@@ -66,6 +66,26 @@ TEST(ProgressBarTest, RedrawsInPlaceOnlyWhenTheLineChanges) {
     EXPECT_FALSE(b.bar.Active());
 }
 
+TEST(ProgressBarTest, WithoutLineClearingBlanksOverwriteTheOldLine) {
+    Bar b;
+    b.bar.SetLineClearing(false);
+    b.bar.SetLabel("Read");
+    b.now = 100'000'000'000;  // a longer time first, then a shorter line
+    b.bar.Begin();
+    b.now += 12'300'000'000;
+    b.bar.Update(100);
+    b.bar.SetLabel("R");
+    b.bar.Update(5);
+    b.bar.End();
+    const std::string first = "Read |                    |   0%  0.0 s";
+    const std::string second = "Read |####################| 100%  12.3 s";
+    const std::string third = "R |#                   |   5%  12.3 s";
+    EXPECT_EQ(b.out.str(), "\r" + first + "\r" + second + "\r" + third +
+                               std::string(second.size() - third.size(), ' ') + "\r" +
+                               std::string(third.size(), ' ') + "\r");
+    EXPECT_EQ(b.out.str().find('\x1b'), std::string::npos);
+}
+
 TEST(ProgressBarTest, SuspendClearsTheLineAndTheNextUpdateRedraws) {
     Bar b;
     b.bar.Begin();
@@ -173,11 +193,13 @@ TEST(TerminalPromptsTest, ChoosersHandOverFullPathsAndCountRequests) {
     FileDialogSpec spec;
     EXPECT_FALSE(t.prompts.ChooseOpenFile(Owner::MainWindow, spec).has_value());
     t.prompts.openFile = "image.mot";
-    t.prompts.saveFile = "/tmp/back.mot";
+    // Already absolute on this platform, so handed over as it is.
+    const std::string back = (std::filesystem::temp_directory_path() / "back.mot").string();
+    t.prompts.saveFile = back;
     const auto open = t.prompts.ChooseOpenFile(Owner::MainWindow, spec);
     ASSERT_TRUE(open.has_value());
     EXPECT_EQ(*open, (std::filesystem::current_path() / "image.mot").string());
-    EXPECT_EQ(t.prompts.ChooseSaveFile(Owner::ReadData, spec), "/tmp/back.mot");
+    EXPECT_EQ(t.prompts.ChooseSaveFile(Owner::ReadData, spec), back);
     EXPECT_EQ(t.prompts.OpenFileRequests(), 2);
     // Dialogs without a script close with Cancel.
     EraseSettingDialog erase(t.prompts);

@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -188,6 +190,7 @@ const Ending kEndings[] = {
 };
 // clang-format on
 
+#ifndef _WIN32
 struct ProgramRun {
     int exitStatus = -1;
     std::vector<std::string> lines;  // standard output and error, with the trace
@@ -285,6 +288,8 @@ bool PulseAfter(const std::vector<std::string>& lines, std::size_t at) {
     return i + 1 < lines.size() && StartsWith(lines[i], kAssert) &&
            StartsWith(lines[i + 1], kRelease);
 }
+
+#endif  // !_WIN32
 
 // The row's switches for a simulated box in process, and its command word.
 SimOptions OptionsFor(const Ending& ending, std::string& command, std::string& file,
@@ -417,6 +422,8 @@ TEST(EndingsWindowTest, EveryRowsMessageHasItsCaptionAndIcon) {
     }
 }
 
+#ifndef _WIN32
+// o8rprog itself, run as a child process (POSIX: fork, pipes, SIGINT).
 void PrintTo(const Ending& ending, std::ostream* out) {
     *out << ending.name;
 }
@@ -481,6 +488,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, EndingsTest, ::testing::ValuesIn(kEndings),
                          [](const ::testing::TestParamInfo<Ending>& info) {
                              return std::string(info.param.name);
                          });
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace o8r::test

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -323,6 +325,11 @@ TEST(SelectAndLoadFileTest, TheLastLoadIsReusedOnlyForTheSameFileUnderTheSameMap
     ControllerHarness h;
     ASSERT_TRUE(h.StartWithPart(kPart));
     const std::string path = h.WriteImage("image.mot", kBase, PatternBytes(512));
+    // Written a while ago: a file of this very second is never reused where
+    // file times have whole seconds only.
+    std::filesystem::last_write_time(
+        path, std::chrono::time_point_cast<std::chrono::seconds>(
+                  std::filesystem::file_time_type::clock::now() - std::chrono::hours(1)));
     ControllerTestAccess::m_pageIndex(h.controller) = 7;
     ControllerTestAccess::m_waitingReply(h.controller) = true;
 
