@@ -7,7 +7,6 @@
 #include <ostream>
 
 #include "app/Messages.h"
-#include "cli/ProgramPath.h"
 #include "cli/ProgressBar.h"
 #include "srec/FileLoadJob.h"
 
@@ -61,11 +60,6 @@ MsgAnswer TerminalPrompts::ShowMessage(const Message& message) {
 }
 
 MsgAnswer TerminalPrompts::Ask(const Message& message) {
-    if (interceptQuestion) {
-        if (const auto answer = interceptQuestion(message)) {
-            return *answer;
-        }
-    }
     m_bar.Suspend();
     m_err << message.caption << ": " << message.text << " [y/N] ";
     if (nextAnswer) {
@@ -92,29 +86,31 @@ MsgAnswer TerminalPrompts::Ask(const Message& message) {
     return answer == "y" || answer == "yes" ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
+// o8rprog takes its files and choices on the command line and runs the
+// operations API, which asks for none of these: each closes unanswered. Only
+// the loading dialog runs, for o8rprog image.
 std::optional<std::string> TerminalPrompts::ChooseOpenFile(Owner, const FileDialogSpec&) {
-    ++m_openFileRequests;
-    return openFile ? std::optional<std::string>(FullPath(*openFile)) : std::nullopt;
+    return std::nullopt;
 }
 
 std::optional<std::string> TerminalPrompts::ChooseSaveFile(Owner, const FileDialogSpec&) {
-    return saveFile ? std::optional<std::string>(FullPath(*saveFile)) : std::nullopt;
+    return std::nullopt;
 }
 
-DialogResult TerminalPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
-    return idCodeDialog ? idCodeDialog(dialog) : DialogResult::Cancel;
+DialogResult TerminalPrompts::RunIdCodeDialog(IdCodeDialog&) {
+    return DialogResult::Cancel;
 }
 
-DialogResult TerminalPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
-    return eraseDialog ? eraseDialog(dialog) : DialogResult::Cancel;
+DialogResult TerminalPrompts::RunEraseDialog(EraseSettingDialog&) {
+    return DialogResult::Cancel;
 }
 
-DialogResult TerminalPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
-    return addressDialog ? addressDialog(dialog) : DialogResult::Cancel;
+DialogResult TerminalPrompts::RunAddressDialog(AddressSettingDialog&) {
+    return DialogResult::Cancel;
 }
 
-DialogResult TerminalPrompts::RunReadWindow(ReadSession& session) {
-    return readWindow ? readWindow(session) : DialogResult::Cancel;
+DialogResult TerminalPrompts::RunReadWindow(ReadSession&) {
+    return DialogResult::Cancel;
 }
 
 DialogResult TerminalPrompts::RunFileLoadDialog(FileLoadJob& job) {

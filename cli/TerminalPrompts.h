@@ -6,7 +6,6 @@
 // The dialogs are run from what the command line already holds (the file
 // argument, --range, --blocks, -o), through hooks the command sets.
 
-#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -24,20 +23,9 @@ class TerminalPrompts : public Prompts {
     TerminalPrompts(std::ostream& out, std::ostream& err, std::istream& in, bool interactive,
                     bool yes, ProgressBar& bar);
 
-    // What the dialogs answer. Unset choosers are cancelled; unset dialogs
-    // return DialogResult::Cancel.
-    std::optional<std::string> openFile;
-    std::optional<std::string> saveFile;
-    std::function<DialogResult(IdCodeDialog&)> idCodeDialog;
-    std::function<DialogResult(EraseSettingDialog&)> eraseDialog;
-    std::function<DialogResult(AddressSettingDialog&)> addressDialog;
-    std::function<DialogResult(ReadSession&)> readWindow;
     // Answers the next question from the program itself (a cancel asked for by
     // Ctrl-C) instead of from the person.
     std::optional<MsgAnswer> nextAnswer;
-    // A question the command answers itself, silently: return an answer to
-    // take it, or nullopt to ask as usual.
-    std::function<std::optional<MsgAnswer>(const Message&)> interceptQuestion;
 
     MsgAnswer ShowMessage(const Message& message) override;
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
@@ -47,9 +35,6 @@ class TerminalPrompts : public Prompts {
     DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
     DialogResult RunReadWindow(ReadSession& session) override;
     DialogResult RunFileLoadDialog(FileLoadJob& job) override;
-
-    // How often a file was asked for to open.
-    int OpenFileRequests() const { return m_openFileRequests; }
 
     // Every message shown, in order.
     const std::vector<Message>& Shown() const { return m_shown; }
@@ -65,7 +50,6 @@ class TerminalPrompts : public Prompts {
     bool m_yes;
     ProgressBar& m_bar;
     std::vector<Message> m_shown;
-    int m_openFileRequests = 0;
 };
 
 }  // namespace o8r::cli

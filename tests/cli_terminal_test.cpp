@@ -14,6 +14,7 @@
 #include "cli/CatalogueAccess.h"
 #include "cli/ExitStatus.h"
 #include "cli/HexDump.h"
+#include "cli/ProgramPath.h"
 #include "cli/ProgressBar.h"
 #include "cli/TerminalPrompts.h"
 #include "operations/EraseSettingDialog.h"
@@ -177,31 +178,15 @@ TEST(TerminalPromptsTest, ProgramAnswersComeBeforeThePersons) {
     t.prompts.nextAnswer = MsgAnswer::Yes;
     EXPECT_EQ(t.prompts.ShowMessage(Question("Are you sure to cancel operation?")), MsgAnswer::Yes);
     EXPECT_EQ(t.prompts.ShowMessage(Question("Are you sure to cancel operation?")), MsgAnswer::No);
-    // A question the command takes itself is never shown.
-    t.prompts.interceptQuestion = [](const Message& m) -> std::optional<MsgAnswer> {
-        if (m.text == "taken")
-            return MsgAnswer::No;
-        return std::nullopt;
-    };
-    const std::string before = t.err.str();
-    EXPECT_EQ(t.prompts.ShowMessage(Question("taken")), MsgAnswer::No);
-    EXPECT_EQ(t.err.str(), before);
 }
 
-TEST(TerminalPromptsTest, ChoosersHandOverFullPathsAndCountRequests) {
-    Terminal t(false, false);
-    FileDialogSpec spec;
-    EXPECT_FALSE(t.prompts.ChooseOpenFile(Owner::MainWindow, spec).has_value());
-    t.prompts.openFile = "image.mot";
+TEST(TerminalPromptsTest, FilesNamedOnTheCommandLineBecomeFullPathsAndDialogsStayClosed) {
+    EXPECT_EQ(FullPath("image.mot"), (std::filesystem::current_path() / "image.mot").string());
     // Already absolute on this platform, so handed over as it is.
     const std::string back = (std::filesystem::temp_directory_path() / "back.mot").string();
-    t.prompts.saveFile = back;
-    const auto open = t.prompts.ChooseOpenFile(Owner::MainWindow, spec);
-    ASSERT_TRUE(open.has_value());
-    EXPECT_EQ(*open, (std::filesystem::current_path() / "image.mot").string());
-    EXPECT_EQ(t.prompts.ChooseSaveFile(Owner::ReadData, spec), back);
-    EXPECT_EQ(t.prompts.OpenFileRequests(), 2);
-    // Dialogs without a script close with Cancel.
+    EXPECT_EQ(FullPath(back), back);
+    Terminal t(false, false);
+    EXPECT_FALSE(t.prompts.ChooseOpenFile(Owner::MainWindow, FileDialogSpec{}).has_value());
     EraseSettingDialog erase(t.prompts);
     EXPECT_EQ(t.prompts.RunEraseDialog(erase), DialogResult::Cancel);
 }
