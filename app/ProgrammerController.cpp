@@ -36,11 +36,13 @@ void ProgrammerController::OnInitDialog(const std::string& programDirectory,
     }
     g_mcuFilePath = cataloguePath.empty() ? directory + kCatalogueFileName : cataloguePath;
 
-    if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
-        m_view.FillMcuTree(BuildMcuTree(*lines));
+    if (const CatalogueRead file = ReadCatalogueFile(g_mcuFilePath);
+        file.error == CatalogueFileError::None) {
+        m_view.FillMcuTree(BuildMcuTree(file.lines));
         m_view.SetUpMcuListColumns();
     } else {
-        ShowMessage(text::kMcuFileMissing, text::kCaptionError, MsgIcon::Error);
+        ShowMessage(CatalogueFileProblem(file.error, g_mcuFilePath), text::kCaptionError,
+                    MsgIcon::Error);
     }
     m_view.StartTimer(TIMER_DEVICE_POLL, 200);
 }
@@ -56,12 +58,13 @@ void ProgrammerController::OnTimer(TimerId timerId) {
 void ProgrammerController::OnTreeSelectionChanged(const std::string& itemText) {
     m_listRows.clear();
     m_view.SetMcuListRows(m_listRows);
-    auto lines = ReadCatalogueLines(g_mcuFilePath);
-    if (!lines) {
-        ShowMessage(text::kMcuFileMissing, text::kCaptionError, MsgIcon::Error);
+    const CatalogueRead file = ReadCatalogueFile(g_mcuFilePath);
+    if (file.error != CatalogueFileError::None) {
+        ShowMessage(CatalogueFileProblem(file.error, g_mcuFilePath), text::kCaptionError,
+                    MsgIcon::Error);
         return;
     }
-    TreeItemRows found = RowsForTreeItem(*lines, itemText);
+    TreeItemRows found = RowsForTreeItem(file.lines, itemText);
     if (found.listEnabled)
         m_view.EnableControl(IDC_MCU_LIST, *found.listEnabled);
     m_listRows = std::move(found.rows);

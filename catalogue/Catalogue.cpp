@@ -1,10 +1,15 @@
 #include "catalogue/Catalogue.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "app/HexText.h"
+#include "app/Messages.h"
 #include "srec/Utf8Path.h"
 
 namespace o8r {
@@ -112,6 +117,29 @@ std::string_view TrimTrailingBlanks(std::string_view text) {
     return text;
 }
 
+MemoryMap MemoryMapOfRecord(std::string_view line);
+
+// What keeps a block entry of the record on line `number` from being used.
+std::optional<std::string> RecordBlockProblem(std::string_view line, std::size_t number) {
+    const std::uint64_t count =
+        ParseHex(CutField(line, kBlockCountColumn, kBlockCountWidth)).value_or(0);
+    const std::string where =
+        "MCU file line " + std::to_string(number) + ": part " +
+        std::string(TrimTrailingBlanks(CutField(line, kPartColumn, kNameWidth)));
+    for (std::uint64_t k = 0; k < count; ++k) {
+        const std::size_t column = BlockColumn(static_cast<std::size_t>(k));
+        if (line.size() < column + kBlockStartOffset + kBlockStartWidth) {
+            return where + " announces " + std::to_string(count) +
+                   " block entries, the line holds " + std::to_string(k) + ".";
+        }
+        const std::string start = CutField(line, column + kBlockStartOffset, kBlockStartWidth);
+        if (!std::all_of(start.begin(), start.end(), IsHexDigit)) {
+            return where + " has a block entry with the bad start address \"" + start + "\".";
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string CutField(std::string_view line, std::size_t column, std::size_t width) {
@@ -124,21 +152,88 @@ bool IsRecordLine(std::string_view line) {
     return !line.empty() && line.front() == ':';
 }
 
-std::optional<std::vector<std::string>> ReadCatalogueLines(const std::string& path) {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
-    if (!file.is_open())
-        return std::nullopt;
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(file, line)) {
+CatalogueRead ReadCatalogueFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    CatalogueRead result;
+    const fs::path file = PathFromUtf8(path);
+    std::error_code error;
+    // Only a regular file is opened: a FIFO would hold the program up, and a
+    // device may never end.
+    const fs::file_status status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found || path.empty()) {
+        result.error = CatalogueFileError::Missing;
+        return result;
+    }
+    if (error) {
+        result.error = CatalogueFileError::Unreadable;
+        return result;
+    }
+    if (!fs::is_regular_file(status)) {
+        result.error = CatalogueFileError::NotRegular;
+        return result;
+    }
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (!error && size > kMaxCatalogueBytes) {
+        result.error = CatalogueFileError::TooLarge;
+        return result;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (error || !in.is_open()) {
+        result.error = CatalogueFileError::Unreadable;
+        return result;
+    }
+    // The cap holds also for a file that grows while it is read.
+    std::string bytes;
+    char buffer[65536];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > kMaxCatalogueBytes) {
+            result.error = CatalogueFileError::TooLarge;
+            return result;
+        }
+    }
+    // A read that broke off (a device error) is no catalogue.
+    if (in.bad()) {
+        result.error = CatalogueFileError::Unreadable;
+        return result;
+    }
+    std::size_t from = 0;
+    while (from < bytes.size()) {
+        std::size_t end = bytes.find('\n', from);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(from, end - from);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        lines.push_back(line);
+        result.lines.push_back(std::move(line));
+        from = end + 1;
     }
-    // A read that broke off (a folder, a device error) is no catalogue.
-    if (file.bad())
+    return result;
+}
+
+std::string CatalogueFileProblem(CatalogueFileError error, const std::string& path) {
+    switch (error) {
+        case CatalogueFileError::None:
+            return {};
+        case CatalogueFileError::Missing:
+            return text::kMcuFileMissing;
+        case CatalogueFileError::NotRegular:
+            return "The MCU file is not a regular file: " + path;
+        case CatalogueFileError::TooLarge:
+            return "The MCU file is too large (over " + std::to_string(kMaxCatalogueBytes >> 20) +
+                   " MB): " + path;
+        case CatalogueFileError::Unreadable:
+            return "Can not read MCU file: " + path;
+    }
+    return {};
+}
+
+std::optional<std::vector<std::string>> ReadCatalogueLines(const std::string& path) {
+    CatalogueRead file = ReadCatalogueFile(path);
+    if (file.error != CatalogueFileError::None)
         return std::nullopt;
-    return lines;
+    return std::move(file.lines);
 }
 
 std::vector<McuTreeGroup> BuildMcuTree(const std::vector<std::string>& lines) {
@@ -188,8 +283,12 @@ std::optional<MemoryMap> MemoryMapForPart(const std::vector<std::string>& lines,
     const std::string* found = FirstRecordOfPart(lines, part);
     if (found == nullptr)
         return std::nullopt;
-    std::string_view line = *found;
+    return MemoryMapOfRecord(*found);
+}
 
+namespace {
+
+MemoryMap MemoryMapOfRecord(std::string_view line) {
     std::string size = CutField(line, kMemorySizeColumn, kMemorySizeWidth);
     std::uint64_t programBytes = KilobytesBeforeK(size);
 
@@ -226,6 +325,8 @@ std::optional<MemoryMap> MemoryMapForPart(const std::vector<std::string>& lines,
     return map;
 }
 
+}  // namespace
+
 std::vector<EraseBlockRow> EraseBlocksForPart(const std::vector<std::string>& lines,
                                               const std::string& part) {
     std::vector<EraseBlockRow> rows;
@@ -240,6 +341,73 @@ std::vector<EraseBlockRow> EraseBlocksForPart(const std::vector<std::string>& li
                                      "  0x" + block.startText});
     }
     return rows;
+}
+
+std::vector<McuListingGroup> BuildMcuListing(const std::vector<std::string>& lines) {
+    // One pass gathers what RowsForTreeItem and MemoryMapForPart would find
+    // for each item by scanning the file again.
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::unordered_map<std::string, std::size_t> firstGroupRecord;
+    std::unordered_map<std::string, std::size_t> firstPartLine;
+    std::unordered_map<std::string, std::vector<std::size_t>> seriesLines;
+    std::vector<std::size_t> recordLines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!IsRecordLine(lines[i]))
+            continue;
+        const std::size_t record = recordLines.size();
+        recordLines.push_back(i);
+        firstGroupRecord.emplace(CutField(lines[i], kGroupColumn, kNameWidth), record);
+        firstPartLine.emplace(CutField(lines[i], kPartColumn, kNameWidth), i);
+        seriesLines[CutField(lines[i], kSeriesColumn, kNameWidth)].push_back(record);
+    }
+
+    std::vector<McuListingGroup> listing;
+    std::unordered_set<std::string> listed;
+    for (McuTreeGroup& group : BuildMcuTree(lines)) {
+        McuListingGroup out{std::move(group.text), {}};
+        for (std::string& text : group.series) {
+            McuListingSeries series{text, !listed.insert(text).second, {}};
+            if (!series.listedAbove) {
+                // Selecting the item lists the series' parts up to the first
+                // record of a group of the same name.
+                const auto stop = firstGroupRecord.find(text);
+                const std::size_t stopAt = stop == firstGroupRecord.end() ? kNone : stop->second;
+                for (std::size_t record : seriesLines[text]) {
+                    if (record >= stopAt)
+                        break;
+                    const std::string& line = lines[recordLines[record]];
+                    McuListingPart part{{CutField(line, kPartColumn, kNameWidth),
+                                         CutField(line, kMemorySizeColumn, kMemorySizeWidth)},
+                                        std::nullopt};
+                    part.map = MemoryMapOfRecord(lines[firstPartLine.at(part.row.part)]);
+                    series.parts.push_back(std::move(part));
+                }
+            }
+            out.series.push_back(std::move(series));
+        }
+        listing.push_back(std::move(out));
+    }
+    return listing;
+}
+
+std::optional<std::string> BlockEntryProblem(const std::vector<std::string>& lines,
+                                             const std::string& part) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (IsRecordLine(lines[i]) && CutField(lines[i], kPartColumn, kNameWidth) == part)
+            return RecordBlockProblem(lines[i], i + 1);
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> BlockEntryProblems(const std::vector<std::string>& lines) {
+    std::vector<std::string> problems;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!IsRecordLine(lines[i]))
+            continue;
+        if (auto problem = RecordBlockProblem(lines[i], i + 1))
+            problems.push_back(std::move(*problem));
+    }
+    return problems;
 }
 
 std::vector<McuRecord> CatalogueRecords(const std::vector<std::string>& lines) {

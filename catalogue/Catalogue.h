@@ -65,7 +65,28 @@ constexpr std::size_t kBlockStartWidth = 5;
 std::string CutField(std::string_view line, std::size_t column, std::size_t width);
 bool IsRecordLine(std::string_view line);  // first character ':'
 
-// Every line of the file, CR LF or LF removed; nullopt when it cannot be opened.
+// The largest catalogue read: far above any real one, small enough that a
+// wrong file (a disk image, /dev/zero) is refused at once.
+constexpr std::uint64_t kMaxCatalogueBytes = 4u << 20;
+
+enum class CatalogueFileError { None, Missing, NotRegular, TooLarge, Unreadable };
+
+struct CatalogueRead {
+    CatalogueFileError error = CatalogueFileError::None;
+    std::vector<std::string> lines;  // every line, CR LF or LF removed
+};
+
+// Reads the catalogue at `path`, only when it is a regular file (a link counts
+// as the file it leads to) of at most kMaxCatalogueBytes.
+CatalogueRead ReadCatalogueFile(const std::string& path);
+
+// The message for a catalogue that was not read: "Can not find MCU file!" when
+// there is none, otherwise what is wrong with the file that is there ("The MCU
+// file is not a regular file: /dev/zero"). Empty for None.
+std::string CatalogueFileProblem(CatalogueFileError error, const std::string& path);
+
+// Every line of the file, CR LF or LF removed; nullopt when ReadCatalogueFile
+// reads none.
 std::optional<std::vector<std::string>> ReadCatalogueLines(const std::string& path);
 
 // The MCU tree: one root per run of records with the same group, one child per
@@ -91,6 +112,35 @@ std::optional<MemoryMap> MemoryMapForPart(const std::vector<std::string>& lines,
 // The erase dialog's rows: the block entries of the first record of that part.
 std::vector<EraseBlockRow> EraseBlocksForPart(const std::vector<std::string>& lines,
                                               const std::string& part);
+
+// The catalogue as `o8rprog mcus` lists it: the tree, and under each series
+// item the property list that selecting it shows, each part with its memory
+// map. A series that has items in several places of the tree lists its parts
+// under the first only (`listedAbove` on the others), so the listing grows
+// with the file, not with the square of it.
+struct McuListingPart {
+    McuListRow row;
+    std::optional<MemoryMap> map;  // as MemoryMapForPart gives it
+};
+struct McuListingSeries {
+    std::string text;
+    bool listedAbove = false;
+    std::vector<McuListingPart> parts;
+};
+struct McuListingGroup {
+    std::string text;
+    std::vector<McuListingSeries> series;
+};
+std::vector<McuListingGroup> BuildMcuListing(const std::vector<std::string>& lines);
+
+// Why the block entries of `part`'s record cannot all be used, naming the line
+// and the part, or nullopt when they can: an entry with a start address that
+// is not five hexadecimal digits, or fewer entries on the line than its count
+// announces. Erasing such a part would skip a block without a word.
+std::optional<std::string> BlockEntryProblem(const std::vector<std::string>& lines,
+                                             const std::string& part);
+// The same for every record of the file, in file order.
+std::vector<std::string> BlockEntryProblems(const std::vector<std::string>& lines);
 
 // Parsed records. A record's blocks are the entries its count field announces that
 // the line holds in full with a five-digit hexadecimal start address; an entry cut

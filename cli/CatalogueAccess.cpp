@@ -40,17 +40,24 @@ std::string CataloguePath(const GlobalOptions& options) {
 std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& options,
                                                       std::ostream& err) {
     const CatalogueSearch search = SearchCatalogue(options);
-    std::optional<std::vector<std::string>> lines;
-    if (search.found) {
-        lines = ReadCatalogueLines(*search.found);
+    // A file named with --catalogue that is there but cannot be taken is
+    // refused for what it is, not as a missing one.
+    const std::string path = search.found ? *search.found : options.catalogue;
+    CatalogueRead file;
+    file.error = CatalogueFileError::Missing;
+    if (!path.empty()) {
+        file = ReadCatalogueFile(path);
     }
-    if (!lines) {
-        err << text::kCaptionError << ": " << text::kMcuFileMissing << '\n';
+    if (file.error == CatalogueFileError::None) {
+        return std::move(file.lines);
+    }
+    err << text::kCaptionError << ": " << CatalogueFileProblem(file.error, path) << '\n';
+    if (file.error == CatalogueFileError::Missing) {
         for (const std::string& place : search.tried) {
             err << "  tried " << place << '\n';
         }
     }
-    return lines;
+    return std::nullopt;
 }
 
 SelectedPart ResolvePart(const std::vector<std::string>& lines, const std::string& name) {

@@ -22,7 +22,8 @@ CatalogueSearch SearchCatalogue(const GlobalOptions& options);
 std::string CataloguePath(const GlobalOptions& options);
 
 // The catalogue's lines; nullopt after "ERROR: Can not find MCU file!" and
-// one "  tried PLACE" line per place on `err`.
+// one "  tried PLACE" line per place on `err`, or after the reason a file that
+// is there cannot be read (not a regular file, too large).
 std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& options,
                                                       std::ostream& err);
 

@@ -1,11 +1,13 @@
 #include "cli/CommandSession.h"
 
+#include <cerrno>
 #include <iostream>
 #include <stdexcept>
 
 #include "app/Messages.h"
 #include "app/SharedState.h"
 #include "catalogue/IdCodeDialog.h"
+#include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/Terminal.h"
@@ -119,7 +121,10 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
         if (!m_traceFile) {
             throw std::runtime_error("can not write the trace file " + global.trace);
         }
-        m_tracing = std::make_unique<TracingBridge>(*m_box, m_traceFile);
+        m_traceName = "the trace file " + global.trace;
+        m_traceChecked = std::make_unique<CheckedBuffer>(m_traceFile.rdbuf(), m_traceName);
+        m_traceOut = std::make_unique<std::ostream>(m_traceChecked.get());
+        m_tracing = std::make_unique<TracingBridge>(*m_box, *m_traceOut);
         m_link = m_tracing.get();
     }
     m_session = std::make_unique<BoxSession>(*m_link, *m_clock);
@@ -132,6 +137,14 @@ CommandSession::~CommandSession() {
     m_bar.End();
     m_session->Release();
     RemoveInterruptHandler();
+    if (m_traceOut) {
+        // The last lines of the trace reach the disk here, or fail to.
+        m_traceOut->flush();
+        errno = 0;
+        m_traceFile.close();
+        if (m_traceFile.fail())
+            NoteOutputFailure(m_traceName, errno);
+    }
 }
 
 std::optional<Outcome> CommandSession::Detect() {

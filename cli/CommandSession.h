@@ -63,6 +63,9 @@ class CommandSession : public OperationListener, public OperationQuestions {
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<Bridge> m_box;  // the real or simulated box
     std::ofstream m_traceFile;
+    std::string m_traceName;
+    std::unique_ptr<std::streambuf> m_traceChecked;  // checks every write to m_traceFile
+    std::unique_ptr<std::ostream> m_traceOut;
     std::unique_ptr<Bridge> m_tracing;
     Bridge* m_link = nullptr;  // what the session talks to
     ProgressBar m_bar;

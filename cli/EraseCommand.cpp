@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iostream>
 #include <set>
 
+#include "app/Messages.h"
 #include "app/SharedState.h"
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
@@ -45,6 +47,10 @@ int RunErase(const GlobalOptions& global, const EraseOptions& options) {
     PartChecks checks;
     // Every name must be a row of the dialog before the box is touched.
     checks.options = [&](const std::vector<std::string>& lines, const SelectedPart& part) {
+        if (const auto problem = BlockEntryProblem(lines, part.record.part)) {
+            std::cerr << text::kCaptionError << ": " << *problem << '\n';
+            throw ShownFailure(*problem);
+        }
         const std::vector<EraseBlockRow> rows = EraseBlocksForPart(lines, part.record.part);
         for (const std::string& name : options.blocks) {
             const std::string key = Upper(name);
@@ -62,7 +68,9 @@ int RunErase(const GlobalOptions& global, const EraseOptions& options) {
     return RunOnPart(global, options.mcu, checks, [&](CommandSession& box) {
         // The erase dialog's rows, checked by name; its OK builds the list.
         EraseSettingDialog dialog(box.Prompts());
-        dialog.Fill();
+        if (!dialog.Fill()) {
+            return kExitFailure;
+        }
         if (options.all) {
             dialog.SetSelectAll(true);
         } else {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CheckedOutput.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
@@ -42,7 +43,21 @@ std::string HelpFooter() {
 
 }  // namespace
 
+int RunCommandLine(int argc, char** argv);
+
+// Every command's output checked: a write that fails fails the run.
 int Main(int argc, char** argv) {
+    CheckedStandardStreams checked;
+    int status = kExitFailure;
+    try {
+        status = RunCommandLine(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "o8rprog: " << e.what() << '\n';
+    }
+    return FinishOutput(status);
+}
+
+int RunCommandLine(int argc, char** argv) {
     GlobalOptions global;
     global.programDirectory = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
 
@@ -161,7 +176,11 @@ int Main(int argc, char** argv) {
     auto* outputGroup =
         readCmd->add_option_group("output", "what to do with the data (one or both)");
     outputGroup->add_option("-o,--output", read.output, "save it as an S-record file")
-        ->option_text("FILE");
+        ->option_text("FILE")
+        ->check([](const std::string& text) {
+            return text.empty() ? std::string("expected a file name, not an empty text")
+                                : std::string();
+        });
     outputGroup->add_flag("--dump", read.dump, "print it as a hex dump");
     outputGroup->require_option(1, 2);
     auto* loadCmd = app.add_subcommand("load", "store an S-record file in the box");

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/Messages.h"
 #include "catalogue/Catalogue.h"
 #include "cli/CatalogueAccess.h"
 #include "cli/Commands.h"
@@ -25,18 +26,24 @@ int RunMcus(const GlobalOptions& global) {
     if (!lines) {
         return kExitFailure;
     }
-    for (const McuTreeGroup& group : BuildMcuTree(*lines)) {
+    for (const McuListingGroup& group : BuildMcuListing(*lines)) {
         std::cout << TrimmedRight(group.text) << '\n';
-        for (const std::string& series : group.series) {
-            std::cout << "  " << TrimmedRight(series) << '\n';
-            for (const McuListRow& row : RowsForTreeItem(*lines, series).rows) {
-                const auto map = MemoryMapForPart(*lines, row.part);
+        for (const McuListingSeries& series : group.series) {
+            std::cout << "  " << TrimmedRight(series.text) << '\n';
+            if (series.listedAbove) {
+                std::cout << "    (its parts are listed above)\n";
+            }
+            for (const McuListingPart& part : series.parts) {
                 char line[128];
-                std::snprintf(line, sizeof line, "    %-10s  %-8s  ", row.part.c_str(),
-                              TrimmedRight(row.memorySize).c_str());
-                std::cout << line << (map ? FormatMemoryMap(*map) : "(none)") << '\n';
+                std::snprintf(line, sizeof line, "    %-10s  %-8s  ", part.row.part.c_str(),
+                              TrimmedRight(part.row.memorySize).c_str());
+                std::cout << line << (part.map ? FormatMemoryMap(*part.map) : "(none)") << '\n';
             }
         }
+    }
+    // Parts whose blocks Erase would refuse.
+    for (const std::string& problem : BlockEntryProblems(*lines)) {
+        std::cerr << text::kCaptionWarning << ": " << problem << '\n';
     }
     return kExitOk;
 }

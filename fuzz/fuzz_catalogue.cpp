@@ -53,9 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
+    for (const McuListingGroup& group : BuildMcuListing(lines)) {
+        for (const McuListingSeries& series : group.series) {
+            for (const McuListingPart& part : series.parts) {
+                Require(part.map.has_value(), "a listed part has a map");
+                CheckMap(*part.map);
+            }
+        }
+    }
+    (void)BlockEntryProblems(lines);
     for (const McuRecord& record : CatalogueRecords(lines)) {
         if (auto map = MemoryMapForPart(lines, record.part))
             CheckMap(*map);
+        (void)BlockEntryProblem(lines, record.part);
         (void)FindPartLoosely(lines, record.part);
         for (const BlockEntry& block : record.blocks)
             (void)BlockSizeBytes(block.size);

@@ -22,8 +22,7 @@ void ProgrammerController::OnErase() {
     m_operationType = OP_ERASE;
     if (!ConnectProgrammer())
         return;
-    dialog.Fill();
-    if (m_prompts.RunEraseDialog(dialog) != DialogResult::Ok) {
+    if (!dialog.Fill() || m_prompts.RunEraseDialog(dialog) != DialogResult::Ok) {
         ResetProgrammer();
         return;
     }

@@ -14,13 +14,22 @@ std::vector<std::uint16_t> ErasePagesOfList(const std::string& list) {
     return pages;
 }
 
-void EraseSettingDialog::Fill() {
+bool EraseSettingDialog::Fill() {
     m_rows.clear();
+    bool usable = true;
     if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
-        m_rows = EraseBlocksForPart(*lines, g_selectedMcu);
+        // A block left out of the list would be left unerased without a word.
+        if (const auto problem = BlockEntryProblem(*lines, g_selectedMcu)) {
+            m_prompts.ShowMessage(Message{*problem, text::kCaptionError, MsgIcon::Error,
+                                          MsgButtons::Ok, Owner::MainWindow});
+            usable = false;
+        } else {
+            m_rows = EraseBlocksForPart(*lines, g_selectedMcu);
+        }
     }
     m_checked.assign(m_rows.size(), false);
     m_selectAll = false;
+    return usable;
 }
 
 void EraseSettingDialog::SetSelectAll(bool checked) {

@@ -18,8 +18,10 @@ class EraseSettingDialog {
   public:
     explicit EraseSettingDialog(Prompts& prompts) : m_prompts(prompts) {}
 
-    // Reads the block entries of g_selectedMcu from g_mcuFilePath; all rows unchecked.
-    void Fill();
+    // Reads the block entries of g_selectedMcu from g_mcuFilePath; all rows
+    // unchecked. False, with no rows, after the catalogue check's message when
+    // an entry of the part cannot be used (the erase must not go ahead).
+    bool Fill();
 
     const std::vector<EraseBlockRow>& Rows() const { return m_rows; }
     bool Checked(std::size_t row) const { return m_checked.at(row); }

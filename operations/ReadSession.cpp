@@ -6,16 +6,18 @@
 #include "app/Ids.h"
 #include "app/Messages.h"
 #include "app/SharedState.h"
+#include "srec/NewFile.h"
 #include "srec/SRecordWriter.h"
+#include "srec/Utf8Path.h"
 
 namespace o8r {
 
 namespace {
 
-// Whether anything (a file, a directory, a dangling link) already has this name.
+// Whether a file already has this name (a link counts as the file it leads to).
 bool PathTaken(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    return std::filesystem::exists(std::filesystem::status(PathFromUtf8(path), ec));
 }
 
 }  // namespace
@@ -170,6 +172,16 @@ void ReadSession::OnCancelCommand() {
 
 SaveResult SaveReadData(Prompts& prompts, const std::string& path, std::uint32_t start,
                         std::span<const std::uint8_t> data) {
+    // The path, then why, each on a line of its own.
+    const auto refuse = [&](const std::string& reason) {
+        prompts.ShowMessage(Message{std::string(text::kCanNotSaveFile) + path + '\n' + reason,
+                                    text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
+                                    Owner::ReadData});
+        return SaveResult::Failed;
+    };
+    // A folder, a device or a FIFO is refused before any question.
+    if (const std::string problem = SaveTargetProblem(PathFromUtf8(path)); !problem.empty())
+        return refuse(problem);
     if (PathTaken(path) &&
         prompts.ShowMessage(Message{text::kOverwriteQuestion, text::kCaptionWarning,
                                     MsgIcon::Exclamation, MsgButtons::YesNo, Owner::ReadData}) !=
@@ -177,11 +189,8 @@ SaveResult SaveReadData(Prompts& prompts, const std::string& path, std::uint32_t
         return SaveResult::Declined;
     }
     // The old file stays as it was until the new one is complete.
-    if (!WriteFileReplacing(path, BuildSRecordFile(start, data))) {
-        prompts.ShowMessage(Message{std::string(text::kCanNotSaveFile) + path, text::kCaptionError,
-                                    MsgIcon::Error, MsgButtons::Ok, Owner::ReadData});
-        return SaveResult::Failed;
-    }
+    if (std::string reason; !WriteFileReplacing(path, BuildSRecordFile(start, data), &reason))
+        return refuse(reason);
     return SaveResult::Saved;
 }
 

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "sim/SimulatedBox.h"
+#include "srec/NewFile.h"
 #include "srec/Utf8Path.h"
 
 namespace o8r {
@@ -198,29 +199,10 @@ bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& b
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
-    std::random_device random;
-    std::string temporary = path + ".tmp" + std::to_string(random() & 0xFFFFFF);
-    {
-        std::ofstream out(PathFromUtf8(temporary), std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = "cannot write '" + temporary + "'";
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(PathFromUtf8(temporary), ignored);
-            error = "cannot write '" + temporary + "'";
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(PathFromUtf8(temporary), PathFromUtf8(path), ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(PathFromUtf8(temporary), ignored);
-        error = "cannot replace '" + path + "': " + ec.message();
+    // The state file keeps its permissions and owner, and a link to it stays a link.
+    std::string reason;
+    if (!ReplaceRegularFile(PathFromUtf8(path), bytes, reason)) {
+        error = "cannot write '" + path + "': " + reason;
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "srec/SRecordLoader.h"
 
 #include <bitset>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -24,9 +25,19 @@ SRecordLoadResult Refuse(std::string text) {
     return {false, ErrorBox(std::move(text))};
 }
 
+// The message, then where in the file and why.
+SRecordLoadResult RefuseAt(const char* message, std::size_t lineNumber, const std::string& reason) {
+    return Refuse(std::string(message) + "\nLine " + std::to_string(lineNumber) + ": " + reason);
+}
+
 SRecordLoadResult RefuseLine(std::size_t lineNumber, const char* reason) {
-    return Refuse(std::string(text::kErrorFormat) + "\nLine " + std::to_string(lineNumber) + ": " +
-                  reason);
+    return RefuseAt(text::kErrorFormat, lineNumber, reason);
+}
+
+std::string Hex(std::uint64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
 }
 
 bool AddressAccepted(const MemoryMap& map, std::uint64_t address) {
@@ -103,7 +114,7 @@ SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, con
     if (status == LineReader::Status::End)
         line = {};
     if (line.substr(0, 2) != "S0")
-        return Refuse(text::kErrorFormat);
+        return RefuseLine(1, "no S0 header");
     if (status == LineReader::Status::TooLong)
         return RefuseLine(1, "line too long");
     if (const RecordFault fault = ParseSRecordLine(line, record); fault != RecordFault::None) {
@@ -137,14 +148,17 @@ SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, con
         const std::uint64_t first = record.address;
         const std::uint64_t last = first + record.length - 1;
         for (std::uint64_t address = first; address <= last; ++address) {
-            if (!AddressAccepted(map, address))
-                return Refuse(text::kLoadAddressOutOfMap);
+            if (!AddressAccepted(map, address)) {
+                return RefuseAt(text::kLoadAddressOutOfMap, lineNumber,
+                                "address " + Hex(address, 5));
+            }
         }
         std::memcpy(g_memImage.data() + first, record.data.data(), record.length);
         if (last >= kMapFreeLimit) {
             const std::uint64_t listedFrom = first < kMapFreeLimit ? kMapFreeLimit : first;
             if (!pages.Touch(listedFrom / kPageSize, last / kPageSize)) {
-                return Refuse(text::kTooManyPages);
+                return RefuseAt(text::kTooManyPages, lineNumber,
+                                "the " + std::to_string(kMaxPageRecords + 1) + "th page");
             }
         }
     }

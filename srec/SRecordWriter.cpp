@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <filesystem>
-#include <random>
-#include <system_error>
 
 #include "srec/NewFile.h"
 #include "srec/Utf8Path.h"
@@ -69,40 +65,11 @@ std::string BuildSRecordFile(std::uint32_t rangeStart, std::span<const std::uint
     return out;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& contents) {
-    namespace fs = std::filesystem;
-    if (path.empty())
-        return false;
-    const fs::path target = PathFromUtf8(path);
-    std::error_code error;
-    if (fs::is_directory(target, error))
-        return false;
-
-    // A fresh name beside the target, created exclusively so that no other
-    // file is ever overwritten by the temporary one.
-    std::random_device seed;
-    std::mt19937 random(seed());
-    fs::path temporary;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08X.tmp", static_cast<unsigned>(random()));
-        temporary = target;
-        temporary += suffix;
-        file = CreateNewFile(temporary);
-    }
-    if (file == nullptr)
-        return false;
-
-    bool ok = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-    ok = std::fflush(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) {
-        fs::rename(temporary, target, error);
-        ok = !error;
-    }
-    if (!ok)
-        fs::remove(temporary, error);
+bool WriteFileReplacing(const std::string& path, const std::string& contents, std::string* reason) {
+    std::string why;
+    const bool ok = ReplaceRegularFile(PathFromUtf8(path), contents, why);
+    if (!ok && reason != nullptr)
+        *reason = why;
     return ok;
 }
 

@@ -20,7 +20,10 @@ namespace o8r {
 
 // Writes `contents` to a temporary file beside `path` and renames it over `path`
 // only when complete; returns false (leaving no partial file, and the old file
-// untouched) on any failure.
-[[nodiscard]] bool WriteFileReplacing(const std::string& path, const std::string& contents);
+// untouched) on any failure, with the reason in `reason` when one is given.
+// Only a regular file is replaced, through any symbolic link, keeping its
+// permissions and owner.
+[[nodiscard]] bool WriteFileReplacing(const std::string& path, const std::string& contents,
+                                      std::string* reason = nullptr);
 
 }  // namespace o8r

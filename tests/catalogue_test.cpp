@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -124,6 +126,40 @@ TEST_F(CatalogueFile, LineEndsAreRemovedWhateverTheirKind) {
 TEST_F(CatalogueFile, MissingFileOrFolderIsNoCatalogue) {
     EXPECT_FALSE(ReadCatalogueLines((m_dir / "absent.mcu").string()).has_value());
     EXPECT_FALSE(ReadCatalogueLines(m_dir.string()).has_value());
+}
+
+// Only a regular file of a sound size is read; what is wrong with any other
+// is said for what it is.
+TEST_F(CatalogueFile, OnlyARegularFileOfASoundSizeIsRead) {
+    const std::string good = Write("good.mcu", ":A\n");
+    const std::string huge = Write("huge.mcu", "");
+    std::filesystem::resize_file(huge, kMaxCatalogueBytes + 1);
+    const std::string limit = Write("limit.mcu", "");
+    std::filesystem::resize_file(limit, kMaxCatalogueBytes);
+    struct {
+        const char* name;
+        std::string path;
+        CatalogueFileError error;
+        std::string message;
+    } cases[] = {
+        {"regular", good, CatalogueFileError::None, ""},
+        {"at the limit", limit, CatalogueFileError::None, ""},
+        {"over the limit", huge, CatalogueFileError::TooLarge,
+         "The MCU file is too large (over 4 MB): " + huge},
+        {"a folder", m_dir.string(), CatalogueFileError::NotRegular,
+         "The MCU file is not a regular file: " + m_dir.string()},
+        {"absent", (m_dir / "absent.mcu").string(), CatalogueFileError::Missing,
+         "Can not find MCU file!"},
+        {"no name", "", CatalogueFileError::Missing, "Can not find MCU file!"},
+    };
+    for (const auto& c : cases) {
+        const CatalogueRead read = ReadCatalogueFile(c.path);
+        EXPECT_EQ(read.error, c.error) << c.name;
+        EXPECT_EQ(CatalogueFileProblem(read.error, c.path), c.message) << c.name;
+        EXPECT_EQ(ReadCatalogueLines(c.path).has_value(), c.error == CatalogueFileError::None)
+            << c.name;
+    }
+    EXPECT_EQ(ReadCatalogueFile(good).lines, Lines{":A"});
 }
 
 // ---------------------------------------------------------------- the tree
@@ -479,6 +515,102 @@ struct LooseCase {
     std::string name;
     const char* part;  // nullptr: not found
 };
+
+// A block entry Erase could not use is found, naming the line and the part.
+TEST(BlockEntryProblem, NamesTheLineAndThePart) {
+    const std::string good = Entry("00", "16K", "04000");
+    struct {
+        const char* name;
+        std::string record;
+        std::optional<std::string> problem;
+    } cases[] = {
+        {"sound", Record("G", "S", "P1", "64K", "02", {good, Entry("01", "16K", "08000")}),
+         std::nullopt},
+        {"no entries announced", Record("G", "S", "P1", "64K", "00"), std::nullopt},
+        {"a letter in the address",
+         Record("G", "S", "P1", "64K", "02", {good, Entry("01", "16K", "0G000")}),
+         "MCU file line 3: part P1 has a block entry with the bad start address \"0G000\"."},
+        {"a blank in the address", Record("G", "S", "P1", "64K", "01", {Entry("00", "16K", "400")}),
+         "MCU file line 3: part P1 has a block entry with the bad start address \"400  \"."},
+        {"cut short", Record("G", "S", "P1", "64K", "03", {good}),
+         "MCU file line 3: part P1 announces 3 block entries, the line holds 1."},
+    };
+    for (const auto& c : cases) {
+        const Lines lines = {"# parts", Record("G", "S", "P0", "64K", "01", {good}), c.record,
+                             Record("G", "S", "P1", "64K", "01", {Entry("00", "1K", "zzzzz")})};
+        EXPECT_EQ(BlockEntryProblem(lines, Part("P1")), c.problem) << c.name;
+        EXPECT_EQ(BlockEntryProblem(lines, Part("P0")), std::nullopt) << c.name;
+        EXPECT_EQ(BlockEntryProblem(lines, Part("P9")), std::nullopt) << c.name;
+        // Every record of the file: a later record of the same part is checked too.
+        const auto all = BlockEntryProblems(lines);
+        ASSERT_EQ(all.size(), c.problem ? 2u : 1u) << c.name;
+        EXPECT_EQ(all.back().substr(0, 25), "MCU file line 4: part P1 ") << c.name;
+    }
+    EXPECT_TRUE(BlockEntryProblems(Shipped()).empty());
+}
+
+// The listing is what selecting each tree item and clicking each part would
+// show, gathered in one pass.
+TEST(BuildMcuListing, EqualsTheTreeItemsAndTheirMapsOnRandomCatalogues) {
+    std::mt19937 random(7);
+    const char* names[] = {"A", "B", "C", "A ", "D"};
+    for (int round = 0; round < 200; ++round) {
+        Lines lines;
+        const int records = static_cast<int>(random() % 12);
+        for (int i = 0; i < records; ++i) {
+            if (random() % 5 == 0)
+                lines.push_back("# comment");
+            const std::string start = random() % 4 == 0 ? "0G000" : "04000";
+            lines.push_back(Record(names[random() % 5], names[random() % 5],
+                                   std::string("P") + names[random() % 5],
+                                   random() % 2 ? "32K" : "48K+2K", "01",
+                                   {Entry(random() % 2 ? "00" : "A0", "16K", start)}));
+        }
+        const auto tree = BuildMcuTree(lines);
+        const auto listing = BuildMcuListing(lines);
+        ASSERT_EQ(listing.size(), tree.size());
+        std::vector<std::string> seen;
+        for (std::size_t g = 0; g < tree.size(); ++g) {
+            EXPECT_EQ(listing[g].text, tree[g].text);
+            ASSERT_EQ(listing[g].series.size(), tree[g].series.size());
+            for (std::size_t k = 0; k < tree[g].series.size(); ++k) {
+                const std::string& item = tree[g].series[k];
+                const McuListingSeries& series = listing[g].series[k];
+                EXPECT_EQ(series.text, item);
+                const bool repeated = std::find(seen.begin(), seen.end(), item) != seen.end();
+                seen.push_back(item);
+                EXPECT_EQ(series.listedAbove, repeated);
+                const auto rows = repeated ? std::vector<McuListRow>{}
+                                           : RowsForTreeItem(lines, item).rows;
+                ASSERT_EQ(series.parts.size(), rows.size()) << "round " << round;
+                for (std::size_t r = 0; r < rows.size(); ++r) {
+                    EXPECT_EQ(series.parts[r].row.part, rows[r].part);
+                    EXPECT_EQ(series.parts[r].row.memorySize, rows[r].memorySize);
+                    EXPECT_EQ(series.parts[r].map, MemoryMapForPart(lines, rows[r].part));
+                }
+            }
+        }
+    }
+}
+
+// Series that come back again and again list each part once: the listing
+// grows with the file.
+TEST(BuildMcuListing, EveryPartOnceHoweverOftenItsSeriesReturns) {
+    Lines lines;
+    constexpr int kRecords = 2000;
+    for (int i = 0; i < kRecords; ++i)
+        lines.push_back(Record("G", i % 2 ? "ODD" : "EVEN", "P" + std::to_string(i)));
+    std::size_t items = 0;
+    std::size_t parts = 0;
+    for (const auto& group : BuildMcuListing(lines)) {
+        for (const auto& series : group.series) {
+            ++items;
+            parts += series.parts.size();
+        }
+    }
+    EXPECT_EQ(items, static_cast<std::size_t>(kRecords));
+    EXPECT_EQ(parts, static_cast<std::size_t>(kRecords));
+}
 
 TEST(FindPartLoosely, TrailingBlanksIgnoredOnBothSides) {
     const Lines lines = {Record("G", "S", "R5F212A8SN", "64K"), Record("G", "S", "SHORT", "16K"),

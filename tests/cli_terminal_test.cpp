@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -12,6 +14,7 @@
 #include "app/Ids.h"
 #include "app/TimerSchedule.h"
 #include "cli/CatalogueAccess.h"
+#include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/HexDump.h"
 #include "cli/ProgramPath.h"
@@ -227,6 +230,62 @@ TEST(CatalogueAccessTest, PartsAreFoundWithTrailingBlanksIgnored) {
     EXPECT_THROW(ResolvePart(*lines, "R5F212B8S"), UsageError);
     EXPECT_THROW(ResolvePart(*lines, "r5f212b8sn"), UsageError);
     EXPECT_THROW(ResolvePart(*lines, ""), UsageError);
+}
+
+// A stream buffer that takes `room` characters and then fails as a full disk does.
+class FullAfter : public std::streambuf {
+  public:
+    explicit FullAfter(std::size_t room) : m_room(room) {}
+    const std::string& str() const { return m_text; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (m_text.size() >= m_room) {
+            errno = ENOSPC;
+            return traits_type::eof();
+        }
+        m_text += traits_type::to_char_type(c);
+        return c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        std::streamsize n = 0;
+        while (n < count && !traits_type::eq_int_type(overflow(text[n]), traits_type::eof()))
+            ++n;
+        return n;
+    }
+
+  private:
+    std::size_t m_room;
+    std::string m_text;
+};
+
+// Every way into a checked buffer notes the first write not taken, and only
+// the first; writes that go through note nothing.
+TEST(CheckedOutput, TheFirstFailedWriteIsNotedWithTheSystemsReason) {
+    FullAfter roomy(1000);
+    CheckedBuffer fine(&roomy, "fine output");
+    std::ostream fineOut(&fine);
+    fineOut << "some text" << '\n' << std::flush;
+    EXPECT_EQ(roomy.str(), "some text\n");
+    EXPECT_FALSE(FirstOutputFailure().has_value());
+
+    FullAfter full(4);
+    CheckedBuffer checked(&full, "the first");
+    std::ostream out(&checked);
+    out << "abc" << 'd';
+    EXPECT_FALSE(FirstOutputFailure().has_value());
+    out << 'e';
+    ASSERT_TRUE(FirstOutputFailure().has_value()) << "a single character";
+    EXPECT_EQ(FirstOutputFailure()->output, "the first");
+    EXPECT_EQ(FirstOutputFailure()->reason, std::strerror(ENOSPC));
+
+    FullAfter other(0);
+    CheckedBuffer second(&other, "the second");
+    std::ostream more(&second);
+    more << "a longer text";
+    EXPECT_EQ(FirstOutputFailure()->output, "the first") << "only the first is kept";
+    EXPECT_EQ(FinishOutput(kExitOk), kExitFailure);
+    EXPECT_EQ(FinishOutput(kExitNotBlank), kExitFailure);
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 
 #include "app/Ids.h"
 #include "app/SharedState.h"
+#include "catalogue/Catalogue.h"
 #include "operations/EraseSettingDialog.h"
 #include "support/ControllerHarness.h"
+#include "support/ScratchDir.h"
+#include "support/TestData.h"
 
 namespace o8r::test {
 namespace {
@@ -206,6 +209,38 @@ TEST(EraseTest, RefusalsAndACancelledDialogEraseNothing) {
         EXPECT_TRUE(EraseLines(h.DataLines()).empty());
         h.ExpectIdleWindow(kSelected);
     }
+}
+
+// A block entry the catalogue check finds unusable stops Erase before the
+// dialog, with the check's own message: no block is skipped without a word.
+TEST(EraseTest, APartWithABadBlockEntryIsRefusedWithTheCatalogueCheckMessage) {
+    ControllerHarness h;
+    std::string text = ReadWholeFile(SourcePath("data/MCUType.mcu"));
+    const std::string record = "R5F212A8SN64K     04 02  16K 04000 01  16K 08000";
+    ASSERT_NE(text.find(record), std::string::npos);
+    text.replace(text.find(record) + record.size() - 5, 5, "0G000");
+    const std::string catalogue = h.scratch.Write("MCUType.mcu", text);
+    h.InitWindow(h.scratch.Path().string());
+    h.Poll();
+    ASSERT_TRUE(h.SelectPart(kPart));
+    FillBlocks(h);
+    h.prompts.Clear();
+    bool dialogShown = false;
+    h.prompts.eraseDialog = [&](EraseSettingDialog&) {
+        dialogShown = true;
+        return DialogResult::Ok;
+    };
+
+    h.controller.OnErase();
+    h.RunUntilIdle();
+    const auto problem = BlockEntryProblem(*ReadCatalogueLines(catalogue), kPart);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(h.prompts.messages, std::vector<Message>{MainMsg(*problem, "ERROR", MsgIcon::Error)});
+    EXPECT_FALSE(dialogShown);
+    EXPECT_FALSE(h.OperationTimerRunning());
+    for (std::size_t block = 0; block < 4; ++block)
+        EXPECT_FALSE(Erased(h, block)) << block;
+    EXPECT_TRUE(EraseLines(h.DataLines()).empty());
 }
 
 }  // namespace

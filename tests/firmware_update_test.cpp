@@ -163,8 +163,8 @@ TEST(FirmwareUpdateTest, NoFileMeansNothingIsSentAndTheButtonWorksAgain) {
         {"chooser cancelled", false, {}},
         {"data outside the loader's memory",
          true,
-         {Msg("Load file address is out of memory map!", "ERROR", MsgIcon::Error, MsgButtons::Ok,
-              Owner::FileLoading)}},
+         {Msg("Load file address is out of memory map!\nLine 2: address 04000", "ERROR",
+              MsgIcon::Error, MsgButtons::Ok, Owner::FileLoading)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -242,7 +242,8 @@ TEST(ProgramTest, RefusalsBeforeAnythingIsSent) {
         h.ChooseFile(h.WriteImage("outside.mot", 0x20000, PatternBytes(16)));
         h.controller.OnProgram();
         ASSERT_EQ(h.prompts.messages.size(), 1u);
-        EXPECT_EQ(h.prompts.messages[0].text, "Load file address is out of memory map!");
+        EXPECT_EQ(h.prompts.messages[0].text,
+                  "Load file address is out of memory map!\nLine 2: address 20000");
         EXPECT_FALSE(h.OperationTimerRunning());
         h.ExpectIdleWindow(kSelected);
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <random>
@@ -67,6 +68,8 @@ std::string FormatError(int line, const std::string& reason) {
     return std::string("Error format!\nLine ") + std::to_string(line) + ": " + reason;
 }
 
+const std::string kNoHeader = FormatError(1, "no S0 header");
+
 std::vector<std::uint16_t> PageNumbers() {
     std::vector<std::uint16_t> pages;
     for (std::size_t i = 0; i < g_pageCount; ++i)
@@ -91,11 +94,11 @@ TEST_F(SRecordLoaderTest, RefusalsAndTheirAcceptedNeighbours) {
         std::string error;  // empty: loads
     } cases[] = {
         {"header then data", Lines({SRecordHeader(), data}), ""},
-        {"lower-case s0", Lines({"s" + SRecordHeader().substr(1), data}), "Error format!"},
-        {"empty file", "", "Error format!"},
-        {"blank first line", Lines({"", SRecordHeader(), data}), "Error format!"},
-        {"blank before header", Lines({" " + SRecordHeader(), data}), "Error format!"},
-        {"data without header", Lines({data}), "Error format!"},
+        {"lower-case s0", Lines({"s" + SRecordHeader().substr(1), data}), kNoHeader},
+        {"empty file", "", kNoHeader},
+        {"blank first line", Lines({"", SRecordHeader(), data}), kNoHeader},
+        {"blank before header", Lines({" " + SRecordHeader(), data}), kNoHeader},
+        {"data without header", Lines({data}), kNoHeader},
         {"header only", Lines({SRecordHeader()}), ""},
         {"header with a bad checksum", Lines({test::SRecordLineBadChecksum('0', 0, {'x'}), data}),
          FormatError(1, "wrong checksum")},
@@ -194,7 +197,10 @@ TEST_F(SRecordLoaderTest, AddressTestAtEveryBoundary) {
         if (c.accepted) {
             EXPECT_EQ(g_memImage[c.address], 0x5A) << std::hex << c.address;
         } else {
-            EXPECT_EQ(loaded.result.message, LoaderError("Load file address is out of memory map!"))
+            char where[32];
+            std::snprintf(where, sizeof where, "\nLine 2: address %05X", c.address);
+            EXPECT_EQ(loaded.result.message,
+                      LoaderError(std::string("Load file address is out of memory map!") + where))
                 << std::hex << c.address;
         }
     }
@@ -325,7 +331,9 @@ TEST_F(SRecordLoaderTest, AtMost512Pages) {
 
     const Loaded over = Load(PagesFile(513), wide);
     EXPECT_FALSE(over.result.ok);
-    EXPECT_EQ(over.result.message, LoaderError("Load file has more than 512 pages!"));
+    // The header, then one line a page: the 513th page is on line 514.
+    EXPECT_EQ(over.result.message,
+              LoaderError("Load file has more than 512 pages!\nLine 514: the 513th page"));
     EXPECT_EQ(g_pageCount, 3);
     EXPECT_TRUE(g_pageRecords == before);
 
@@ -582,13 +590,13 @@ TEST_F(LoadedFileTest, JobFailuresShowTheirMessageAndForget) {
         std::string message;
     } cases[] = {
         {"missing", "", kAcsn, "Can not open file!"},
-        {"format", "S1", kAcsn, "Error format!"},
+        {"format", "S1", kAcsn, FormatError(1, "no S0 header")},
         {"checksum", Lines({SRecordHeader(), "S2050040001299"}), kAcsn,
          FormatError(2, "wrong checksum")},
         {"map", Lines({SRecordHeader(), SRecordLine('2', 0x3000, {1})}), kTwoRegions,
-         "Load file address is out of memory map!"},
+         "Load file address is out of memory map!\nLine 2: address 03000"},
         {"pages", PagesFile(513), MemoryMap{0, 0, 0x4000, 0x100000},
-         "Load file has more than 512 pages!"},
+         "Load file has more than 512 pages!\nLine 514: the 513th page"},
     };
     for (const auto& c : cases) {
         test::RecordingPrompts prompts;

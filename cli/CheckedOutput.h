@@ -1,0 +1,59 @@
+#pragma once
+
+// Output that cannot be written (a full disk, /dev/full) fails the command:
+// every write to standard output, standard error and the trace goes through a
+// buffer that notes the first write not taken, and the run then ends with
+// exit status 1 and one message naming the stream and the system's reason.
+
+#include <optional>
+#include <streambuf>
+#include <string>
+
+namespace o8r::cli {
+
+// Passes everything on to another stream buffer and notes the first write
+// that buffer does not take.
+class CheckedBuffer : public std::streambuf {
+  public:
+    // `name` says which output it is in the message: "standard output".
+    CheckedBuffer(std::streambuf* target, std::string name);
+
+  protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
+    int sync() override;
+
+  private:
+    std::streambuf* m_target;
+    std::string m_name;
+};
+
+struct OutputFailure {
+    std::string output;  // "standard output", "the trace file box.trace"
+    std::string reason;  // the system's text
+};
+
+// Notes a failed write; only the first of a run is kept.
+void NoteOutputFailure(const std::string& output, int error);
+std::optional<OutputFailure> FirstOutputFailure();
+
+// std::cout and std::cerr through checked buffers for as long as it lives.
+class CheckedStandardStreams {
+  public:
+    CheckedStandardStreams();
+    ~CheckedStandardStreams();
+    CheckedStandardStreams(const CheckedStandardStreams&) = delete;
+    CheckedStandardStreams& operator=(const CheckedStandardStreams&) = delete;
+
+  private:
+    std::streambuf* m_outTarget;
+    std::streambuf* m_errTarget;
+    CheckedBuffer m_out;
+    CheckedBuffer m_err;
+};
+
+// The exit status once the standard streams are flushed: `status`, or
+// kExitFailure after one message on standard error when any output failed.
+int FinishOutput(int status);
+
+}  // namespace o8r::cli
