@@ -130,7 +130,7 @@ struct Row {
     int exitStatus;
     std::vector<std::string> stderrHas;  // each a part of standard error
     std::function<void(const ScratchDir&, const ProgramRun&)> after;
-    std::string stdoutTo;  // a file standard output goes to, instead of a pipe
+    std::string stdoutTo = {};  // a file standard output goes to, instead of a pipe
     bool rootOnly = false;
 };
 
