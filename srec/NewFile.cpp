@@ -34,6 +34,9 @@ fs::path TemporaryName(const fs::path& folder, std::mt19937& random) {
 
 #if defined(_WIN32)
 
+// The words a POSIX system uses, which Windows has no error code for.
+constexpr char kIsFolder[] = "Is a directory";
+
 std::string WindowsErrorText(DWORD error) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -73,7 +76,7 @@ bool FindSaveTarget(const fs::path& path, SaveTarget& target, std::string& reaso
         return false;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        reason = WindowsErrorText(ERROR_DIRECTORY_NOT_SUPPORTED);
+        reason = kIsFolder;
         return false;
     }
     // Opened, the name leads through any reparse point to the file itself,
@@ -91,7 +94,7 @@ bool FindSaveTarget(const fs::path& path, SaveTarget& target, std::string& reaso
         reason = kNotRegular;
         ok = false;
     } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        reason = WindowsErrorText(ERROR_DIRECTORY_NOT_SUPPORTED);
+        reason = kIsFolder;
         ok = false;
     } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         wchar_t final[32768];
@@ -128,12 +131,6 @@ bool WriteTemporary(HANDLE file, std::string_view contents, std::string& reason)
 }
 
 }  // namespace
-
-std::string SaveTargetProblem(const fs::path& path) {
-    SaveTarget target;
-    std::string reason;
-    return FindSaveTarget(path, target, reason) ? std::string() : reason;
-}
 
 bool ReplaceRegularFile(const fs::path& path, std::string_view contents, std::string& reason) {
     if (path.empty()) {
@@ -261,12 +258,6 @@ bool WriteAll(int fd, std::string_view contents, std::string& reason) {
 
 }  // namespace
 
-std::string SaveTargetProblem(const fs::path& path) {
-    SaveTarget target;
-    std::string reason;
-    return FindSaveTarget(path, target, reason) ? std::string() : reason;
-}
-
 bool ReplaceRegularFile(const fs::path& path, std::string_view contents, std::string& reason) {
     if (path.empty()) {
         reason = SystemText(ENOENT);
@@ -324,5 +315,11 @@ bool ReplaceRegularFile(const fs::path& path, std::string_view contents, std::st
 }
 
 #endif
+
+std::string SaveTargetProblem(const fs::path& path) {
+    SaveTarget target;
+    std::string reason;
+    return FindSaveTarget(path, target, reason) ? std::string() : reason;
+}
 
 }  // namespace o8r

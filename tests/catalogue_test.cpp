@@ -580,8 +580,8 @@ TEST(BuildMcuListing, EqualsTheTreeItemsAndTheirMapsOnRandomCatalogues) {
                 const bool repeated = std::find(seen.begin(), seen.end(), item) != seen.end();
                 seen.push_back(item);
                 EXPECT_EQ(series.listedAbove, repeated);
-                const auto rows = repeated ? std::vector<McuListRow>{}
-                                           : RowsForTreeItem(lines, item).rows;
+                const auto rows =
+                    repeated ? std::vector<McuListRow>{} : RowsForTreeItem(lines, item).rows;
                 ASSERT_EQ(series.parts.size(), rows.size()) << "round " << round;
                 for (std::size_t r = 0; r < rows.size(); ++r) {
                     EXPECT_EQ(series.parts[r].row.part, rows[r].part);
