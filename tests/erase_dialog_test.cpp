@@ -75,8 +75,9 @@ TEST_F(EraseDialog, RowsOfTheSelectedPart) {
         // Only as many entries as the count field announces.
         {"COUNTED", {{"Block 1", " 16K", "  0x04000"}, {"Block 2", " 16K", "  0x08000"}}},
         {"BADCOUNT", {}},
-        // An unreadable address or a cut-off entry would send a wrong page: left out.
-        {"BROKEN", {{"Block 1", " 16K", "  0x04000"}, {"Block 3", " 16K", "  0x0C000"}}},
+        // An unreadable address or a cut-off entry would leave a block unerased:
+        // the part gets no rows (and a message, below).
+        {"BROKEN", {}},
         // The first record of a part, as the memory map takes it.
         {"TWICE", {{"Block 0", " 16K", "  0x04000"}}},
         {"COMMENTED", {}},
@@ -90,6 +91,25 @@ TEST_F(EraseDialog, RowsOfTheSelectedPart) {
     // The part name is matched with its blanks.
     Open("NAMES");
     ExpectRows({}, "NAMES without its blanks");
+}
+
+// Only a part whose entries can all be used fills the dialog; any other is
+// refused with the catalogue check's message, naming the line and the part.
+TEST_F(EraseDialog, APartWithAnUnusableEntryIsRefused) {
+    for (const char* part : {"NAMES", "COUNTED", "TWICE", "NONE", "ABSENT"}) {
+        g_selectedMcu = Part(part);
+        EXPECT_TRUE(m_dialog.Fill()) << part;
+    }
+    EXPECT_TRUE(m_prompts.messages.empty());
+
+    g_selectedMcu = Part("BROKEN");
+    EXPECT_FALSE(m_dialog.Fill());
+    EXPECT_TRUE(m_dialog.Rows().empty());
+    EXPECT_EQ(m_prompts.messages,
+              std::vector<Message>{test::Msg(
+                  "MCU file line 7: part BROKEN has a block entry with the bad start address "
+                  "\"0800G\".",
+                  text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::MainWindow)});
 }
 
 TEST_F(EraseDialog, RowsOfAShippedPart) {
