@@ -180,10 +180,20 @@ TEST(FilesAndOutput, EachRowOnTheRealProgram) {
         {"save over a file of mode 640", [](const ScratchDir& d) {
              d.Write("kept.mot", "old");
              ASSERT_EQ(chmod(d.File("kept.mot").c_str(), 0640), 0);
+             // Root can give the file away, and the save must give it back.
+             if (geteuid() == 0) {
+                 ASSERT_EQ(chown(d.File("kept.mot").c_str(), 4321, 4322), 0);
+             }
          }, Read("kept.mot"), 0, {},
          [](const ScratchDir& d, const ProgramRun&) {
              EXPECT_TRUE(S_ISREG(ModeOf(d.File("kept.mot"))));
              EXPECT_EQ(ModeOf(d.File("kept.mot")) & 07777, 0640u);
+             struct stat info {};
+             ASSERT_EQ(stat(d.File("kept.mot").c_str(), &info), 0);
+             if (geteuid() == 0) {
+                 EXPECT_EQ(info.st_uid, 4321u);
+                 EXPECT_EQ(info.st_gid, 4322u);
+             }
          }},
         {"save with a long name", nullptr, Read(longName), 0, {},
          [longName](const ScratchDir& d, const ProgramRun&) {
