@@ -175,7 +175,8 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
 bool CommandSession::Report(const OperationResult& result) {
     if (m_shownEnding) {
         // Shown as the operation ended; only a reset that failed afterwards is new.
-        if (result.resetFailed && !m_shownEnding->resetFailed) {
+        if (result.resetFailed && !m_shownEnding->resetFailed &&
+            m_shownEnding->outcome != Outcome::ResetFailed) {
             Report(OperationResult{result.operation, Outcome::ResetFailed});
         }
         m_shownEnding.reset();
