@@ -128,10 +128,25 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
     g_mcuFilePath = CataloguePath(global);
 }
 
+namespace {
+bool g_stateNotSaved = false;
+}  // namespace
+
 CommandSession::~CommandSession() {
     m_bar.End();
     m_session->Release();
     RemoveInterruptHandler();
+    // The simulated box's state, once the box is let go: a run whose box was
+    // not kept has failed, whatever it did.
+    std::string error;
+    if (!SaveBoxState(*m_box, error)) {
+        std::cerr << "o8rprog: the simulated box's state was not saved: " << error << std::endl;
+        g_stateNotSaved = true;
+    }
+}
+
+bool CommandSession::StateNotSaved() {
+    return g_stateNotSaved;
 }
 
 std::optional<Outcome> CommandSession::Detect() {
@@ -222,6 +237,15 @@ void CommandSession::PhaseEnded(Phase) {
         m_bar.End();
     }
     m_barShown = false;
+}
+
+void CommandSession::CannotCancel(Phase phase) {
+    // Said from here, never from the signal handler: the Ctrl-C only set the token.
+    const char* what = phase == Phase::Update  ? "The firmware update"
+                       : phase == Phase::Erase ? "The erase"
+                                               : "The verify read-back";
+    m_bar.Suspend();
+    std::cerr << what << " cannot be cancelled; please wait." << std::endl;
 }
 
 bool CommandSession::ReplaceStoredImage(const std::string& name) {

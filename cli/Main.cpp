@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
@@ -244,5 +245,7 @@ int main(int argc, char** argv) {
     for (std::string& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    const int status = o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    // A simulated box whose state was lost fails the run.
+    return o8r::cli::CommandSession::StateNotSaved() ? o8r::cli::kExitFailure : status;
 }
