@@ -5,11 +5,13 @@
 #include <QFile>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/CProgrammerDlg.h"
 #include "app/HexText.h"
 #include "app/Ids.h"
 #include "app/QtResources.h"
+#include "app/QtTermination.h"
 #include "app/SharedState.h"
 #include "catalogue/CatalogueLocation.h"
 #include "o8r/BuildInfo.h"
@@ -253,6 +255,12 @@ int CProgrammerApp::Run() {
     if (arguments->helpRequested || arguments->versionRequested)
         return RunTextOnly();
 
+    // Caught before the box (and its state file's lock) is taken, so that a
+    // SIGTERM or SIGINT from then on ends the program as closing it does.
+    TerminationNotifier termination;
+    connect(&termination, &TerminationNotifier::Terminating, this,
+            [this](int signalNumber) { EndOnSignal(signalNumber); });
+
     std::string bridgeError;
     m_bridge = MakeBridge(arguments->box, m_clock, bridgeError);
     if (!m_bridge) {
@@ -273,7 +281,36 @@ int CProgrammerApp::Run() {
     }
     m_window->InitDialog();
     m_window->exec();
+    // The window releases the box on its way out; then the simulated box's
+    // state is written back, and a state that was lost fails the run.
+    m_window.reset();
+    if (!SaveState())
+        return 1;
     return 0;
+}
+
+bool CProgrammerApp::SaveState() {
+    std::string error;
+    if (m_bridge == nullptr || SaveBoxState(*m_bridge, error))
+        return true;
+    ReportStartFailure(QStringLiteral("The simulated box's state was not saved: ") +
+                       QString::fromStdString(error));
+    return false;
+}
+
+void CProgrammerApp::EndOnSignal(int signalNumber) {
+    // As a close of the window would: the box released, its state saved. The
+    // window may be inside a message box's loop, so the process ends here
+    // rather than unwinding through it.
+    if (m_window)
+        static_cast<QDialog*>(m_window.get())->reject();
+    std::string error;
+    if (m_bridge != nullptr && !SaveBoxState(*m_bridge, error)) {
+        std::fprintf(stderr, "o8r-programmer: the simulated box's state was not saved: %s\n",
+                     error.c_str());
+        std::_Exit(1);
+    }
+    TerminationNotifier::EndBySignal(signalNumber);
 }
 
 }  // namespace o8r

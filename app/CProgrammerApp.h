@@ -47,6 +47,10 @@ class CProgrammerApp : public QApplication {
 
   private:
     void ReportStartFailure(const QString& text);
+    // Writes the simulated box's state back; false after saying why not.
+    bool SaveState();
+    // SIGTERM or SIGINT: the window closed, the state saved, the process ended.
+    void EndOnSignal(int signalNumber);
 
     RealClock m_clock;
     std::unique_ptr<Bridge> m_bridge;

@@ -70,6 +70,10 @@ std::string MismatchText(const OperationResult& result) {
 }  // namespace
 
 bool OperationResult::Succeeded() const {
+    // A box left in its reset asks to be reset by hand: the operation is no
+    // success, whatever it did before. A read's data came whole before it.
+    if (resetFailed && operation != Operation::Read)
+        return false;
     switch (outcome) {
         case Outcome::Completed:
         case Outcome::NormalMode:
@@ -181,7 +185,11 @@ std::vector<Message> MessagesFor(const OperationResult& result) {
     }
     if (result.resetFailed && result.outcome != Outcome::ResetFailed)
         messages.push_back(resetRequest);
-    if (own)
+    // One fault, one message: a success is not announced after the request to
+    // reset the box.
+    const bool successLost =
+        !result.Succeeded() && OperationResult{result.operation, result.outcome}.Succeeded();
+    if (own && !successLost)
         messages.push_back(*own);
     return messages;
 }

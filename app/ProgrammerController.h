@@ -43,8 +43,8 @@ class ProgrammerController {
     // window's timers; the host then ends the window. The only way out.
     void CloseLink();
     // Holds the box in reset, restores the idle window and waits for the box;
-    // false (after "Please reset programmer!") when it stays busy.
-    bool ResetProgrammer();
+    // false when it stays busy, after "Please reset programmer!" when asked to.
+    bool ResetProgrammer(bool askWhenStuck = true);
     bool WaitBoxReady(int maxPolls);
     // The reset and the handshake that start an operation: 'C' and 'U' to the
     // target, or the Load header to the box's store. False after the message.
@@ -104,6 +104,7 @@ class ProgrammerController {
     void CancelLoad();
 
     bool m_operationRunning = false;
+    bool m_resetRequested = false;  // "Please reset programmer!" shown since it was cleared
     bool m_bUpdateMode = false;
     bool m_waitingReply = false;
     std::int32_t m_timeoutTicks = 0;

@@ -133,6 +133,10 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
     g_mcuFilePath = CataloguePath(global);
 }
 
+namespace {
+bool g_stateNotSaved = false;
+}  // namespace
+
 CommandSession::~CommandSession() {
     m_bar.End();
     m_session->Release();
@@ -145,6 +149,17 @@ CommandSession::~CommandSession() {
         if (m_traceFile.fail())
             NoteOutputFailure(m_traceName, errno);
     }
+    // The simulated box's state, once the box is let go: a run whose box was
+    // not kept has failed, whatever it did.
+    std::string error;
+    if (!SaveBoxState(*m_box, error)) {
+        std::cerr << "o8rprog: the simulated box's state was not saved: " << error << std::endl;
+        g_stateNotSaved = true;
+    }
+}
+
+bool CommandSession::StateNotSaved() {
+    return g_stateNotSaved;
 }
 
 std::optional<Outcome> CommandSession::Detect() {
@@ -188,7 +203,8 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
 bool CommandSession::Report(const OperationResult& result) {
     if (m_shownEnding) {
         // Shown as the operation ended; only a reset that failed afterwards is new.
-        if (result.resetFailed && !m_shownEnding->resetFailed) {
+        if (result.resetFailed && !m_shownEnding->resetFailed &&
+            m_shownEnding->outcome != Outcome::ResetFailed) {
             Report(OperationResult{result.operation, Outcome::ResetFailed});
         }
         m_shownEnding.reset();
@@ -234,6 +250,15 @@ void CommandSession::PhaseEnded(Phase) {
         m_bar.End();
     }
     m_barShown = false;
+}
+
+void CommandSession::CannotCancel(Phase phase) {
+    // Said from here, never from the signal handler: the Ctrl-C only set the token.
+    const char* what = phase == Phase::Update  ? "The firmware update"
+                       : phase == Phase::Erase ? "The erase"
+                                               : "The verify read-back";
+    m_bar.Suspend();
+    std::cerr << what << " cannot be cancelled; please wait." << std::endl;
 }
 
 bool CommandSession::ReplaceStoredImage(const std::string& name) {

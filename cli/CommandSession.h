@@ -30,6 +30,10 @@ class CommandSession : public OperationListener, public OperationQuestions {
     CommandSession(const CommandSession&) = delete;
     CommandSession& operator=(const CommandSession&) = delete;
 
+    // A session of this run could not write its simulated box's state back
+    // (said on standard error): the run fails.
+    static bool StateNotSaved();
+
     // Finds exactly one box in the wanted mode; false after the reason is shown.
     bool Attach(Outcome wantedMode);
     // The box's mode, or nothing after the reason is shown.
@@ -55,6 +59,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     void Progress(int percent) override;
     void PhaseEnded(Phase phase) override;
     void Finished(const OperationResult& result) override;
+    void CannotCancel(Phase phase) override;
     // OperationQuestions: asked on the terminal (or answered by --yes).
     bool ReplaceStoredImage(const std::string& name) override;
     bool ConfirmCancel(Operation operation) override;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/CheckedOutput.h"
+#include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
@@ -263,5 +264,7 @@ int main(int argc, char** argv) {
     for (std::string& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    const int status = o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    // A simulated box whose state was lost fails the run.
+    return o8r::cli::CommandSession::StateNotSaved() ? o8r::cli::kExitFailure : status;
 }

@@ -11,6 +11,7 @@ set(O8R_GUI_SOURCES
     app/CProgrammerApp.cpp app/CProgrammerDlg.cpp app/QtBusyClock.cpp app/QtDialogUnits.cpp
     app/QtPicture.cpp app/QtPrompts.cpp app/QtResources.cpp app/QtTextFit.cpp app/QtViewStyle.cpp
     app/QtWindowTimers.cpp
+    app/QtTermination.cpp
     catalogue/CIDCheckDlg.cpp
     operations/CAddrSetDlg.cpp operations/CEraseInfoDlg.cpp operations/CReadDlg.cpp
     operations/QtHexDumpModel.cpp

@@ -1,5 +1,7 @@
 #include "link/BoxLink.h"
 
+#include <vector>
+
 #include "app/SharedState.h"
 
 namespace o8r {
@@ -177,12 +179,15 @@ StoreQuery BoxLink::QueryStore() {
         query.resetAfter = true;
         return query;
     }
+    // An answer that did not come whole says nothing about the store: taken
+    // for an empty one, Load would overwrite the image without asking.
     std::array<std::uint8_t, kStoredNameSize> answer{};
-    std::uint32_t got = 0;
-    if (m_bridge.Read(g_hDevice, answer.data(), static_cast<std::uint32_t>(answer.size()), got) !=
-        kBridgeOk)
-        got = 0;
-    query.storedName = StoredFileName(std::span(answer.data(), got));
+    if (!ReadExactly(answer)) {
+        query.outcome = Outcome::TimeOut;
+        query.resetAfter = true;
+        return query;
+    }
+    query.storedName = StoredFileName(answer);
     return query;
 }
 
@@ -231,6 +236,44 @@ void BoxLink::CloseHandle() {
         g_hDevice = 0;
 }
 
+namespace {
+
+// The characters of a UTF-8 text: a lead byte with its continuation bytes is
+// one character, a stray byte another.
+std::vector<std::string> Utf8Characters(const std::string& text) {
+    std::vector<std::string> characters;
+    for (char ch : text) {
+        const auto byte = static_cast<std::uint8_t>(ch);
+        if ((byte & 0xC0) == 0x80 && !characters.empty() &&
+            static_cast<std::uint8_t>(characters.back().front()) >= 0xC0 &&
+            characters.back().size() < 4) {
+            characters.back() += ch;
+        } else {
+            characters.emplace_back(1, ch);
+        }
+    }
+    return characters;
+}
+
+bool Printable(std::uint8_t byte) {
+    return byte >= 0x20 && byte < 0x7F;
+}
+
+// The first 16 characters in plain ASCII, filled up with spaces. The box
+// keeps plain ASCII: anything else would read back as an empty store (a byte of
+// 0x80 or above) or as control characters.
+std::string NameField(const std::vector<std::string>& characters) {
+    std::string field(kStoredNameSize, ' ');
+    for (std::size_t k = 0; k < kStoredNameSize && k < characters.size(); ++k) {
+        const std::string& character = characters[k];
+        const auto byte = static_cast<std::uint8_t>(character.front());
+        field[k] = character.size() == 1 && Printable(byte) ? character.front() : '_';
+    }
+    return field;
+}
+
+}  // namespace
+
 std::string LoadNameField(const std::string& path) {
     // The separator is looked for from the last character down to the second,
     // so a bare name (or one right after a leading separator) counts as none.
@@ -241,10 +284,19 @@ std::string LoadNameField(const std::string& path) {
             break;
         }
     }
-    std::string field(kStoredNameSize, ' ');
-    const std::size_t kept = name.size() > 4 ? name.size() - 4 : 0;
-    for (std::size_t k = 0; k < kStoredNameSize && k < kept; ++k)
-        field[k] = name[k];
+    std::vector<std::string> characters = Utf8Characters(name);
+    characters.resize(characters.size() > 4 ? characters.size() - 4 : 0);
+    std::string field = NameField(characters);
+    if (field.find_first_not_of(' ') != std::string::npos)
+        return field;
+    // A blank field would hide the image: the whole file name (a bare one too)
+    // is stored instead, so the query names it and the next Load asks about it;
+    // a path without any name stores "_".
+    const std::size_t separator = path.find_last_of("/\\");
+    characters = Utf8Characters(separator == std::string::npos ? path : path.substr(separator + 1));
+    field = NameField(characters);
+    if (field.find_first_not_of(' ') == std::string::npos)
+        field[0] = '_';
     return field;
 }
 
@@ -255,7 +307,8 @@ std::optional<std::string> StoredFileName(std::span<const std::uint8_t> answer) 
     for (std::uint8_t byte : answer) {
         if (byte >= 0x80)
             return std::nullopt;
-        name += static_cast<char>(byte);
+        // Control characters are never shown to a terminal as they stand.
+        name += Printable(byte) ? static_cast<char>(byte) : '_';
     }
     const auto last = name.find_last_not_of(' ');
     name.erase(last == std::string::npos ? 0 : last + 1);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "sim/SimulatedBox.h"
+#include "sim/StateFileLock.h"
 #include "srec/Utf8Path.h"
 
 #ifdef O8R_HAVE_SERIAL
@@ -27,23 +28,38 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
 
     ~PersistentSimBox() override {
         // A file that could not be read is left as it is, never overwritten.
-        if (!m_loaded)
+        if (!m_loaded || m_saved)
             return;
         std::string error;
-        if (!m_box.SaveState(m_path, error)) {
+        if (!Save(error)) {
             std::cerr << "simulated box: its state was not saved: " << error << std::endl;
         }
     }
 
-    bool Load(std::string& error) {
+    bool Load(std::chrono::milliseconds wait, std::string& error) {
+        // Held until the state is written back: no other run reads it meanwhile.
+        m_lock = StateFileLock::Acquire(m_path, wait, error);
+        if (!m_lock)
+            return false;
         std::error_code ec;
         bool exists = std::filesystem::exists(PathFromUtf8(m_path), ec);
         if (ec) {
             error = "cannot look for '" + m_path + "': " + ec.message();
             return false;
         }
-        m_loaded = !exists || m_box.LoadState(m_path, error);  // missing: a new box
-        return m_loaded;
+        if (!exists) {
+            m_loaded = true;  // a new box
+            return true;
+        }
+        if (!m_box.LoadState(m_path, error) || !KeepsItsTarget(error))
+            return false;
+        m_loaded = true;
+        return true;
+    }
+
+    bool Save(std::string& error) {
+        m_saved = true;
+        return m_box.SaveState(m_path, error);
     }
 
     BridgeStatus GetDeviceCount(std::uint32_t& count) override {
@@ -89,12 +105,45 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
     std::vector<std::string> TakeNewViolations() override { return m_box.TakeNewViolations(); }
 
   private:
+    // A box kept in a file has its target already: the switches that make a
+    // new one are refused unless the target is as they would make it.
+    bool KeepsItsTarget(std::string& error) {
+        const SimFaults& faults = m_box.Options().faults;
+        const std::string kept =
+            "the simulated box kept in '" + m_path + "' has its target already";
+        if (faults.protectedCode && m_box.Target().IdCode() != *faults.protectedCode) {
+            error = kept +
+                    ": a protected target (--sim-protect, protected:HEX) is made only in a "
+                    "new state file";
+            return false;
+        }
+        if (faults.loaderLocked) {
+            const auto& memory = m_box.Loader().Memory();
+            for (std::uint32_t address : SimLoader::kIdAddresses) {
+                if (memory[address - SimLoader::kStart] != 0x00) {
+                    error = kept +
+                            ": a locked loader (loader-locked) is made only in a new state "
+                            "file";
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
     SimulatedBox m_box;
     std::string m_path;
+    std::unique_ptr<StateFileLock> m_lock;
     bool m_loaded = false;
+    bool m_saved = false;
 };
 
 }  // namespace
+
+bool SaveBoxState(Bridge& bridge, std::string& error) {
+    auto* kept = dynamic_cast<PersistentSimBox*>(&bridge);
+    return kept == nullptr || kept->Save(error);
+}
 
 std::optional<BoxChoice> ParseBoxChoice(std::string_view text, std::string& error) {
     BoxChoice choice;
@@ -122,7 +171,7 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
                 return std::make_unique<SimulatedBox>(clock, choice.sim);
             }
             auto box = std::make_unique<PersistentSimBox>(clock, choice.sim, choice.simStatePath);
-            if (!box->Load(error))
+            if (!box->Load(choice.simStateWait, error))
                 return nullptr;
             return box;
         }

@@ -3,6 +3,7 @@
 // Picks the bridge a front end talks through, from a --box choice: every real
 // box found on the serial ports, one named port, or the simulated box.
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,15 +22,25 @@ struct BoxChoice {
     std::string port;          // Serial: the port name, e.g. /dev/ttyUSB0
     SimOptions sim;            // Sim: layout, timings, faults
     std::string simStatePath;  // Sim: empty = a fresh box every run
+    // Sim: how long a run waits while another run holds the state file.
+    std::chrono::milliseconds simStateWait{10'000};
 };
 
 // "auto", "sim" or "serial:PORT"; nullopt with an error text otherwise.
 std::optional<BoxChoice> ParseBoxChoice(std::string_view text, std::string& error);
 
 // The bridge for a choice, or nullptr with an error text. A simulated box with
-// a state path starts from that file (a missing file is a new box) and writes
-// it back when the bridge is destroyed; a failure to write it is reported on
-// standard error, since a destructor has no one else to tell.
+// a state path holds the file's lock for the bridge's life (waiting for
+// another run to let it go, within `simStateWait`), starts from the file (a
+// missing file is a new box; a switch that would change an existing box's
+// target, such as a protected target, is refused) and writes it back through
+// SaveBoxState, or when the bridge is destroyed if that was never called; a
+// failure then is reported on standard error, since a destructor has no one
+// else to tell.
 std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::string& error);
+
+// Writes the state of a simulated box made with a state path to its file now;
+// true for any other bridge. False with an error text when it cannot be written.
+bool SaveBoxState(Bridge& bridge, std::string& error);
 
 }  // namespace o8r

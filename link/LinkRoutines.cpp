@@ -69,7 +69,7 @@ void ProgrammerController::CloseLink() {
     m_link.Release();
 }
 
-bool ProgrammerController::ResetProgrammer() {
+bool ProgrammerController::ResetProgrammer(bool askWhenStuck) {
     m_operationRunning = false;
     m_link.HoldReset();
 
@@ -86,7 +86,10 @@ bool ProgrammerController::ResetProgrammer() {
 
     if (m_link.FinishReset())
         return true;
-    ShowOutcome(CurrentOperationKind(), Outcome::ResetFailed);
+    if (askWhenStuck) {
+        ShowOutcome(CurrentOperationKind(), Outcome::ResetFailed);
+        m_resetRequested = true;
+    }
     return false;
 }
 

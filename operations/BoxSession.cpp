@@ -173,11 +173,22 @@ bool BoxSession::CancelConfirmed(Operation operation, const OperationHooks& hook
     return hooks.questions == nullptr || hooks.questions->ConfirmCancel(operation);
 }
 
+void BoxSession::RefuseCancel(const OperationHooks& hooks, Phase phase) {
+    if (hooks.cancel == nullptr || !hooks.cancel->Requested())
+        return;
+    hooks.cancel->Clear();
+    if (hooks.listener != nullptr)
+        hooks.listener->CannotCancel(phase);
+}
+
 BoxSession::Wait BoxSession::AwaitAnswer(std::int32_t ticks, Operation operation,
-                                         const OperationHooks& hooks) {
+                                         const OperationHooks& hooks,
+                                         std::optional<Phase> uncancellable) {
     std::uint64_t deadline = m_clock.DeadlineAfter(TickAllowance(ticks));
     for (;;) {
-        if (hooks.cancel != nullptr && hooks.cancel->Requested()) {
+        if (uncancellable) {
+            RefuseCancel(hooks, *uncancellable);
+        } else if (hooks.cancel != nullptr && hooks.cancel->Requested()) {
             // The question's time is not the box's.
             const std::uint64_t asked = m_clock.Now();
             if (CancelConfirmed(operation, hooks))
@@ -257,8 +268,10 @@ OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
     Started(hooks, Phase::Verify);
     Reached(hooks, 0);
     OperationResult result =
-        VerifyResult(VerifyPages(m_link, g_pageRecords.data(), g_pageCount,
-                                 [&hooks](int percent) { Reached(hooks, percent); }));
+        VerifyResult(VerifyPages(m_link, g_pageRecords.data(), g_pageCount, [&hooks](int percent) {
+            RefuseCancel(hooks, Phase::Verify);
+            Reached(hooks, percent);
+        }));
     Ended(hooks, Phase::Verify);
     return EndWithReset(result);
 }
@@ -272,8 +285,6 @@ OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPage
         return result;
     // An erase cannot be cancelled: a block half erased is worse than one
     // erased in full.
-    OperationHooks uncancellable = hooks;
-    uncancellable.cancel = nullptr;
     Started(hooks, Phase::Erase);
     int percent = 0;
     const int step = blockPages.empty() ? 0 : 100 / static_cast<int>(blockPages.size());
@@ -282,7 +293,7 @@ OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPage
         (void)m_link.SendPageCommand(cmd::kEraseBlock, page);
         percent += step;
         Reached(hooks, percent);
-        const Wait wait = AwaitAnswer(kEraseBlockTicks, Operation::Erase, uncancellable);
+        const Wait wait = AwaitAnswer(kEraseBlockTicks, Operation::Erase, hooks, Phase::Erase);
         if (wait != Wait::Answered) {
             result.outcome = Outcome::TimeOut;
             break;
@@ -407,15 +418,22 @@ OperationResult BoxSession::RunUpdate(const std::string& imagePath, const Operat
     if (auto refused = LoadImage(Operation::Update, imagePath, hooks))
         return *refused;
     LoaderCallbacks callbacks;
+    // The box's own firmware is half written once the erase begins: the
+    // update cannot be cancelled, and says so when asked.
     callbacks.erasing = [&hooks] {
+        RefuseCancel(hooks, Phase::Update);
         if (hooks.listener != nullptr)
             hooks.listener->Erasing();
     };
     callbacks.programming = [&hooks] {
+        RefuseCancel(hooks, Phase::Update);
         Started(hooks, Phase::Update);
         Reached(hooks, 0);
     };
-    callbacks.progress = [&hooks](int percent) { Reached(hooks, percent); };
+    callbacks.progress = [&hooks](int percent) {
+        RefuseCancel(hooks, Phase::Update);
+        Reached(hooks, percent);
+    };
     OperationResult result = Result(Operation::Update, RunLoaderExchange(m_link, callbacks));
     if (result.outcome == Outcome::Completed)
         Reached(hooks, 100);

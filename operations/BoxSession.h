@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ class OperationListener {
     virtual void PhaseEnded(Phase) {}
     // The firmware loader has started to erase its blocks.
     virtual void Erasing() {}
+    // A cancel was requested in a phase that cannot be cancelled (an erase,
+    // the verify read-back, the firmware update); the operation carries on.
+    virtual void CannotCancel(Phase) {}
     // The operation's ending, at the moment the window would show it: before
     // or after the reset that ends the operation, as the ending has it. The
     // result returned afterwards is the same, and says whether that reset
@@ -140,9 +144,13 @@ class BoxSession {
                                                            const std::string& path,
                                                            const OperationHooks& hooks);
     // Waits for CTS low within `ticks` tick allowances; a cancel request is
-    // put to the questions while waiting (the question's time not counted).
+    // put to the questions while waiting (the question's time not counted),
+    // or, in a phase that cannot be cancelled, refused.
     [[nodiscard]] Wait AwaitAnswer(std::int32_t ticks, Operation operation,
-                                   const OperationHooks& hooks);
+                                   const OperationHooks& hooks,
+                                   std::optional<Phase> uncancellable = std::nullopt);
+    // Takes a cancel request back and tells the listener this phase runs on.
+    static void RefuseCancel(const OperationHooks& hooks, Phase phase);
     [[nodiscard]] bool CancelConfirmed(Operation operation, const OperationHooks& hooks);
     // Sends the page records one by one, each after its answer; Completed or the failure.
     [[nodiscard]] OperationResult SendRecords(Operation operation, Phase phase, bool withCommand,

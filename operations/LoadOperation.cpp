@@ -44,8 +44,11 @@ void ProgrammerController::StartLoad() {
         ResetProgrammer();
         return;
     }
+    m_resetRequested = false;
     if (!ConnectProgrammer(Handshake::Store)) {
-        ResetProgrammer();
+        // Once more after a failed connect; a box that stayed in its reset
+        // has been asked about already (one fault, one request).
+        ResetProgrammer(!m_resetRequested);
         return;
     }
     EnableCommandButtons(false);

@@ -49,8 +49,10 @@ bool ProgrammerController::ReplyTimedOut() {
 
 void ProgrammerController::EndWith(const OperationResult& result, bool setFailureStatus) {
     m_view.StopTimer(TIMER_OPERATION);
-    ResetProgrammer();
-    ShowResult(result);
+    // A box left in its reset has asked to be reset by hand: no success is
+    // announced after that.
+    if (ResetProgrammer() || !result.Succeeded())
+        ShowResult(result);
     if (setFailureStatus)
         m_view.SetControlText(IDC_STATUS, text::kStatusClickListAfterFailure);
 }

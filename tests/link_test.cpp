@@ -64,13 +64,25 @@ TEST(LoadNameFieldTest, CutsTheFileNameOfAnyPath) {
         {"C:/mixed\\dirs/blink.mot", "blink           "},
         {"/x/abcdefghijklmnopq.mot", "abcdefghijklmnop"},  // 17 characters: cut to 16
         {"/x/abcdefghijklmnop.mot", "abcdefghijklmnop"},   // exactly 16
-        {"/x/a.mo", "                "},                   // 4 characters or fewer
-        {"/x/abcd", "                "},
-        {"/x/abcde", "a               "},     // the last four always go
-        {"blink.mot", "                "},    // no separator at all
-        {"\\blink.mot", "                "},  // only one in front
-        {"/dir/", "                "},        // nothing after it
-        {"", "                "},
+        {"/x/abcde", "a               "},                  // the last four always go
+        // Nothing left after the cut: the whole name, so it is never blank.
+        {"/x/a.mo", "a.mo            "},
+        {"/x/abcd", "abcd            "},
+        {"/x/     .mot", "     .mot       "},
+        {"blink.mot", "blink.mot       "},    // no separator at all
+        {"\\blink.mot", "blink.mot       "},  // only one in front
+        {"/dir/", "_               "},        // no name at all
+        {"", "_               "},
+        // Plain ASCII only: one '_' for each other character.
+        {"/x/caf\xC3\xA9.mot", "caf_            "},
+        {"/x/\xD0\xBE\xD0\xB1\xD1\x80\xD0\xB0\xD0\xB7\xD0\xB5\xD1\x86.mot", "_______         "},
+        {"/x/\xE2\x82\xAC.mot", "_               "},  // one character of three bytes
+        {"/x/a\x80"
+         "b.mot",
+         "a_b             "},                          // a stray byte
+        {"/x/tab\there\x7F.mot", "tab_here_       "},  // control characters
+        {"/x/\xF0\x9F\x98\x80\xF0\x9F\x98\x80.mot", "__              "},
+        {"/x/\xC3\xA9.mo", "_.mo            "},  // too short: the whole name, made safe
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LoadNameField(c.path), c.field) << c.path;

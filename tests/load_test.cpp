@@ -106,16 +106,24 @@ TEST(LoadTest, OverAStoredFileTheUserIsAskedFirst) {
     }
 }
 
-TEST(LoadTest, AnAnswerThatIsNoNameCountsAsAnEmptyStore) {
+TEST(LoadTest, OnlyAWholeAnswerSaysWhetherTheStoreIsEmpty) {
+    // A byte of 0x80 or more is an empty store; an answer that came short says
+    // nothing about the store and ends the load before anything is stored.
     struct Case {
         const char* name;
         std::vector<std::uint8_t> answer;
+        Message shown;
     };
+    const Message timeOut = MainMsg("Time out error!", "ERROR", MsgIcon::Error);
     const Case cases[] = {
         {"a byte of 0x80 or more",
-         {'B', 'L', 'I', 'N', 'K', 0x80, ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}},
-        {"three bytes only", {'B', 'L', 'I'}},
-        {"nothing at all", {}},
+         {'B', 'L', 'I', 'N', 'K', 0x80, ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '},
+         kCompleted},
+        {"fifteen bytes",
+         {'B', 'L', 'I', 'N', 'K', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '},
+         timeOut},
+        {"three bytes only", {'B', 'L', 'I'}, timeOut},
+        {"nothing at all", {}, timeOut},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -125,7 +133,12 @@ TEST(LoadTest, AnAnswerThatIsNoNameCountsAsAnEmptyStore) {
         h.faults.reply = c.answer;
         h.controller.OnLoadButton();
         h.RunUntilIdle();
-        EXPECT_EQ(h.prompts.messages, std::vector<Message>{kCompleted});
+        EXPECT_EQ(h.prompts.messages, std::vector<Message>{c.shown});
+        if (c.shown != kCompleted) {
+            EXPECT_EQ(CountStarting(h.DataLines(), "write 3 44"), 0u) << "nothing stored";
+            EXPECT_TRUE(h.prompts.openSpecs.empty()) << "no file dialog";
+            h.ExpectIdleWindow(kSelected);
+        }
     }
 }
 

@@ -150,8 +150,9 @@ void AppTest::theBuiltProgramAnswersWithoutADisplay_data() {
     QTest::newRow("bad option") << QStringList{"--sim-fault", "x"} << 2 << ""
                                 << "--sim-fault needs --simulate.";
     QTest::newRow("unreadable state")
-        << QStringList{"--simulate", "--sim-state", QString::fromStdString(SourcePath("README.md"))}
-        << 1 << ""
+        // Not a state file; its lock file goes beside it, in the build tree.
+        << QStringList{"--simulate", "--sim-state", QCoreApplication::applicationFilePath()} << 1
+        << ""
         << "o8r-programmer: ";
 }
 
