@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "link/SleepPrecision.h"
+
 namespace o8r {
 
 std::uint64_t RealClock::Now() {
@@ -12,6 +14,9 @@ std::uint64_t RealClock::Now() {
 }
 
 void RealClock::SleepFor(std::uint64_t ns) {
+    // The slack is the sleeping thread's own setting: set once per thread.
+    thread_local const bool sharpened = (SharpenSleeps(), true);
+    (void)sharpened;
     if (ns > 0)
         std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
 }
