@@ -9,6 +9,7 @@
 #include "app/CProgrammerDlg.h"
 #include "app/HexText.h"
 #include "app/Ids.h"
+#include "app/QtFirstPaint.h"
 #include "app/QtResources.h"
 #include "app/SharedState.h"
 #include "catalogue/CatalogueLocation.h"
@@ -272,6 +273,7 @@ int CProgrammerApp::Run() {
         m_window->SetCataloguePath(arguments->catalogue);
     }
     m_window->InitDialog();
+    ExitAfterFirstPaintIfAsked(*m_window);
     m_window->exec();
     return 0;
 }
