@@ -14,7 +14,7 @@ namespace {
 
 // The longest a cancellable wait blocks before it looks at the cancel token
 // again, so that Ctrl-C is noticed promptly during a long answer.
-constexpr std::uint64_t kCancelLookNs = 5 * kNsPerMs;
+constexpr std::uint64_t kCancelLookNs = 10 * kNsPerMs;
 
 void Started(const OperationHooks& hooks, Phase phase) {
     if (hooks.listener != nullptr)

@@ -112,16 +112,15 @@ TEST(AnswerWaitTest, ABridgeThatCannotWaitIsLookedAtAfterShortSleeps) {
     ASSERT_TRUE(rig.ConnectTarget());
     rig.h.faults.cannotWait = true;
     (void)rig.link.SendPageCommand(cmd::kReadPage, 0xC0);
-    const std::uint64_t ready = rig.h.clock.Now() + SimTimings{}.pageReadNs + 256 * kByteNs;
+    const std::uint64_t sent = rig.h.clock.Now();
+    const std::uint64_t work = SimTimings{}.pageReadNs + 256 * kByteNs;
+    const auto look = static_cast<std::uint64_t>(kAnswerLook.count());
     rig.h.ClearTrace();
-    EXPECT_TRUE(rig.link.AwaitAnswer(AnswerSignal::CtsLow, ready + 1'000'000'000));
-    EXPECT_GE(rig.h.clock.Now(), ready);
-    EXPECT_LT(rig.h.clock.Now(), ready + static_cast<std::uint64_t>(kAnswerLook.count()));
-    // One look per short sleep, none in between.
-    const auto looks = CountStarting(rig.h.TraceLines(), "modem");
-    EXPECT_EQ(looks, (ready - 1) / kAnswerLook.count() -
-                         (ready - SimTimings{}.pageReadNs - 256 * kByteNs) / kAnswerLook.count() +
-                         1);
+    EXPECT_TRUE(rig.link.AwaitAnswer(AnswerSignal::CtsLow, sent + 1'000'000'000));
+    // The first look after the answer is ready, one look per short sleep.
+    const std::uint64_t sleeps = (work + look - 1) / look;
+    EXPECT_EQ(rig.h.clock.Now(), sent + sleeps * look);
+    EXPECT_EQ(CountStarting(rig.h.TraceLines(), "modem"), sleeps + 1);
 }
 
 // The operations API on the harness's box, from a started box with the part selected.
@@ -282,7 +281,7 @@ TEST(AnswerWaitTest, CancelAndTimeOutStillEndALongWait) {
         EXPECT_EQ(run.result.outcome, Outcome::Cancelled);
         // Noticed within one cancel look of the request, long before the answer.
         EXPECT_GE(run.observer.askedAt, run.observer.sentAt + 300'000'000);
-        EXPECT_LE(run.observer.askedAt, run.observer.sentAt + 305'000'000);
+        EXPECT_LE(run.observer.askedAt, run.observer.sentAt + 310'000'000);
     }
     {
         SCOPED_TRACE("a page the box works on past its allowance");
