@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,9 +112,11 @@ struct Rig {
 // measured, or an error text.
 using Run = std::function<double(Rig& rig, std::string& error)>;
 
-void Measure(benchmark::State& state, const SimOptions& options, const Run& run,
-             double limitSeconds) {
-    const bool busy = state.range(0) != 0;
+// Runs once an iteration on a fresh rig, with both cores kept busy when
+// `busy`; the mean seconds, or nothing once a run failed (the benchmark then
+// skipped with its error).
+std::optional<double> MeanSeconds(benchmark::State& state, const SimOptions& options,
+                                  const Run& run, bool busy) {
     double total = 0;
     std::int64_t runs = 0;
     for (auto _ : state) {
@@ -126,14 +129,23 @@ void Measure(benchmark::State& state, const SimOptions& options, const Run& run,
         }
         if (!error.empty()) {
             state.SkipWithError(error.c_str());
-            return;
+            return std::nullopt;
         }
         state.SetIterationTime(seconds);
         total += seconds;
         ++runs;
     }
-    if (runs > 0)
-        bench::ReportAgainstLimit(state, total / static_cast<double>(runs), limitSeconds, busy);
+    if (runs == 0)
+        return std::nullopt;
+    return total / static_cast<double>(runs);
+}
+
+// One table row: the operation alone (busy:0) or with both cores busy (busy:1).
+void Measure(benchmark::State& state, const SimOptions& options, const Run& run,
+             double limitSeconds) {
+    const bool busy = state.range(0) != 0;
+    if (const auto mean = MeanSeconds(state, options, run, busy))
+        bench::ReportAgainstLimit(state, *mean, limitSeconds, busy);
 }
 
 // Runs `operation` timing `phase`; an error unless it ends as `expected`.
@@ -190,17 +202,19 @@ double UpdateLimit() {
     return sync + idCheck + 2 * block + kLoaderPages * page;
 }
 
+// The Program of the whole image, its page phase timed.
+Run ProgramRun() {
+    return [](Rig& rig, std::string& error) {
+        const std::string& image = PartImage();
+        if (!Preload(image, error))
+            return 0.0;
+        return TimedPhase(Phase::Program, Outcome::Completed, error,
+                          [&](auto& hooks) { return rig.session.Program(image, hooks); });
+    };
+}
+
 void Program512(benchmark::State& state) {
-    const std::string& image = PartImage();
-    Measure(
-        state, {},
-        [&](Rig& rig, std::string& error) {
-            if (!Preload(image, error))
-                return 0.0;
-            return TimedPhase(Phase::Program, Outcome::Completed, error,
-                              [&](auto& hooks) { return rig.session.Program(image, hooks); });
-        },
-        ProgramLimit());
+    Measure(state, {}, ProgramRun(), ProgramLimit());
 }
 
 void Verify512(benchmark::State& state) {
@@ -294,29 +308,8 @@ void UpdateLoader8K(benchmark::State& state) {
 void Program512OnInstantBox(benchmark::State& state) {
     SimOptions options;
     options.instant = true;
-    const std::string& image = PartImage();
-    double total = 0;
-    std::int64_t runs = 0;
-    for (auto _ : state) {
-        Rig rig(options);
-        std::string error;
-        if (!Preload(image, error)) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        const double seconds =
-            TimedPhase(Phase::Program, Outcome::Completed, error,
-                       [&](auto& hooks) { return rig.session.Program(image, hooks); });
-        if (!error.empty()) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        state.SetIterationTime(seconds);
-        total += seconds;
-        ++runs;
-    }
-    if (runs > 0)
-        state.counters["pages_per_s"] = kPages * static_cast<double>(runs) / total;
+    if (const auto mean = MeanSeconds(state, options, ProgramRun(), false))
+        state.counters["pages_per_s"] = kPages / *mean;
 }
 
 #define O8R_TIMED(name, iterations) \

@@ -104,25 +104,7 @@ class BenchPrompts final : public Prompts {
 
 // A 128 KB image of 32-byte S2 records filling the program ROM.
 std::string WriteImageFile() {
-    const auto path = std::filesystem::temp_directory_path() / "o8r-bench-program.mot";
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << "S00600005A4F4B05\r\n";
-    char text[16];
-    for (std::uint32_t address = kRomStart; address < kRomStart + kPages * 256; address += 32) {
-        unsigned sum = 32 + 4 + (address >> 16 & 0xFF) + (address >> 8 & 0xFF) + (address & 0xFF);
-        std::snprintf(text, sizeof text, "S224%06X", static_cast<unsigned>(address));
-        out << text;
-        for (std::uint32_t i = 0; i < 32; ++i) {
-            const auto byte = static_cast<std::uint8_t>((address + i) * 7 + (address >> 8));
-            sum += byte;
-            std::snprintf(text, sizeof text, "%02X", byte);
-            out << text;
-        }
-        std::snprintf(text, sizeof text, "%02X\r\n", 0xFF - (sum & 0xFF));
-        out << text;
-    }
-    out << "S804004000BB\r\n";
-    return path.string();
+    return bench::WriteImageFile("o8r-bench-program.mot", kRomStart, kPages);
 }
 
 // Runs one Program of the whole image; returns the seconds of its page phase
