@@ -231,6 +231,9 @@ void Verify512(benchmark::State& state) {
                 for (std::uint32_t k = 0; k < kPageSize; ++k)
                     rig.box.Target().Poke(base + k, record[kPageRecordDataOffset + k]);
             }
+            // The image holds an ID code: the read-back unlocks with it, as
+            // `program --verify --id` would.
+            g_idCode = rig.box.Target().IdCode();
             return TimedPhase(Phase::Verify, Outcome::Completed, error,
                               [&](auto& hooks) { return rig.session.Verify(hooks); });
         },
