@@ -10,6 +10,7 @@
 #include "app/CProgrammerDlg.h"
 #include "app/HexText.h"
 #include "app/Ids.h"
+#include "app/QtFirstPaint.h"
 #include "app/QtResources.h"
 #include "app/QtTermination.h"
 #include "app/SharedState.h"
@@ -280,6 +281,7 @@ int CProgrammerApp::Run() {
         m_window->SetCataloguePath(arguments->catalogue);
     }
     m_window->InitDialog();
+    ExitAfterFirstPaintIfAsked(*m_window);
     m_window->exec();
     // The window releases the box on its way out; then the simulated box's
     // state is written back, and a state that was lost fails the run.

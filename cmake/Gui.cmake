@@ -9,6 +9,7 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets)
 # makes the executable.
 set(O8R_GUI_SOURCES
     app/CProgrammerApp.cpp app/CProgrammerDlg.cpp app/QtBusyClock.cpp app/QtDialogUnits.cpp
+    app/QtFirstPaint.cpp
     app/QtPicture.cpp app/QtPrompts.cpp app/QtResources.cpp app/QtTextFit.cpp app/QtViewStyle.cpp
     app/QtWindowTimers.cpp
     app/QtTermination.cpp

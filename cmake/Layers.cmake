@@ -12,7 +12,8 @@ set(O8R_LAYER_STATE
     catalogue/Catalogue.cpp catalogue/Catalogue.h catalogue/CatalogueLocation.cpp
     catalogue/CatalogueLocation.h catalogue/IdCodeRules.cpp
     catalogue/IdCodeRules.h
-    link/BoxProtocol.h link/Bridge.h link/Clock.cpp link/Clock.h link/ViolationSource.h
+    link/BoxProtocol.h link/Bridge.h link/Clock.cpp link/Clock.h link/SleepPrecision.h
+    link/ViolationSource.h
     operations/AddressRangeRules.cpp operations/AddressRangeRules.h
     srec/LineReader.cpp srec/LineReader.h srec/LoadedFile.cpp srec/LoadedFile.h
     srec/PageChecksum.cpp srec/PageChecksum.h srec/ReadRow.cpp srec/ReadRow.h

@@ -1,5 +1,6 @@
 #include "link/BoxLink.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/SharedState.h"
@@ -72,6 +73,34 @@ bool BoxLink::WaitReady(int maxPolls, bool loaderMode) {
         m_clock.PollPause(kReadyPoll);
     }
     return false;
+}
+
+bool BoxLink::AnswerReady(AnswerSignal signal) {
+    if (signal == AnswerSignal::CtsLow)
+        return !Busy();
+    std::uint32_t queued = 0;
+    std::uint32_t queueStatus = 0;
+    return m_bridge.CheckRxQueue(g_hDevice, queued, queueStatus) == kBridgeOk && queued > 0;
+}
+
+bool BoxLink::AwaitAnswer(AnswerSignal signal, std::uint64_t until) {
+    // A bridge wait that ended early with no answer (a wait it could not
+    // keep) is followed by a short sleep, so that no wait ever spins.
+    bool endedEarly = false;
+    for (;;) {
+        if (AnswerReady(signal))
+            return true;
+        const std::uint64_t now = m_clock.Now();
+        if (now >= until)
+            return false;
+        const std::uint64_t left = until - now;
+        if (endedEarly || m_bridge.WaitForAnswer(g_hDevice, signal, left) != kBridgeOk) {
+            m_clock.SleepFor(std::min<std::uint64_t>(left, kAnswerLook.count()));
+            endedEarly = false;
+        } else {
+            endedEarly = true;
+        }
+    }
 }
 
 bool BoxLink::Write(std::span<const std::uint8_t> bytes) {

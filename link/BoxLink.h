@@ -69,6 +69,13 @@ class BoxLink {
     // Waits for the box's readiness: CTS low in normal mode; in the firmware
     // loader (which does not drive CTS) received bytes.
     [[nodiscard]] bool WaitReady(int maxPolls, bool loaderMode = false);
+    // Whether the answer is ready now: CTS low, or bytes received.
+    [[nodiscard]] bool AnswerReady(AnswerSignal signal);
+    // Waits on the answer itself until it is ready or the clock reaches
+    // `until`, and tells whether it is ready. The line is looked at before
+    // and after each wait; a bridge that cannot wait is looked at again
+    // after each short sleep (kAnswerLook).
+    [[nodiscard]] bool AwaitAnswer(AnswerSignal signal, std::uint64_t until);
 
     // The connect sequence after the reset: line set-up, readiness, and the
     // handshake with the ID code; Completed when the box answered 'O'.

@@ -102,6 +102,9 @@ constexpr std::chrono::nanoseconds kReadyPoll = std::chrono::nanoseconds{200};
 constexpr std::chrono::nanoseconds kLoaderReadyPoll = std::chrono::microseconds{2};
 constexpr int kLineReadyPolls = 100;
 constexpr int kAnswerReadyPolls = 2000;
+// How often the line is looked at while waiting on an answer through a bridge
+// that cannot wait on the line itself.
+constexpr std::chrono::nanoseconds kAnswerLook = std::chrono::microseconds{100};
 constexpr std::chrono::nanoseconds kReadEndPulse =
     std::chrono::microseconds{10};  // DTR pulse that ends a read
 

@@ -25,6 +25,10 @@ constexpr BridgeStatus kBridgeDeviceNotFound = 0xFF;
 constexpr std::uint8_t kModemCts = 0x10;  // bit of the modem status byte
 constexpr std::uint16_t kLineControl8N1 = 0x0800;
 
+// What tells that the box's answer is ready: CTS low (the box's firmware), or
+// bytes in the receive queue (its firmware loader, which does not drive CTS).
+enum class AnswerSignal { CtsLow, BytesQueued };
+
 class Bridge {
   public:
     virtual ~Bridge() = default;
@@ -52,6 +56,15 @@ class Bridge {
                                         bool xonXoff) = 0;
     // Bit 0x10 of `status` is CTS.
     virtual BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) = 0;
+
+    // Blocks until `signal` is there or `maxWaitNs` nanoseconds have passed,
+    // whichever comes first; the caller then looks at the line itself. A
+    // bridge that cannot wait on the line answers kBridgeNotSupported at once,
+    // and the caller sleeps a short while instead.
+    virtual BridgeStatus WaitForAnswer(DeviceHandle /*handle*/, AnswerSignal /*signal*/,
+                                       std::uint64_t /*maxWaitNs*/) {
+        return kBridgeNotSupported;
+    }
 };
 
 }  // namespace o8r

@@ -102,6 +102,10 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override {
         return m_box.GetModemStatus(handle, status);
     }
+    BridgeStatus WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                               std::uint64_t maxWaitNs) override {
+        return m_box.WaitForAnswer(handle, signal, maxWaitNs);
+    }
     std::vector<std::string> TakeNewViolations() override { return m_box.TakeNewViolations(); }
 
   private:

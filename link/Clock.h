@@ -37,7 +37,8 @@ class Clock {
     }
 };
 
-// Sleeps for real; no busy-wait.
+// Sleeps for real; only a pause shorter than 50 us, which a sleep would
+// overshoot many times over, is waited out on the clock.
 class RealClock final : public Clock {
   public:
     std::uint64_t Now() override;

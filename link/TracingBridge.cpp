@@ -162,4 +162,11 @@ BridgeStatus TracingBridge::GetModemStatus(DeviceHandle handle, std::uint8_t& st
     return result;
 }
 
+// The wait itself moves no byte and writes no line: the modem or queue query
+// after it shows what it found.
+BridgeStatus TracingBridge::WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                                          std::uint64_t maxWaitNs) {
+    return m_inner.WaitForAnswer(handle, signal, maxWaitNs);
+}
+
 }  // namespace o8r

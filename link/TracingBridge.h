@@ -16,6 +16,8 @@
 //   flow 0 1 0 0 0 0            CTS RTS DTR DSR DCD Xon/Xoff masks
 //   modem -> 10                 modem status, two hex digits
 //
+// A wait for the box's answer (WaitForAnswer) is handed on without a line of
+// its own: the modem or queue query that follows it shows what it found.
 // A call that fails (non-zero status) gets " !<status in decimal>" at the end.
 // When the inner bridge judges the traffic (a ViolationSource, such as the
 // simulated box), each rule the call broke follows on a line of its own:
@@ -59,6 +61,8 @@ class TracingBridge final : public Bridge {
                                 std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
                                 bool xonXoff) override;
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+    BridgeStatus WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                               std::uint64_t maxWaitNs) override;
 
     Bridge& Inner() { return m_inner; }
 

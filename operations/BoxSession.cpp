@@ -12,9 +12,9 @@ namespace o8r {
 
 namespace {
 
-// The pace at which a waiting operation looks at the box: the tick of the
-// window's operation timer.
-constexpr std::chrono::nanoseconds kLookPeriod = std::chrono::milliseconds{1};
+// The longest a cancellable wait blocks before it looks at the cancel token
+// again, so that Ctrl-C is noticed promptly during a long answer.
+constexpr std::uint64_t kCancelLookNs = 10 * kNsPerMs;
 
 void Started(const OperationHooks& hooks, Phase phase) {
     if (hooks.listener != nullptr)
@@ -195,8 +195,10 @@ BoxSession::Wait BoxSession::AwaitAnswer(std::int32_t ticks, Operation operation
                 return Wait::Cancelled;
             deadline += m_clock.Now() - asked;
         }
-        m_clock.Pause(kLookPeriod);
-        if (!m_link.Busy())
+        std::uint64_t until = deadline;
+        if (hooks.cancel != nullptr)
+            until = std::min(until, m_clock.Now() + kCancelLookNs);
+        if (m_link.AwaitAnswer(AnswerSignal::CtsLow, until))
             return Wait::Answered;
         if (m_clock.Now() >= deadline)
             return Wait::TimedOut;

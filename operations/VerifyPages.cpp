@@ -10,14 +10,8 @@ namespace {
 // bytes are ready; a failed status query reads as busy.
 bool PageReady(BoxLink& link) {
     Clock& clock = link.GetClock();
-    const std::uint64_t deadline = clock.DeadlineAfter(TickAllowance(kReadPageTicks));
-    for (;;) {
-        clock.PollPause(std::chrono::nanoseconds{0});
-        if (!link.Busy())
-            return true;
-        if (clock.Now() >= deadline)
-            return false;
-    }
+    return link.AwaitAnswer(AnswerSignal::CtsLow,
+                            clock.DeadlineAfter(TickAllowance(kReadPageTicks)));
 }
 
 }  // namespace

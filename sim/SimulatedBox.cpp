@@ -864,4 +864,30 @@ BridgeStatus SimulatedBox::GetModemStatus(DeviceHandle handle, std::uint8_t& sta
     return kBridgeOk;
 }
 
+BridgeStatus SimulatedBox::WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                                         std::uint64_t maxWaitNs) {
+    BridgeStatus result = Enter(handle, true);
+    if (result != kBridgeOk)
+        return result;
+    const std::uint64_t deadline = m_clock.Now() + maxWaitNs;
+    for (;;) {
+        Update();
+        const bool ready = signal == AnswerSignal::CtsLow ? !IsCtsHigh() : !m_hostRx.empty();
+        const std::uint64_t now = m_clock.Now();
+        if (ready || now >= deadline)
+            return kBridgeOk;
+        // The next moment anything can change: a piece of work done, the
+        // boot over, a busy spell over.
+        std::uint64_t next = deadline;
+        if (!m_work.empty())
+            next = std::min(next, m_work.front().completeAt);
+        for (std::uint64_t at : {m_bootDoneAt, m_busyUntil}) {
+            if (at > now)
+                next = std::min(next, at);
+        }
+        if (next > now)
+            m_clock.SleepFor(next - now);
+    }
+}
+
 }  // namespace o8r

@@ -127,6 +127,10 @@ class SimulatedBox final : public Bridge, public ViolationSource {
                                 std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
                                 bool xonXoff) override;
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+    // Sleeps on the clock from one moment the box finishes something to the
+    // next, until the answer is ready or the wait is over: never a moment late.
+    BridgeStatus WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                               std::uint64_t maxWaitNs) override;
 
     // Plugging: Plug(n) attaches n boxes (a box that was gone boots afresh);
     // Unplug() makes every later call fail and the count read 0.

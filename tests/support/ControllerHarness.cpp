@@ -168,6 +168,14 @@ BridgeStatus FaultInjector::GetModemStatus(DeviceHandle handle, std::uint8_t& st
     return result;
 }
 
+BridgeStatus FaultInjector::WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                                          std::uint64_t maxWaitNs) {
+    // CTS held high here is no state of the box's: the caller looks again instead.
+    if (m_holdingCts || cannotWait)
+        return kBridgeNotSupported;
+    return m_inner.WaitForAnswer(handle, signal, maxWaitNs);
+}
+
 std::vector<std::string> FaultInjector::TakeNewViolations() {
     auto* source = dynamic_cast<ViolationSource*>(&m_inner);
     return source != nullptr ? source->TakeNewViolations() : std::vector<std::string>{};

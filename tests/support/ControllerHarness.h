@@ -66,6 +66,8 @@ class FaultInjector final : public Bridge, public ViolationSource {
     // returns nothing.
     Match replyAfter;
     std::vector<std::uint8_t> reply;
+    // The bridge cannot wait on the line: callers look again after short sleeps.
+    bool cannotWait = false;
 
     // Descriptions of every call, in order.
     std::vector<std::string> calls;
@@ -88,6 +90,8 @@ class FaultInjector final : public Bridge, public ViolationSource {
                                 std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
                                 bool xonXoff) override;
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
+    BridgeStatus WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
+                               std::uint64_t maxWaitNs) override;
     // The box's violations, so that they reach the trace.
     std::vector<std::string> TakeNewViolations() override;
 
