@@ -8,6 +8,8 @@
 #include "catalogue/IdCodeDialog.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
+#include "cli/RunOutput.h"
+#include "cli/RunRecord.h"
 #include "cli/Terminal.h"
 #include "link/BridgeFactory.h"
 #include "link/TracingBridge.h"
@@ -95,7 +97,8 @@ const char* PhaseLabel(Phase phase) {
 CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* part)
     : m_clock(MakeClock(global)),
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
-      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar),
+      m_prompts(global.json ? std::cerr : std::cout, std::cerr, std::cin, StdinIsTerminal(),
+                global.yes, m_bar),
       m_cancelAnswer(global.cancelAnswer) {
     if (StderrIsTerminal() && !global.quiet)
         m_bar.SetLineClearing(EnableLineClearing());
@@ -173,6 +176,7 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
 }
 
 bool CommandSession::Report(const OperationResult& result) {
+    NoteResult(result);
     if (m_shownEnding) {
         // Shown as the operation ended; only a reset that failed afterwards is new.
         if (result.resetFailed && !m_shownEnding->resetFailed) {
@@ -203,6 +207,7 @@ OperationHooks CommandSession::Hooks() {
 
 void CommandSession::PhaseStarted(Phase phase) {
     m_bar.SetLabel(PhaseLabel(phase));
+    StreamLine("phase", PhaseLabel(phase));
     m_bar.Begin();
     m_barShown = true;
     m_percent = 0;
@@ -211,6 +216,8 @@ void CommandSession::PhaseStarted(Phase phase) {
 void CommandSession::Progress(int percent) {
     // The line only moves forward.
     if (m_barShown && percent >= m_percent) {
+        if (percent != m_percent)
+            StreamLine("percent", std::to_string(percent));
         m_bar.Update(percent);
         m_percent = percent;
     }

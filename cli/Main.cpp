@@ -13,6 +13,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/ProgramPath.h"
+#include "cli/RunOutput.h"
 #include "cli/Terminal.h"
 #include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
@@ -104,6 +105,15 @@ int Main(int argc, char** argv) {
         ->option_text("FILE");
     app.add_flag("-y,--yes", global.yes, "answer every question with Yes");
     app.add_flag("-q,--quiet", global.quiet, "no progress bar");
+    app.add_flag("--json", global.json,
+                 "print one JSON object with the result on stdout, and nothing else there");
+    app.add_option("--log", global.log, "append a CSV line with the result to FILE")
+        ->option_text("FILE");
+    app.add_option("--sim-serial", global.simSerial,
+                   "the USB serial number the simulated box reports")
+        ->option_text("TEXT");
+    // For gang: its boxes report their progress as lines it reads.
+    app.add_flag("--progress-lines", global.progressLines)->group("");
 
     ImageOptions image;
     ProgramOptions program;
@@ -119,8 +129,12 @@ int Main(int argc, char** argv) {
         ->option_text("PART")
         ->required();
     imageCmd->add_option("FILE", image.file, "the S-record file (*.mot)")->required();
+    DetectOptions detectOptions;
+    GangOptions gang;
     auto* detect =
         app.add_subcommand("detect", "find the box; print \"normal\" or \"firmware-update\"");
+    detect->add_flag("--all", detectOptions.all,
+                     "list every box attached: port, USB serial number, VID:PID");
     auto* programCmd = app.add_subcommand("program", "program an S-record file into the target");
     programCmd->add_option("--mcu", program.mcu, "the target part, as o8rprog mcus lists it")
         ->option_text("PART")
@@ -173,6 +187,20 @@ int Main(int argc, char** argv) {
     auto* updateCmd =
         app.add_subcommand("update", "update the firmware of a box in its firmware-update mode");
     updateCmd->add_option("FILE", update.file, "the firmware S-record file (*.mot)")->required();
+    auto* gangCmd = app.add_subcommand(
+        "gang", "run one command on several boxes at once, one o8rprog for each box");
+    gangCmd
+        ->add_option("--boxes", gang.boxes,
+                     "auto: every box attached; sim:N: N simulated boxes; or the ports, "
+                     "separated by commas")
+        ->required()
+        ->option_text("auto|sim:N|PORT,...");
+    gangCmd->add_option("--jobs", gang.jobs, "at most N boxes at a time (default: all)")
+        ->check(CLI::PositiveNumber)
+        ->option_text("N");
+    gangCmd->footer(
+        "\nCOMMAND ARGS...: program, erase, blank-check, read, load or update, with "
+        "its arguments, as for one box.");
     auto* doctor = app.add_subcommand(
         "doctor", "say what keeps a box from being used; exit 0 when one can be used");
 
@@ -187,17 +215,55 @@ int Main(int argc, char** argv) {
         sub->fallthrough();
     }
 
+    // gang's COMMAND and what follows it are for each box's o8rprog: set
+    // aside before the rest is parsed.
+    int parsed = argc;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) != "gang")
+            continue;
+        for (int k = i + 1; k < argc; ++k) {
+            const std::string word = argv[k];
+            if (word == "program" || word == "erase" || word == "blank-check" || word == "read" ||
+                word == "load" || word == "update") {
+                gang.command.assign(argv + k, argv + argc);
+                parsed = k;
+                break;
+            }
+        }
+        break;
+    }
     try {
-        app.parse(argc, argv);
+        app.parse(parsed, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
     }
 
     if (app.get_subcommands().empty()) {
-        std::cerr << "A command is required: mcus, image, detect, program, erase, blank-check, "
-                     "read, load, query, update or doctor\nRun with --help for more information.\n";
+        std::cerr
+            << "A command is required: mcus, image, detect, program, erase, blank-check, "
+               "read, load, query, update, doctor or gang\nRun with --help for more information.\n";
         return kExitUsage;
     }
+
+    if (*gangCmd) {
+        if (gang.command.empty()) {
+            std::cerr << "gang: a command is required: program, erase, blank-check, read, load "
+                         "or update\nRun with --help for more information.\n";
+            return kExitUsage;
+        }
+        try {
+            return RunGang(global, gang);
+        } catch (const UsageError& e) {
+            std::cerr << e.what() << "\nRun with --help for more information.\n";
+            return kExitUsage;
+        }
+    }
+    // Only one command runs: its part and image are the ones given.
+    CommandNames names;
+    names.command = app.get_subcommands().front()->get_name();
+    names.part = image.mcu + program.mcu + erase.mcu + blank.mcu + read.mcu + load.mcu;
+    names.file = image.file + program.file + load.file + update.file;
+    BeginRecord(global, names);
 
     try {
         if (*mcus)
@@ -205,7 +271,7 @@ int Main(int argc, char** argv) {
         if (*imageCmd)
             return RunImage(global, image);
         if (*detect)
-            return RunDetect(global);
+            return RunDetect(global, detectOptions);
         if (*programCmd)
             return RunProgram(global, program);
         if (*eraseCmd)
@@ -224,11 +290,14 @@ int Main(int argc, char** argv) {
             return RunDoctor(global);
     } catch (const UsageError& e) {
         std::cerr << e.what() << "\nRun with --help for more information.\n";
+        NoteFailure("UsageError", e.what());
         return kExitUsage;
-    } catch (const ShownFailure&) {
+    } catch (const ShownFailure& e) {
+        NoteFailure("Failed", e.what());
         return kExitFailure;
     } catch (const std::exception& e) {
         std::cerr << "o8rprog: " << e.what() << '\n';
+        NoteFailure("Failed", e.what());
         return kExitFailure;
     }
     return kExitUsage;
@@ -244,5 +313,6 @@ int main(int argc, char** argv) {
     for (std::string& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    const int status = o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    return o8r::cli::FinishRecord(status);
 }

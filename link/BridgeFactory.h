@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/Bridge.h"
 #include "link/Clock.h"
@@ -31,5 +32,17 @@ std::optional<BoxChoice> ParseBoxChoice(std::string_view text, std::string& erro
 // it back when the bridge is destroyed; a failure to write it is reported on
 // standard error, since a destructor has no one else to tell.
 std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::string& error);
+
+// A real box as the system lists it.
+struct FoundBox {
+    std::string port;
+    std::string usbSerial;  // empty where the system does not give it
+    int vid = -1;
+    int pid = -1;
+};
+
+// Every real box attached, sorted by port; nullopt with an error text where
+// boxes cannot be listed one by one (no serial support, or Windows).
+std::optional<std::vector<FoundBox>> FindBoxes(std::string& error);
 
 }  // namespace o8r
