@@ -12,8 +12,6 @@ namespace o8r::cli {
 
 namespace {
 
-bool g_messageIsError = false;
-
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
 void CivilFromDays(std::int64_t days, int& year, unsigned& month, unsigned& day) {
     days += 719468;
@@ -54,10 +52,10 @@ void NoteMessage(const Message& message) {
     RunRecord& record = CurrentRecord();
     const bool error = message.icon == MsgIcon::Error || message.icon == MsgIcon::Exclamation;
     // The first error says what went wrong; until one comes, the latest notice.
-    if (g_messageIsError)
+    if (record.messageIsError)
         return;
     record.message = message.text;
-    g_messageIsError = error;
+    record.messageIsError = error;
 }
 
 void NoteImagePages() {

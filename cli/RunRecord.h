@@ -28,6 +28,7 @@ struct RunRecord {
     std::uint64_t endMs = 0;
     std::string outcome;  // OutcomeName of the last result, or a front-end ending
     std::string message;  // the text that reports the ending
+    bool messageIsError = false;
     bool resetFailed = false;
     int exitStatus = 0;
     std::optional<std::uint32_t> firstFilledAddress;  // blank-check found data here
