@@ -25,6 +25,22 @@ namespace o8r::cli {
 
 namespace {
 
+// The reason as the POSIX build words it, so that scripts see one text.
+std::string Reason() {
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ": No such file or directory";
+        case ERROR_ACCESS_DENIED:
+            return ": Permission denied";
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ": No space left on device";
+        default:
+            return ": Windows error " + std::to_string(GetLastError());
+    }
+}
+
 bool WriteAll(HANDLE file, const std::string& text) {
     DWORD written = 0;
     return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
@@ -40,7 +56,7 @@ bool AppendLines(const std::string& path, const std::string& header, const std::
     HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = "can not open the log " + path;
+        error = "can not open the log " + path + Reason();
         return false;
     }
     LARGE_INTEGER size{};
@@ -48,9 +64,12 @@ bool AppendLines(const std::string& path, const std::string& header, const std::
     if (ok && size.QuadPart == 0)
         ok = WriteAll(file, header);
     ok = ok && WriteAll(file, line);
-    ok = CloseHandle(file) != 0 && ok;
     if (!ok)
-        error = "can not write the log " + path;
+        error = "can not write the log " + path + Reason();
+    if (CloseHandle(file) == 0 && ok) {
+        error = "can not write the log " + path + Reason();
+        ok = false;
+    }
     return ok;
 }
 

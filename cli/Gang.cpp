@@ -26,6 +26,7 @@ namespace o8r::cli {
 namespace {
 
 constexpr int kRedrawMs = 200;
+constexpr std::size_t kLiveWidth = 79;
 
 struct Box {
     GangBox target;
@@ -311,8 +312,14 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
         std::string frame;
         if (drawn > 0)
             frame += "\x1b[" + std::to_string(drawn) + "A";
-        for (const Box& box : boxes)
-            frame += "\r\x1b[2K" + BoxLine(box, labelWidth, serialWidth) + "\n";
+        for (const Box& box : boxes) {
+            // A line that wrapped would throw the cursor-up count off.
+            std::string line = BoxLine(box, labelWidth, serialWidth);
+            std::size_t cut = std::min(line.size(), kLiveWidth);
+            while (cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+                --cut;
+            frame += "\r\x1b[2K" + line.substr(0, cut) + "\n";
+        }
         drawn = boxes.size();
         std::cerr << frame << std::flush;
     };
