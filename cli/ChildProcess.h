@@ -23,6 +23,9 @@ class ChildProcess {
     [[nodiscard]] virtual int ExitStatus() const = 0;
 };
 
+// Why child processes cannot be started on this system; empty where they can.
+std::string ChildProcessesUnavailable();
+
 // Starts `program` with `arguments`, its stdin the null device, in a process
 // group of its own so that a terminal's Ctrl-C reaches the gang alone.
 std::unique_ptr<ChildProcess> StartChild(const std::string& program,

@@ -80,6 +80,10 @@ class PosixChild final : public ChildProcess {
 
 }  // namespace
 
+std::string ChildProcessesUnavailable() {
+    return {};
+}
+
 std::unique_ptr<ChildProcess> StartChild(const std::string& program,
                                          const std::vector<std::string>& arguments,
                                          std::string& error) {

@@ -4,6 +4,10 @@
 
 namespace o8r::cli {
 
+std::string ChildProcessesUnavailable() {
+    return "gang is not available on Windows";
+}
+
 std::unique_ptr<ChildProcess> StartChild(const std::string&, const std::vector<std::string>&,
                                          std::string& error) {
     error = "gang is not available on Windows";

@@ -261,6 +261,10 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
 int RunGang(const GlobalOptions& global, const GangOptions& options) {
     static const std::vector<std::string> kCommands = {"program", "erase", "blank-check",
                                                        "read",    "load",  "update"};
+    if (const std::string why = ChildProcessesUnavailable(); !why.empty()) {
+        std::cerr << "o8rprog: " << why << '\n';
+        return kExitFailure;
+    }
     const std::string& command = options.command.front();
     if (std::find(kCommands.begin(), kCommands.end(), command) == kCommands.end())
         throw UsageError(

@@ -1,5 +1,6 @@
 #include "cli/RunOutput.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -114,6 +115,10 @@ void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
 int FinishRecord(int status) {
     if (!g_run)
         return status;
+    // A gang's Ctrl-C that comes after the operation has ended must not cost
+    // the box its record.
+    if (g_progressLines)
+        std::signal(SIGINT, SIG_IGN);
     if (g_run->stdoutBuffer != nullptr)
         std::cout.rdbuf(g_run->stdoutBuffer);
     RunRecord& record = CurrentRecord();

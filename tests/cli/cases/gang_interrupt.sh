@@ -25,7 +25,9 @@ kill -INT "$gang"
 wait "$gang"
 status=$?
 # How far each box got when the cancel came differs from run to run.
-mask() { sed -E 's/[0-9]+\.[0-9] s /N s /; s/ [0-9]+% / N% /; s/[0-9]+% is finished/N% is finished/g'; }
+mask() {
+    sed -E 's/ *[0-9]+% is finished/ N% is finished/g; s/ [0-9]+% +/ N% /; s/[0-9]+\.[0-9] s +/N s /'
+}
 python3 "$here/json_summary.py" <"$work/.json" 2>&1 | mask >>"$transcript"
 mask <"$work/.err" | head -n -1 | sort | sed 's/^/stderr| /' >>"$transcript"
 tail -n 1 "$work/.err" | mask | sed 's/^/stderr| /' >>"$transcript"
