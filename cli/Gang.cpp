@@ -136,6 +136,15 @@ std::string BoxJson(const Box& box, const std::string& command) {
            ",\"exitStatus\":" + std::to_string(box.status) + "}";
 }
 
+// back.mot -> back-2.mot; the folder stays as written.
+std::string NumberedFile(const std::string& file, const std::string& number) {
+    const std::size_t name = file.find_last_of("/\\");
+    const std::size_t dot = file.rfind('.');
+    const bool extension =
+        dot != std::string::npos && dot > 0 && (name == std::string::npos || dot > name + 1);
+    return extension ? file.substr(0, dot) + "-" + number + file.substr(dot) : file + "-" + number;
+}
+
 const char* DoneWord(const std::string& command) {
     static const std::map<std::string, const char*> words = {
         {"program", "programmed"}, {"erase", "erased"}, {"blank-check", "checked"},
@@ -249,11 +258,8 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
         args.push_back(command[i]);
         const bool output =
             command[0] == "read" && (command[i] == "-o" || command[i] == "--output");
-        if (output && i + 1 < command.size()) {
-            std::filesystem::path file(command[++i]);
-            const std::string stem = file.stem().string() + "-" + number;
-            args.push_back((file.parent_path() / (stem + file.extension().string())).string());
-        }
+        if (output && i + 1 < command.size())
+            args.push_back(NumberedFile(command[++i], number));
     }
     return args;
 }

@@ -4,7 +4,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,32 @@ std::string HelpFooter() {
            "\n"
            "Faults of the simulated box (--sim-fault, may be given several times):\n" +
            SimFaultHelp();
+}
+
+bool IsCommand(CLI::App& app, const std::string& word) {
+    const auto commands = app.get_subcommands({});
+    return std::any_of(commands.begin(), commands.end(),
+                       [&](const CLI::App* command) { return command->get_name() == word; });
+}
+
+// After `gang` (when it is the command), the first of the commands a gang
+// runs starts what each box's o8rprog gets: moved to `command`. Returns how
+// many arguments are left for parsing.
+int SplitGangCommand(CLI::App& app, int argc, char** argv, std::vector<std::string>& command) {
+    static const std::set<std::string> kGangCommands = {"program", "erase", "blank-check",
+                                                        "read",    "load",  "update"};
+    int i = 1;
+    while (i < argc && !IsCommand(app, argv[i]))
+        ++i;
+    if (i == argc || std::string(argv[i]) != "gang")
+        return argc;
+    for (int k = i + 1; k < argc; ++k) {
+        if (kGangCommands.count(argv[k]) != 0) {
+            command.assign(argv + k, argv + argc);
+            return k;
+        }
+    }
+    return argc;
 }
 
 }  // namespace
@@ -215,23 +243,8 @@ int Main(int argc, char** argv) {
         sub->fallthrough();
     }
 
-    // gang's COMMAND and what follows it are for each box's o8rprog: set
-    // aside before the rest is parsed.
-    int parsed = argc;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) != "gang")
-            continue;
-        for (int k = i + 1; k < argc; ++k) {
-            const std::string word = argv[k];
-            if (word == "program" || word == "erase" || word == "blank-check" || word == "read" ||
-                word == "load" || word == "update") {
-                gang.command.assign(argv + k, argv + argc);
-                parsed = k;
-                break;
-            }
-        }
-        break;
-    }
+    // gang's COMMAND and what follows it are for each box's o8rprog.
+    const int parsed = SplitGangCommand(app, argc, argv, gang.command);
     try {
         app.parse(parsed, argv);
     } catch (const CLI::ParseError& e) {

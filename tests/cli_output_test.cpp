@@ -340,9 +340,16 @@ TEST(GangTest, EachBoxGetsItsOwnStateFaultsAndFiles) {
     EXPECT_EQ(first.find("wrong-answer"), std::string::npos) << first;
     EXPECT_NE(args(12, {"erase"}).find("--sim-fault verify-error:1"), std::string::npos);
     // Reads do not write over each other's file.
-    EXPECT_NE(
-        args(3, {"read", "--range", "4000-40FF", "-o", "out/back.mot"}).find("-o out/back-3.mot"),
-        std::string::npos);
+    struct Output {
+        const char* given;
+        const char* box3;
+    };
+    for (const Output& o :
+         {Output{"out/back.mot", "out/back-3.mot"}, Output{"back", "back-3"},
+          Output{"my.dir/back", "my.dir/back-3"}, Output{".hidden", ".hidden-3"}}) {
+        const std::string read = args(3, {"read", "--range", "4000-40FF", "-o", o.given});
+        EXPECT_NE(read.find(std::string("-o ") + o.box3 + " "), std::string::npos) << read;
+    }
     global.simState = "line.state";
     EXPECT_NE(args(4, {"erase"}).find("--sim-state line.state.4 "), std::string::npos);
 }
