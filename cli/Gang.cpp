@@ -403,9 +403,13 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
             if (!box.errPending.empty())
                 TakeProgressLine(box, box.errPending);
             if (box.outcome.empty()) {
-                box.outcome = "Failed";
+                // No record came: whatever its exit status, nothing is known done.
+                box.outcome = box.status == kExitUsage ? "UsageError" : "Failed";
+                box.status = box.status == kExitOk ? kExitFailure : box.status;
                 box.message =
                     box.errText.empty() ? "the box's o8rprog ended without a result" : box.errText;
+                while (!box.message.empty() && box.message.back() == '\n')
+                    box.message.pop_back();
             }
             if (!live) {
                 std::cerr << BoxLine(box, labelWidth, box.usbSerial.size()) << '\n';
@@ -424,6 +428,12 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
         if (!box.reported && !live)
             std::cerr << BoxLine(box, labelWidth, box.usbSerial.size()) << '\n';
 
+    // The command's own arguments were wrong: said once, as for one box.
+    if (std::all_of(boxes.begin(), boxes.end(),
+                    [](const Box& box) { return box.status == kExitUsage; })) {
+        std::cerr << boxes.front().errText;
+        return kExitUsage;
+    }
     std::size_t succeeded = 0;
     std::string failures;
     for (const Box& box : boxes) {

@@ -22,4 +22,5 @@ note "Refused before any box is started."
 refused "--boxes" gang --boxes sim:0 program --mcu R5F212A8SN sample.mot
 refused "query" gang --boxes sim:2 query
 refused "gang" gang --boxes sim:2
+refused "--mcu" gang --boxes sim:2 program sample.mot
 refused "--sim" gang --boxes /dev/ttyUSB0 --sim-fault wrong-answer:2 erase --mcu R5F212A8SN --all
