@@ -36,7 +36,7 @@ struct SerialPortInfo {
     bool usb = false;
     int vid = -1;
     int pid = -1;
-    std::string usbSerial;  // the USB device's serial number, where the system gives it
+    std::string usbSerial = {};  // the USB device's serial number, where the system gives it
 };
 
 // The ports that are boxes, sorted by name so that device indexes stay put.
