@@ -1,6 +1,7 @@
 // o8rprog detect: whether exactly one box is there, and in which mode; with
 // --all, every box attached.
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <system_error>
 
 #include "cli/ChildProcess.h"
