@@ -28,7 +28,8 @@ BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
     }
     const bool simOptions = !global.simState.empty() || !global.simProtect.empty() ||
                             global.simUpdateMode || !global.simFaults.empty() ||
-                            global.simRealtime || !global.simTiming.empty();
+                            global.simRealtime || !global.simTiming.empty() ||
+                            !global.simSerial.empty();
     if (choice->kind != BoxChoice::Kind::Sim) {
         if (simOptions) {
             throw UsageError("the --sim-* options need --box sim");
