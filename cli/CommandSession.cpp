@@ -10,6 +10,8 @@
 #include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
+#include "cli/RunOutput.h"
+#include "cli/RunRecord.h"
 #include "cli/Terminal.h"
 #include "link/BridgeFactory.h"
 #include "link/TracingBridge.h"
@@ -28,7 +30,8 @@ BoxChoice MakeChoice(const GlobalOptions& global, const McuRecord* part) {
     }
     const bool simOptions = !global.simState.empty() || !global.simProtect.empty() ||
                             global.simUpdateMode || !global.simFaults.empty() ||
-                            global.simRealtime || !global.simTiming.empty();
+                            global.simRealtime || !global.simTiming.empty() ||
+                            !global.simSerial.empty();
     if (choice->kind != BoxChoice::Kind::Sim) {
         if (simOptions) {
             throw UsageError("the --sim-* options need --box sim");
@@ -97,7 +100,8 @@ const char* PhaseLabel(Phase phase) {
 CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* part)
     : m_clock(MakeClock(global)),
       m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
-      m_prompts(std::cout, std::cerr, std::cin, StdinIsTerminal(), global.yes, m_bar),
+      m_prompts(global.json ? std::cerr : std::cout, std::cerr, std::cin, StdinIsTerminal(),
+                global.yes, m_bar),
       m_cancelAnswer(global.cancelAnswer) {
     if (StderrIsTerminal() && !global.quiet)
         m_bar.SetLineClearing(EnableLineClearing());
@@ -201,6 +205,7 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
 }
 
 bool CommandSession::Report(const OperationResult& result) {
+    NoteResult(result);
     if (m_shownEnding) {
         // Shown as the operation ended; only a reset that failed afterwards is new.
         if (result.resetFailed && !m_shownEnding->resetFailed &&
@@ -232,6 +237,7 @@ OperationHooks CommandSession::Hooks() {
 
 void CommandSession::PhaseStarted(Phase phase) {
     m_bar.SetLabel(PhaseLabel(phase));
+    StreamLine("phase", PhaseLabel(phase));
     m_bar.Begin();
     m_barShown = true;
     m_percent = 0;
@@ -240,6 +246,8 @@ void CommandSession::PhaseStarted(Phase phase) {
 void CommandSession::Progress(int percent) {
     // The line only moves forward.
     if (m_barShown && percent >= m_percent) {
+        if (percent != m_percent)
+            StreamLine("percent", std::to_string(percent));
         m_bar.Update(percent);
         m_percent = percent;
     }

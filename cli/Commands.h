@@ -8,7 +8,8 @@ namespace o8r::cli {
 
 int RunMcus(const GlobalOptions& global);
 int RunImage(const GlobalOptions& global, const ImageOptions& options);
-int RunDetect(const GlobalOptions& global);
+int RunDetect(const GlobalOptions& global, const DetectOptions& options);
+int RunGang(const GlobalOptions& global, const GangOptions& options);
 int RunProgram(const GlobalOptions& global, const ProgramOptions& options);
 int RunErase(const GlobalOptions& global, const EraseOptions& options);
 int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options);

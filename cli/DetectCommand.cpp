@@ -1,14 +1,71 @@
-// o8rprog detect: whether exactly one box is there, and in which mode.
+// o8rprog detect: whether exactly one box is there, and in which mode; with
+// --all, every box attached.
 
+#include <algorithm>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/RunOutput.h"
+#include "link/BridgeFactory.h"
 
 namespace o8r::cli {
 
-int RunDetect(const GlobalOptions& global) {
+namespace {
+
+std::string UsbId(const FoundBox& box) {
+    if (box.vid < 0 || box.pid < 0)
+        return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", static_cast<unsigned>(box.vid),
+                  static_cast<unsigned>(box.pid));
+    return text;
+}
+
+// One row per box: port, USB serial number, VID:PID, in columns.
+int ListEveryBox(const GlobalOptions& global) {
+    std::vector<FoundBox> boxes;
+    if (global.box == "sim") {
+        boxes.push_back(FoundBox{"sim", global.simSerial, -1, -1});
+    } else {
+        std::string error;
+        auto found = FindBoxes(error);
+        if (!found) {
+            std::cerr << "o8rprog: " << error << '\n';
+            NoteFailure("Failed", error);
+            return kExitFailure;
+        }
+        boxes = std::move(*found);
+    }
+    if (boxes.empty()) {
+        std::cerr << "No box found.\n";
+        NoteFailure("NoProgrammer", "No box found.");
+        return kExitFailure;
+    }
+    std::size_t portWidth = 4;
+    std::size_t serialWidth = 10;
+    for (const FoundBox& box : boxes) {
+        portWidth = std::max(portWidth, box.port.size());
+        serialWidth = std::max(serialWidth, box.usbSerial.size());
+    }
+    const auto row = [&](const std::string& port, const std::string& serial,
+                         const std::string& id) {
+        std::cout << port << std::string(portWidth - port.size() + 2, ' ') << serial
+                  << std::string(serialWidth - serial.size() + 2, ' ') << id << '\n';
+    };
+    row("PORT", "USB SERIAL", "VID:PID");
+    for (const FoundBox& box : boxes)
+        row(box.port, box.usbSerial.empty() ? "-" : box.usbSerial, UsbId(box));
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
+    if (options.all)
+        return ListEveryBox(global);
     CommandSession box(global, nullptr);
     const auto mode = box.Detect();
     if (!mode) {

@@ -4,7 +4,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/ProgramPath.h"
+#include "cli/RunOutput.h"
 #include "cli/Terminal.h"
 #include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
@@ -42,6 +45,32 @@ std::string HelpFooter() {
            SimFaultHelp();
 }
 
+bool IsCommand(CLI::App& app, const std::string& word) {
+    const auto commands = app.get_subcommands({});
+    return std::any_of(commands.begin(), commands.end(),
+                       [&](const CLI::App* command) { return command->get_name() == word; });
+}
+
+// After `gang` (when it is the command), the first of the commands a gang
+// runs starts what each box's o8rprog gets: moved to `command`. Returns how
+// many arguments are left for parsing.
+int SplitGangCommand(CLI::App& app, int argc, char** argv, std::vector<std::string>& command) {
+    static const std::set<std::string> kGangCommands = {"program", "erase", "blank-check",
+                                                        "read",    "load",  "update"};
+    int i = 1;
+    while (i < argc && !IsCommand(app, argv[i]))
+        ++i;
+    if (i == argc || std::string(argv[i]) != "gang")
+        return argc;
+    for (int k = i + 1; k < argc; ++k) {
+        if (kGangCommands.count(argv[k]) != 0) {
+            command.assign(argv + k, argv + argc);
+            return k;
+        }
+    }
+    return argc;
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv);
@@ -55,7 +84,11 @@ int Main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::cerr << "o8rprog: " << e.what() << '\n';
     }
-    return FinishOutput(status);
+    // A simulated box whose state was lost fails the run.
+    if (CommandSession::StateNotSaved())
+        status = kExitFailure;
+    // The run's record (--json, --log) goes out through the checked streams.
+    return FinishOutput(FinishRecord(status));
 }
 
 int RunCommandLine(int argc, char** argv) {
@@ -120,6 +153,15 @@ int RunCommandLine(int argc, char** argv) {
         ->option_text("FILE");
     app.add_flag("-y,--yes", global.yes, "answer every question with Yes");
     app.add_flag("-q,--quiet", global.quiet, "no progress bar");
+    app.add_flag("--json", global.json,
+                 "print one JSON object with the result on stdout, and nothing else there");
+    app.add_option("--log", global.log, "append a CSV line with the result to FILE")
+        ->option_text("FILE");
+    app.add_option("--sim-serial", global.simSerial,
+                   "the USB serial number the simulated box reports")
+        ->option_text("TEXT");
+    // For gang: its boxes report their progress as lines it reads.
+    app.add_flag("--progress-lines", global.progressLines)->group("");
 
     ImageOptions image;
     ProgramOptions program;
@@ -135,8 +177,12 @@ int RunCommandLine(int argc, char** argv) {
         ->option_text("PART")
         ->required();
     imageCmd->add_option("FILE", image.file, "the S-record file (*.mot)")->required();
+    DetectOptions detectOptions;
+    GangOptions gang;
     auto* detect =
         app.add_subcommand("detect", "find the box; print \"normal\" or \"firmware-update\"");
+    detect->add_flag("--all", detectOptions.all,
+                     "list every box attached: port, USB serial number, VID:PID");
     auto* programCmd = app.add_subcommand("program", "program an S-record file into the target");
     programCmd->add_option("--mcu", program.mcu, "the target part, as o8rprog mcus lists it")
         ->option_text("PART")
@@ -193,6 +239,20 @@ int RunCommandLine(int argc, char** argv) {
     auto* updateCmd =
         app.add_subcommand("update", "update the firmware of a box in its firmware-update mode");
     updateCmd->add_option("FILE", update.file, "the firmware S-record file (*.mot)")->required();
+    auto* gangCmd = app.add_subcommand(
+        "gang", "run one command on several boxes at once, one o8rprog for each box");
+    gangCmd
+        ->add_option("--boxes", gang.boxes,
+                     "auto: every box attached; sim:N: N simulated boxes; or the ports, "
+                     "separated by commas")
+        ->required()
+        ->option_text("auto|sim:N|PORT,...");
+    gangCmd->add_option("--jobs", gang.jobs, "at most N boxes at a time (default: all)")
+        ->check(CLI::PositiveNumber)
+        ->option_text("N");
+    gangCmd->footer(
+        "\nCOMMAND ARGS...: program, erase, blank-check, read, load or update, with "
+        "its arguments, as for one box.");
     auto* doctor = app.add_subcommand(
         "doctor", "say what keeps a box from being used; exit 0 when one can be used");
 
@@ -207,17 +267,40 @@ int RunCommandLine(int argc, char** argv) {
         sub->fallthrough();
     }
 
+    // gang's COMMAND and what follows it are for each box's o8rprog.
+    const int parsed = SplitGangCommand(app, argc, argv, gang.command);
     try {
-        app.parse(argc, argv);
+        app.parse(parsed, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
     }
 
     if (app.get_subcommands().empty()) {
-        std::cerr << "A command is required: mcus, image, detect, program, erase, blank-check, "
-                     "read, load, query, update or doctor\nRun with --help for more information.\n";
+        std::cerr
+            << "A command is required: mcus, image, detect, program, erase, blank-check, "
+               "read, load, query, update, doctor or gang\nRun with --help for more information.\n";
         return kExitUsage;
     }
+
+    if (*gangCmd) {
+        if (gang.command.empty()) {
+            std::cerr << "gang: a command is required: program, erase, blank-check, read, load "
+                         "or update\nRun with --help for more information.\n";
+            return kExitUsage;
+        }
+        try {
+            return RunGang(global, gang);
+        } catch (const UsageError& e) {
+            std::cerr << e.what() << "\nRun with --help for more information.\n";
+            return kExitUsage;
+        }
+    }
+    // Only one command runs: its part and image are the ones given.
+    CommandNames names;
+    names.command = app.get_subcommands().front()->get_name();
+    names.part = image.mcu + program.mcu + erase.mcu + blank.mcu + read.mcu + load.mcu;
+    names.file = image.file + program.file + load.file + update.file;
+    BeginRecord(global, names);
 
     try {
         if (*mcus)
@@ -225,7 +308,7 @@ int RunCommandLine(int argc, char** argv) {
         if (*imageCmd)
             return RunImage(global, image);
         if (*detect)
-            return RunDetect(global);
+            return RunDetect(global, detectOptions);
         if (*programCmd)
             return RunProgram(global, program);
         if (*eraseCmd)
@@ -244,11 +327,14 @@ int RunCommandLine(int argc, char** argv) {
             return RunDoctor(global);
     } catch (const UsageError& e) {
         std::cerr << e.what() << "\nRun with --help for more information.\n";
+        NoteFailure("UsageError", e.what());
         return kExitUsage;
-    } catch (const ShownFailure&) {
+    } catch (const ShownFailure& e) {
+        NoteFailure("Failed", e.what());
         return kExitFailure;
     } catch (const std::exception& e) {
         std::cerr << "o8rprog: " << e.what() << '\n';
+        NoteFailure("Failed", e.what());
         return kExitFailure;
     }
     return kExitUsage;
@@ -264,7 +350,5 @@ int main(int argc, char** argv) {
     for (std::string& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    const int status = o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
-    // A simulated box whose state was lost fails the run.
-    return o8r::cli::CommandSession::StateNotSaved() ? o8r::cli::kExitFailure : status;
+    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
 }

@@ -24,6 +24,10 @@ struct GlobalOptions {
     bool yes = false;                   // answer every question with Yes
     bool quiet = false;                 // no progress bar
     std::string programDirectory;       // where the executable lies, with a trailing separator
+    bool json = false;                  // one JSON object on stdout, nothing else there
+    std::string log;                    // CSV file a line per run is appended to
+    bool progressLines = false;         // progress as "@o8r" lines on stderr, for gang
+    std::string simSerial;              // the USB serial number the simulated box reports
 };
 
 struct ImageOptions {
@@ -48,6 +52,16 @@ struct RangeOptions {
     std::string range;   // START-END in hexadecimal
     std::string output;  // read: S-record file to save
     bool dump = false;   // read: print the hex dump
+};
+
+struct DetectOptions {
+    bool all = false;  // a table of every box found
+};
+
+struct GangOptions {
+    std::string boxes;                 // auto | sim:N | PORT,PORT,...
+    int jobs = 0;                      // boxes run at once; 0: all
+    std::vector<std::string> command;  // the command and its arguments
 };
 
 struct FileOptions {

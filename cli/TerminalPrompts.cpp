@@ -8,6 +8,7 @@
 
 #include "app/Messages.h"
 #include "cli/ProgressBar.h"
+#include "cli/RunRecord.h"
 #include "srec/FileLoadJob.h"
 
 namespace o8r::cli {
@@ -47,6 +48,7 @@ TerminalPrompts::TerminalPrompts(std::ostream& out, std::ostream& err, std::istr
 
 MsgAnswer TerminalPrompts::ShowMessage(const Message& message) {
     m_shown.push_back(message);
+    NoteMessage(message);
     if (message.buttons == MsgButtons::YesNo) {
         return Ask(message);
     }

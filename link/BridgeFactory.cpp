@@ -204,4 +204,20 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
     return nullptr;
 }
 
+std::optional<std::vector<FoundBox>> FindBoxes(std::string& error) {
+#if defined(O8R_HAVE_SERIAL) && !defined(O8R_HAVE_SIUSBXP)
+    error.clear();
+    std::vector<FoundBox> boxes;
+    for (const SerialPortInfo& port : BoxPorts(MakeLibSerialPortDriver()->ListPorts(), {}))
+        boxes.push_back(FoundBox{port.name, port.usbSerial, port.vid, port.pid});
+    return boxes;
+#elif defined(O8R_HAVE_SIUSBXP)
+    error = "listing every box is not available on Windows";
+    return std::nullopt;
+#else
+    error = "this program was built without support for real boxes";
+    return std::nullopt;
+#endif
+}
+
 }  // namespace o8r

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/Bridge.h"
 #include "link/Clock.h"
@@ -42,5 +43,17 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
 // Writes the state of a simulated box made with a state path to its file now;
 // true for any other bridge. False with an error text when it cannot be written.
 bool SaveBoxState(Bridge& bridge, std::string& error);
+
+// A real box as the system lists it.
+struct FoundBox {
+    std::string port;
+    std::string usbSerial;  // empty where the system does not give it
+    int vid = -1;
+    int pid = -1;
+};
+
+// Every real box attached, sorted by port; nullopt with an error text where
+// boxes cannot be listed one by one (no serial support, or Windows).
+std::optional<std::vector<FoundBox>> FindBoxes(std::string& error);
 
 }  // namespace o8r

@@ -26,6 +26,17 @@ std::vector<std::string> BoxPortNames(const std::vector<SerialPortInfo>& ports,
     return names;
 }
 
+std::vector<SerialPortInfo> BoxPorts(const std::vector<SerialPortInfo>& ports,
+                                     const SerialMatch& match) {
+    std::vector<SerialPortInfo> found;
+    for (const std::string& name : BoxPortNames(ports, match)) {
+        const auto it = std::find_if(ports.begin(), ports.end(),
+                                     [&](const SerialPortInfo& port) { return port.name == name; });
+        found.push_back(*it);
+    }
+    return found;
+}
+
 std::optional<LineSettings> DecodeLineControl(std::uint16_t word) {
     LineSettings settings;
     int stop = word & 0x0F;
@@ -133,6 +144,10 @@ class LibSerialPortDriver final : public SerialPortDriver {
             if (info.usb && sp_get_port_usb_vid_pid(*p, &vid, &pid) == SP_OK) {
                 info.vid = vid;
                 info.pid = pid;
+            }
+            if (info.usb) {
+                if (const char* serial = sp_get_port_usb_serial(*p))
+                    info.usbSerial = serial;
             }
             ports.push_back(std::move(info));
         }

@@ -36,11 +36,15 @@ struct SerialPortInfo {
     bool usb = false;
     int vid = -1;
     int pid = -1;
+    std::string usbSerial = {};  // the USB device's serial number, where the system gives it
 };
 
 // The ports that are boxes, sorted by name so that device indexes stay put.
 std::vector<std::string> BoxPortNames(const std::vector<SerialPortInfo>& ports,
                                       const SerialMatch& match);
+// The same ports with what the system says of them, sorted by name.
+std::vector<SerialPortInfo> BoxPorts(const std::vector<SerialPortInfo>& ports,
+                                     const SerialMatch& match);
 
 // Line-control word: bits 0-3 stop bits (0 = 1, 1 = 1.5, 2 = 2), bits 4-7
 // parity (0 none, 1 odd, 2 even, 3 mark, 4 space), bits 8-15 data bits (5-8).

@@ -193,6 +193,23 @@ TEST(SerialBridgeTest, OnlyPortsWithTheBoxsUsbIdAreBoxes) {
     EXPECT_TRUE(BoxPortNames({}, SerialMatch{}).empty());
 }
 
+TEST(SerialBridgeTest, BoxesKeepWhatTheSystemSaysOfThem) {
+    // The same port listed twice (two names of one device) is one box.
+    const std::vector<SerialPortInfo> ports = {
+        {"/dev/ttyUSB1", true, 0x10C4, 0xEA61, "0002"},
+        {"/dev/ttyACM0", true, 0x2341, 0x0043, "ARDUINO"},
+        {"/dev/ttyUSB0", true, 0x10C4, 0xEA61, "0001"},
+        {"/dev/ttyUSB1", true, 0x10C4, 0xEA61, "0002"},
+    };
+    const std::vector<SerialPortInfo> boxes = BoxPorts(ports, SerialMatch{});
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].name, "/dev/ttyUSB0");
+    EXPECT_EQ(boxes[0].usbSerial, "0001");
+    EXPECT_EQ(boxes[1].name, "/dev/ttyUSB1");
+    EXPECT_EQ(boxes[1].usbSerial, "0002");
+    EXPECT_EQ(boxes[1].vid, 0x10C4);
+}
+
 TEST(SerialBridgeTest, LineControlWords) {
     using P = LineSettings::Parity;
     struct Case {

@@ -1,0 +1,36 @@
+#pragma once
+
+// A run's record written out: one JSON object (--json) and one CSV line
+// (--log). Both carry the same fields.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/RunRecord.h"
+
+namespace o8r::cli {
+
+// A JSON string literal, quotes included. Control characters are escaped;
+// valid UTF-8 passes unchanged and each byte of invalid UTF-8 becomes U+FFFD.
+std::string JsonString(std::string_view text);
+// The record as one JSON object on one line, without a line end.
+std::string RecordJson(const RunRecord& record);
+
+// One CSV field on one line: CR and LF become spaces; quoted when it holds a
+// comma or a quote (quotes doubled).
+std::string CsvField(std::string_view text);
+// The log's header and a record's line, each ending in LF.
+std::string CsvHeader();
+std::string CsvLine(const RunRecord& record);
+
+// Appends `line` to the log at `path` with a single write on a file opened for
+// appending, the header first when the file is new or empty. False with a reason.
+bool AppendToLog(const std::string& path, const std::string& line, std::string& error);
+
+// Platform part: opens `path` for appending (creating it), writes `header`
+// when the file is empty and then `line`, each with one write. False with a reason.
+bool AppendLines(const std::string& path, const std::string& header, const std::string& line,
+                 std::string& error);
+
+}  // namespace o8r::cli

@@ -1,0 +1,151 @@
+#include "cli/RunOutput.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+#include "cli/ExitStatus.h"
+#include "cli/RecordOutput.h"
+#include "cli/RunRecord.h"
+#include "link/BridgeFactory.h"
+#include "srec/Utf8Path.h"
+
+namespace o8r::cli {
+
+namespace {
+
+bool g_progressLines = false;
+
+// The command being recorded.
+struct Run {
+    bool json = false;
+    std::string log;
+    std::string file;
+    std::ostringstream held;  // its stdout under --json
+    std::streambuf* stdoutBuffer = nullptr;
+};
+std::optional<Run> g_run;
+
+// Where the box is and what it is called, as far as the system says.
+void NoteBox(const GlobalOptions& global) {
+    RunRecord& record = CurrentRecord();
+    if (global.box == "sim") {
+        record.port = "sim";
+        record.usbSerial = global.simSerial;
+        return;
+    }
+    const std::string prefix = "serial:";
+    const bool named = global.box.rfind(prefix, 0) == 0;
+    record.port = named ? global.box.substr(prefix.size()) : std::string();
+    std::string error;
+    const auto boxes = FindBoxes(error);
+    if (!boxes)
+        return;
+    for (const FoundBox& box : *boxes) {
+        if (named ? box.port == record.port : boxes->size() == 1) {
+            record.port = box.port;
+            record.usbSerial = box.usbSerial;
+        }
+    }
+}
+
+// A command that ended without an operation's ending of its own.
+std::string DefaultOutcome(int status) {
+    switch (status) {
+        case kExitOk:
+            return "Completed";
+        case kExitUsage:
+            return "UsageError";
+        default:
+            return "Failed";
+    }
+}
+
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r' || c == '\t')
+            c = ' ';
+    return text;
+}
+
+}  // namespace
+
+void NoteFailure(std::string_view outcome, const std::string& text) {
+    RunRecord& record = CurrentRecord();
+    if (record.outcome.empty())
+        record.outcome = std::string(outcome);
+    if (record.message.empty())
+        record.message = text;
+}
+
+void StreamLine(std::string_view kind, std::string_view text) {
+    if (!g_progressLines)
+        return;
+    std::string line = "@o8r ";
+    line.append(kind).append(" ").append(text) += '\n';
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
+    g_progressLines = global.progressLines;
+    g_run = Run{global.json, global.log, names.file, {}, nullptr};
+    RunRecord& record = CurrentRecord();
+    record.command = names.command;
+    record.part = names.part;
+    record.imageFile = names.file;
+    if (!names.file.empty()) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(PathFromUtf8(names.file), error);
+        if (!error)
+            record.imageSize = size;
+    }
+    NoteBox(global);
+    StreamLine("box", record.usbSerial);
+    record.startMs = NowMs();
+    // Under --json whatever the command prints goes into the object instead.
+    if (g_run->json)
+        g_run->stdoutBuffer = std::cout.rdbuf(g_run->held.rdbuf());
+}
+
+int FinishRecord(int status) {
+    if (!g_run)
+        return status;
+    // A gang's Ctrl-C that comes after the operation has ended must not cost
+    // the box its record.
+    if (g_progressLines)
+        std::signal(SIGINT, SIG_IGN);
+    if (g_run->stdoutBuffer != nullptr)
+        std::cout.rdbuf(g_run->stdoutBuffer);
+    RunRecord& record = CurrentRecord();
+    record.endMs = NowMs();
+    if (!g_run->file.empty())
+        NoteImagePages();
+    record.output = g_run->held.str();
+    if (record.outcome.empty())
+        record.outcome = DefaultOutcome(status);
+    record.exitStatus = status;
+
+    if (!g_run->log.empty()) {
+        std::string error;
+        if (!AppendToLog(g_run->log, CsvLine(record), error)) {
+            std::cerr << "o8rprog: " << error << '\n';
+            if (status == kExitOk)
+                status = kExitFailure;
+            record.exitStatus = status;
+            record.message = error;
+        }
+    }
+    if (g_run->json)
+        std::cout << RecordJson(record) << '\n' << std::flush;
+    StreamLine("end",
+               std::to_string(status) + " " + record.outcome + "\t" + OneLine(record.message));
+    g_run.reset();
+    return status;
+}
+
+}  // namespace o8r::cli

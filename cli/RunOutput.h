@@ -1,0 +1,35 @@
+#pragma once
+
+// Around every command: the record started, stdout held back under --json,
+// and at the end the JSON object, the log line and, for gang, the closing
+// "@o8r end" line.
+
+#include <string>
+#include <string_view>
+
+#include "cli/Options.h"
+
+namespace o8r::cli {
+
+struct CommandNames {
+    std::string command;  // program, erase, ...
+    std::string part;     // --mcu, or empty
+    std::string file;     // the image file, or empty
+};
+
+// Starts the record of the command about to run; under --json its stdout is
+// held back from here on.
+void BeginRecord(const GlobalOptions& global, const CommandNames& names);
+// Writes the record out as --json and --log ask and returns the exit
+// status; without a begun record, `status` as it is. A log that cannot be
+// written turns success into failure: a board without its record is not
+// traceable.
+int FinishRecord(int status);
+
+// A failure that ended the run without an operation's result.
+void NoteFailure(std::string_view outcome, const std::string& text);
+
+// Progress for a gang: one "@o8r KIND TEXT" line on stderr, when asked for.
+void StreamLine(std::string_view kind, std::string_view text);
+
+}  // namespace o8r::cli

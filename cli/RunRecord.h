@@ -1,0 +1,56 @@
+#pragma once
+
+// What one run of a command did, for --json and --log: the command, the part,
+// the box, the image with its checksums, the times, and how it ended. The
+// command session fills it as results come in; Main writes it out at the end.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/Message.h"
+#include "app/Outcome.h"
+
+namespace o8r::cli {
+
+struct RunRecord {
+    std::string command;  // program, erase, read, ... as given on the command line
+    std::string part;     // --mcu
+    std::string port;     // the box: its serial port, or "sim"
+    std::string usbSerial;
+    // The image the command sent (program, load, update, image).
+    std::string imageFile;
+    std::optional<std::uint64_t> imageSize;  // bytes of the file
+    int pages = 0;
+    std::string crc32;          // of the page records, 8 hexadecimal digits
+    std::string sha256;         // of the page records, 64 hexadecimal digits
+    std::uint64_t startMs = 0;  // milliseconds since 1970, UTC
+    std::uint64_t endMs = 0;
+    std::string outcome;  // OutcomeName of the last result, or a front-end ending
+    std::string message;  // the text that reports the ending
+    bool messageIsError = false;
+    bool resetFailed = false;
+    int exitStatus = 0;
+    std::optional<std::uint32_t> firstFilledAddress;  // blank-check found data here
+    std::optional<std::string> storedName;            // query
+    std::optional<std::uint64_t> bytesRead;           // read
+    std::string output;                               // what the command printed on stdout
+};
+
+// The record of this process's run.
+RunRecord& CurrentRecord();
+
+// The ending of an operation as the API returned it.
+void NoteResult(const OperationResult& result);
+// A message shown to the user; the first error (or else the last notice)
+// becomes the record's message.
+void NoteMessage(const Message& message);
+// Page count and checksums of the page records now held (g_pageRecords).
+void NoteImagePages();
+
+// Milliseconds since 1970 on the system clock.
+std::uint64_t NowMs();
+// 2026-12-07T12:46:20.123Z
+std::string IsoUtc(std::uint64_t ms);
+
+}  // namespace o8r::cli
