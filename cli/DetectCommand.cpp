@@ -18,9 +18,10 @@ namespace {
 std::string UsbId(const FoundBox& box) {
     if (box.vid < 0 || box.pid < 0)
         return "-";
+    // USB ids are 16 bits; the mask tells the compiler so.
     char text[16];
-    std::snprintf(text, sizeof text, "%04x:%04x", static_cast<unsigned>(box.vid),
-                  static_cast<unsigned>(box.pid));
+    std::snprintf(text, sizeof text, "%04x:%04x", static_cast<unsigned>(box.vid) & 0xFFFFu,
+                  static_cast<unsigned>(box.pid) & 0xFFFFu);
     return text;
 }
 

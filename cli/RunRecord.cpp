@@ -90,7 +90,8 @@ std::string IsoUtc(std::uint64_t ms) {
     unsigned month = 1;
     unsigned day = 1;
     CivilFromDays(days, year, month, day);
-    char text[32];
+    // Room for any year the compiler can imagine, so nothing is ever cut.
+    char text[64];
     std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", year, month, day,
                   static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
                   static_cast<int>(rest % 60), static_cast<int>(ms % 1000));
