@@ -64,7 +64,11 @@ struct SaveTarget {
 // The file `path` names, through any link; false with the reason when it
 // is not one a saved file may replace.
 bool FindSaveTarget(const fs::path& path, SaveTarget& target, std::string& reason) {
-    target.path = path;
+    // ReplaceFileW takes no name without its folder ("Directory name invalid").
+    std::error_code error;
+    target.path = fs::absolute(path, error);
+    if (error)
+        target.path = path;
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
