@@ -11,6 +11,7 @@
 #include "app/SharedState.h"
 #include "operations/BoxSession.h"
 #include "support/ControllerHarness.h"
+#include "support/SessionRig.h"
 #include "support/TestData.h"
 
 namespace o8r::test {
@@ -19,20 +20,7 @@ namespace {
 constexpr char kPart[] = "R5F212A8SN";
 constexpr std::uint32_t kBase = 0xC000;
 
-struct Rig {
-    ControllerHarness h;
-    BoxSession session{h.bridge, h.clock};
-    CancelToken cancel;
-    std::string image;
-
-    explicit Rig(SimOptions options = {}) : h(options) {
-        if (!options.updateMode) {
-            EXPECT_TRUE(h.StartWithPart(kPart));
-            image = h.WriteImage("image.mot", kBase, PatternBytes(2 * 256));
-        }
-    }
-    OperationHooks Hooks() { return {nullptr, &cancel, nullptr}; }
-};
+using Rig = SessionRig;
 
 struct Row {
     const char* name;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
 
@@ -30,62 +31,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-    int exitStatus = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFd(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    return text;
-}
+using ProgramRun = ChildRun;
 
 // o8rprog ARGS in `dir`; standard output to `stdoutPath` when one is given.
 ProgramRun RunO8rprog(const fs::path& dir, const std::vector<std::string>& args,
                       const std::string& stdoutPath) {
-    std::vector<std::string> argv = {BinPath("o8rprog")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0)
-        return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (stdoutPath.empty()) {
-            dup2(out[1], 1);
-        } else {
-            const int fd = open(stdoutPath.c_str(), O_WRONLY);
-            dup2(fd, 1);
-        }
-        dup2(err[1], 2);
-        for (int fd : {out[0], out[1], err[0], err[1]})
-            close(fd);
-        const int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, 0);
-        if (chdir(dir.c_str()) != 0)
-            _exit(127);
-        std::vector<char*> cargs;
-        for (std::string& a : argv)
-            cargs.push_back(a.data());
-        cargs.push_back(nullptr);
-        execv(cargs[0], cargs.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    ProgramRun run;
-    run.out = ReadFd(out[0]);
-    run.err = ReadFd(err[0]);
-    close(out[0]);
-    close(err[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunChild({O8rprogArgs(args), dir, stdoutPath});
 }
 
 mode_t ModeOf(const std::string& path) {

@@ -28,9 +28,11 @@
 #include "link/BridgeFactory.h"
 #include "operations/BoxSession.h"
 #include "sim/SimState.h"
+#include "support/ChildProcess.h"
 #include "support/ControllerHarness.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"
+#include "support/SessionRig.h"
 #include "support/TestData.h"
 
 namespace o8r::test {
@@ -75,19 +77,7 @@ TEST(ResetFailedTest, ABoxLeftInResetEndsInOneMessageAndNoSuccess) {
 // ---------------------------------------------------------------------------
 // The store query through the operations API.
 
-struct Rig {
-    ControllerHarness h;
-    BoxSession session{h.bridge, h.clock};
-    CancelToken cancel;
-    std::string image;
-
-    explicit Rig(SimOptions options = {}) : h(options) {
-        if (!options.updateMode) {
-            EXPECT_TRUE(h.StartWithPart(kPart));
-            image = h.WriteImage("image.mot", 0xC000, PatternBytes(2 * 256));
-        }
-    }
-};
+using Rig = SessionRig;
 
 std::vector<std::uint8_t> Answer(const std::string& text) {
     return {text.begin(), text.end()};
@@ -313,13 +303,6 @@ TEST(StateFileTest, AStateThatCannotBeWrittenIsAFailure) {
 // ---------------------------------------------------------------------------
 // o8rprog and the desktop program as child processes.
 
-struct ChildRun {
-    int exitStatus = -1;
-    int signal = 0;
-    std::string out;
-    std::string err;
-};
-
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
@@ -327,50 +310,8 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-pid_t Start(const std::filesystem::path& dir, std::vector<std::string> argv, const char* tag,
-            bool offscreen = false) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0)
-            _exit(127);
-        const int in = open("/dev/null", O_RDONLY);
-        const int out =
-            open((std::string(tag) + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err =
-            open((std::string(tag) + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        if (offscreen)
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::vector<char*> args;
-        for (std::string& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-ChildRun Finish(const std::filesystem::path& dir, pid_t pid, const char* tag) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ChildRun run;
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    run.out = ReadWholeFile((dir / (std::string(tag) + ".out")).string());
-    run.err = ReadWholeFile((dir / (std::string(tag) + ".err")).string());
-    return run;
-}
-
-std::vector<std::string> Programmer(std::vector<std::string> args) {
-    args.insert(args.begin(), BinPath("o8rprog"));
-    return args;
-}
-
-ChildRun Programmer(const std::filesystem::path& dir, std::vector<std::string> args) {
-    return Finish(dir, Start(dir, Programmer(std::move(args)), "run"), "run");
+ChildRun Programmer(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+    return RunChild({O8rprogArgs(args), dir});
 }
 
 // Waits (within a bound) until `file` in `dir` holds `text`.
@@ -535,12 +476,11 @@ TEST(StoreStateCliTest, TwoRunsOnOneStateKeepBothImages) {
     dir.Write("low.mot", SRecordImage(0x4000, PatternBytes(8 * 256)));
     const std::string tiny = SourcePath("tests/cli/data/tiny.mot");
     // The first takes real time; the second comes while it works.
-    const pid_t slow =
-        Start(dir.Path(), Programmer(Sim({"--sim-realtime", "program", "--mcu", kPart, "low.mot"})),
-              "slow");
+    Child slow(
+        {O8rprogArgs(Sim({"--sim-realtime", "program", "--mcu", kPart, "low.mot"})), dir.Path()});
     ASSERT_TRUE(AwaitFile(dir.Path() / "box.state.lock"));
     const ChildRun fast = Programmer(dir.Path(), Sim({"program", "--mcu", kPart, tiny}));
-    const ChildRun first = Finish(dir.Path(), slow, "slow");
+    const ChildRun first = slow.Finish();
     EXPECT_EQ(first.exitStatus, 0) << first.err;
     EXPECT_EQ(fast.exitStatus, 0) << fast.err;
     const ChildRun low =
@@ -553,14 +493,13 @@ TEST(StoreStateCliTest, TwoRunsOnOneStateKeepBothImages) {
 
 TEST(StoreStateCliTest, AStateLostDuringTheRunFailsIt) {
     ScratchDir dir;
-    const pid_t pid = Start(dir.Path(),
-                            Programmer(Sim({"--sim-realtime", "--trace", "run.trace", "erase",
-                                            "--mcu", kPart, "--all"})),
-                            "run");
+    Child child({O8rprogArgs(Sim(
+                     {"--sim-realtime", "--trace", "run.trace", "erase", "--mcu", kPart, "--all"})),
+                 dir.Path()});
     ASSERT_TRUE(AwaitText(dir.Path(), "run.trace", "write"));
     std::filesystem::create_directory(dir.Path() / "box.state");
     dir.Write("box.state/keep", "x");
-    const ChildRun run = Finish(dir.Path(), pid, "run");
+    const ChildRun run = child.Finish();
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find("state was not saved"), std::string::npos) << run.err;
 }
@@ -589,10 +528,10 @@ TEST(StoreStateCliTest, CtrlCInAPhaseThatCannotBeCancelledIsAnsweredOnce) {
         dir.Write("low.mot", SRecordImage(0x4000, PatternBytes(64 * 256)));
         std::vector<std::string> args = {"--sim-realtime", "--trace", "run.trace"};
         args.insert(args.end(), row.args.begin(), row.args.end());
-        const pid_t pid = Start(dir.Path(), Programmer(Sim(args)), "run");
+        Child child({O8rprogArgs(Sim(args)), dir.Path()});
         ASSERT_TRUE(AwaitText(dir.Path(), "run.trace", row.commandSent));
-        kill(pid, SIGINT);
-        const ChildRun run = Finish(dir.Path(), pid, "run");
+        kill(child.Pid(), SIGINT);
+        const ChildRun run = child.Finish();
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err, row.said);
         EXPECT_EQ(run.out, row.completed);
@@ -606,13 +545,13 @@ TEST(StoreStateCliTest, TheDesktopProgramSavesItsStateWhenTerminated) {
     for (int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         ScratchDir dir;
-        const pid_t pid =
-            Start(dir.Path(), {program, "--simulate", "--sim-state", "box.state"}, "gui", true);
+        Child gui(
+            {{program, "--simulate", "--sim-state", "box.state"}, dir.Path(), {}, false, true});
         // The lock is taken once the signals are caught.
         ASSERT_TRUE(AwaitFile(dir.Path() / "box.state.lock"));
         std::this_thread::sleep_for(std::chrono::milliseconds{200});
-        kill(pid, signal);
-        const ChildRun run = Finish(dir.Path(), pid, "gui");
+        kill(gui.Pid(), signal);
+        const ChildRun run = gui.Finish();
         EXPECT_EQ(run.signal, signal) << run.err;
         SimState state;
         std::string error;

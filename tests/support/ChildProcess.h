@@ -1,0 +1,57 @@
+#pragma once
+
+// A program run as a child process in a folder of the test's, its output
+// caught in files (never a pipe that could fill while the test waits).
+// POSIX only.
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/ScratchDir.h"
+
+namespace o8r::test {
+
+struct ChildSpec {
+    std::vector<std::string> argv;  // argv[0] is the program's path
+    std::filesystem::path dir;      // the child's working folder
+    std::string stdoutPath = {};    // where standard output goes, instead of being caught
+    // Standard error joins standard output, in order. Not for a child that
+    // opens /dev/stderr itself: that opens the caught file again, from its start.
+    bool errIntoOut = false;
+    bool offscreen = false;  // QT_QPA_PLATFORM=offscreen
+};
+
+struct ChildRun {
+    int exitStatus = -1;  // -1 when ended by a signal
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+class Child {
+  public:
+    explicit Child(ChildSpec spec);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t Pid() const { return m_pid; }
+    // What the child has written to its caught standard error so far.
+    std::string ErrSoFar() const { return ReadWholeFile(m_capture.File("err")); }
+    // Waits for the child and collects what it wrote.
+    ChildRun Finish();
+
+  private:
+    ScratchDir m_capture;
+    pid_t m_pid = -1;
+};
+
+ChildRun RunChild(ChildSpec spec);
+
+// The path of o8rprog followed by `args`.
+std::vector<std::string> O8rprogArgs(const std::vector<std::string>& args);
+
+}  // namespace o8r::test
