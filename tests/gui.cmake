@@ -53,3 +53,11 @@ if(TARGET o8r_gui)
         endif()
     endforeach()
 endif()
+
+# Not a test: the window's peak memory after a 512-page read, for script/bench.
+if(TARGET o8r_gui_test_support AND NOT WIN32)
+    add_executable(window_read_footprint ${PROJECT_SOURCE_DIR}/bench/window_read_footprint.cpp)
+    target_link_libraries(window_read_footprint PRIVATE o8r_gui_test_support o8r_warnings)
+    set_target_properties(window_read_footprint PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                          ${CMAKE_BINARY_DIR}/bin)
+endif()
