@@ -288,9 +288,9 @@ TEST(AnswerWaitTest, CancelAndTimeOutStillEndALongWait) {
         const LongPageRun run(10 * kSecond, 0);
         EXPECT_EQ(run.result.outcome, Outcome::TimeOut);
         EXPECT_EQ(run.observer.askedAt, 0u);
-        // The wait gives up exactly when the page's allowance has run out.
-        EXPECT_EQ(run.observer.endedAt - run.observer.sentAt,
-                  static_cast<std::uint64_t>(TickAllowance(kProgramPageTicks).count()));
+        // The wait gives up exactly when the page's allowance of 100 ticks of
+        // 15.625 ms has run out.
+        EXPECT_EQ(run.observer.endedAt - run.observer.sentAt, 1'562'500'000u);
     }
 }
 

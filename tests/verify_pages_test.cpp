@@ -110,6 +110,9 @@ TEST(VerifyPagesTest, EveryWayOfFailingNamesItsCause) {
     const std::vector<Case> cases = {
         {"a flash byte changed after programming",
          [](Programmed& r) { r.h.box.Target().Poke(0xC112, 0x00); }, MismatchText(0xC112, 0x00), 2},
+        {"the last byte of the last page changed",
+         [](Programmed& r) { r.h.box.Target().Poke(0xC2FF, kImage[0x2FF] ^ 0x01); },
+         MismatchText(0xC2FF, kImage[0x2FF] ^ 0x01), 3},
         {"the box stays busy after a request",
          [](Programmed& r) { r.h.faults.holdCtsAfter = CallIs("write C100"); }, text::kTimeOutError,
          2},
