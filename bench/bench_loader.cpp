@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "srec/LoadedFile.h"
-#include "srec/PageChecksum.h"
-#include "srec/SRecordLoader.h"
-#include "srec/SRecordWriter.h"
+#include "core/image/LoadedFile.h"
+#include "core/image/PageChecksum.h"
+#include "core/image/SRecordLoader.h"
+#include "core/image/SRecordWriter.h"
+#include "core/model/SharedState.h"
 
 namespace {
 

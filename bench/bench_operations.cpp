@@ -33,13 +33,13 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
 #include "bench/BenchSupport.h"
-#include "link/BoxProtocol.h"
-#include "link/Clock.h"
-#include "operations/BoxSession.h"
+#include "core/model/SharedState.h"
+#include "core/operations/BoxSession.h"
+#include "core/operations/FileLoadJob.h"
+#include "core/protocol/BoxProtocol.h"
+#include "core/protocol/Clock.h"
 #include "sim/SimulatedBox.h"
-#include "srec/FileLoadJob.h"
 
 namespace {
 

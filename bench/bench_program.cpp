@@ -23,16 +23,16 @@
 #include <optional>
 #include <string>
 
-#include "app/Ids.h"
-#include "app/MainView.h"
-#include "app/ProgrammerController.h"
-#include "app/Prompts.h"
-#include "app/SharedState.h"
-#include "app/TimerSchedule.h"
 #include "bench/BenchSupport.h"
-#include "link/Clock.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/FileLoadJob.h"
+#include "core/operations/Prompts.h"
+#include "core/protocol/Clock.h"
+#include "core/window/MainView.h"
+#include "core/window/ProgrammerController.h"
+#include "core/window/TimerSchedule.h"
 #include "sim/SimulatedBox.h"
-#include "srec/FileLoadJob.h"
 
 namespace {
 
@@ -87,9 +87,9 @@ class BenchPrompts final : public Prompts {
     std::optional<std::string> ChooseSaveFile(Owner, const FileDialogSpec&) override {
         return std::nullopt;
     }
-    DialogResult RunIdCodeDialog(IdCodeDialog&) override { return DialogResult::Cancel; }
-    DialogResult RunEraseDialog(EraseSettingDialog&) override { return DialogResult::Cancel; }
-    DialogResult RunAddressDialog(AddressSettingDialog&) override { return DialogResult::Cancel; }
+    DialogResult RunIdCodeDialog(IdCodeEntry&) override { return DialogResult::Cancel; }
+    DialogResult RunEraseDialog(EraseBlockChoice&) override { return DialogResult::Cancel; }
+    DialogResult RunAddressDialog(AddressRangeEntry&) override { return DialogResult::Cancel; }
     DialogResult RunReadWindow(ReadSession&) override { return DialogResult::Cancel; }
     DialogResult RunFileLoadDialog(FileLoadJob& job) override {
         NullLoadView view;

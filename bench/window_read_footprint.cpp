@@ -18,8 +18,8 @@
 #include <cstdio>
 
 #include "GuiHarness.h"
-#include "operations/CAddrSetDlg.h"
-#include "operations/CReadDlg.h"
+#include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/ReadDataWindow.h"
 
 using namespace o8r;
 using namespace o8r::test;
@@ -37,13 +37,13 @@ int main(int argc, char** argv) {
     bool read = false;
     long peakKb = 0;
     h.onDialog = [&](QDialog& dialog) {
-        if (auto* range = qobject_cast<CAddrSetDlg*>(&dialog)) {
+        if (auto* range = qobject_cast<AddressRangeDialog*>(&dialog)) {
             QTest::keyClicks(range->StartField(), "4000");
             QTest::keyClicks(range->EndField(), "23fff");
             QTest::mouseClick(range->OkButton(), Qt::LeftButton);
             return;
         }
-        if (auto* window = qobject_cast<CReadDlg*>(&dialog)) {
+        if (auto* window = qobject_cast<ReadDataWindow*>(&dialog)) {
             read = GuiHarness::WaitFor([&] { return window->StatusText()->isVisible(); }, 120000) &&
                    window->StatusText()->text() == "Read completed." &&
                    window->Dump()->model()->rowCount() == 512 * 16;

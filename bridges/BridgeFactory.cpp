@@ -1,19 +1,19 @@
-#include "link/BridgeFactory.h"
+#include "bridges/BridgeFactory.h"
 
 #include <filesystem>
 #include <iostream>
 #include <system_error>
 
+#include "platform/Utf8Path.h"
 #include "sim/SimulatedBox.h"
 #include "sim/StateFileLock.h"
-#include "srec/Utf8Path.h"
 
 #ifdef O8R_HAVE_SERIAL
-#include "link/SerialBridge.h"
+#include "bridges/SerialBridge.h"
 #endif
 #ifdef O8R_HAVE_SIUSBXP
-#include "link/SiUsbXpBridge.h"
-#include "link/SiUsbXpTable.h"
+#include "bridges/SiUsbXpBridge.h"
+#include "core/link/SiUsbXpTable.h"
 #endif
 
 namespace o8r {

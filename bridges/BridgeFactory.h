@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/Bridge.h"
-#include "link/Clock.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
 #include "sim/SimFaults.h"
 #include "sim/SimOptions.h"
 

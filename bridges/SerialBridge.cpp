@@ -1,4 +1,4 @@
-#include "link/SerialBridge.h"
+#include "bridges/SerialBridge.h"
 
 #include <libserialport.h>
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Bridge.h"
+#include "core/protocol/Bridge.h"
 
 namespace o8r {
 

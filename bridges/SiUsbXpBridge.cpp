@@ -1,10 +1,10 @@
-#include "link/SiUsbXpBridge.h"
+#include "bridges/SiUsbXpBridge.h"
 
 #include <windows.h>
 
 #include <filesystem>
 
-#include "link/SiUsbXpTable.h"
+#include "core/link/SiUsbXpTable.h"
 
 namespace o8r {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "link/Bridge.h"
+#include "core/protocol/Bridge.h"
 
 namespace o8r {
 

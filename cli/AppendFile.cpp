@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/RecordOutput.h"
-#include "srec/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

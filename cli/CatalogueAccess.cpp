@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/Messages.h"
 #include "cli/ExitStatus.h"
+#include "core/model/Messages.h"
 #include "o8r/BuildInfo.h"
 
 namespace o8r::cli {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "catalogue/Catalogue.h"
-#include "catalogue/CatalogueLocation.h"
 #include "cli/Options.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueLocation.h"
+#include "core/model/SharedState.h"
 
 namespace o8r::cli {
 

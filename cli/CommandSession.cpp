@@ -4,19 +4,19 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "catalogue/IdCodeDialog.h"
+#include "bridges/BridgeFactory.h"
 #include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/RunOutput.h"
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
-#include "link/BridgeFactory.h"
-#include "link/TracingBridge.h"
+#include "core/link/TracingBridge.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/IdCodeEntry.h"
+#include "platform/Utf8Path.h"
 #include "sim/SimFaults.h"
-#include "srec/Utf8Path.h"
 
 namespace o8r::cli {
 
@@ -199,7 +199,7 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
     if (!global.id && !global.idText) {
         return true;
     }
-    IdCodeDialog dialog(m_prompts);
+    IdCodeEntry dialog(m_prompts);
     dialog.SetCharacterMode(global.idText.has_value());
     return dialog.PressOk(global.idText ? *global.idText : *global.id);
 }

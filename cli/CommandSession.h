@@ -13,9 +13,9 @@
 #include "cli/Options.h"
 #include "cli/ProgressBar.h"
 #include "cli/TerminalPrompts.h"
-#include "link/Bridge.h"
-#include "link/Clock.h"
-#include "operations/BoxSession.h"
+#include "core/operations/BoxSession.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r::cli {
 
@@ -77,7 +77,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     TerminalPrompts m_prompts;
     CancelToken m_cancel;
     std::unique_ptr<BoxSession> m_session;
-    std::string m_cancelAnswer;  // yes | no | ask
+    std::string m_cancelAnswer;                    // yes | no | ask
     std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
     bool m_barShown = false;
     int m_percent = 0;

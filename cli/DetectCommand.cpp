@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <iostream>
 
+#include "bridges/BridgeFactory.h"
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RunOutput.h"
-#include "link/BridgeFactory.h"
 
 namespace o8r::cli {
 

@@ -6,13 +6,13 @@
 #include <iostream>
 #include <set>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
-#include "operations/EraseSettingDialog.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/EraseBlockChoice.h"
 
 namespace o8r::cli {
 
@@ -67,7 +67,7 @@ int RunErase(const GlobalOptions& global, const EraseOptions& options) {
 
     return RunOnPart(global, options.mcu, checks, [&](CommandSession& box) {
         // The erase dialog's rows, checked by name; its OK builds the list.
-        EraseSettingDialog dialog(box.Prompts());
+        EraseBlockChoice dialog(box.Prompts());
         if (!dialog.Fill()) {
             return kExitFailure;
         }

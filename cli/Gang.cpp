@@ -14,6 +14,7 @@
 #include <string>
 #include <system_error>
 
+#include "bridges/BridgeFactory.h"
 #include "cli/ChildProcess.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
@@ -21,7 +22,6 @@
 #include "cli/RecordOutput.h"
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
-#include "link/BridgeFactory.h"
 
 namespace o8r::cli {
 

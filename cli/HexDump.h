@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "srec/ReadRow.h"
+#include "core/image/ReadRow.h"
 
 namespace o8r::cli {
 

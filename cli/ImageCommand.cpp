@@ -4,17 +4,17 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
 #include "cli/CatalogueAccess.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/ProgressBar.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalPrompts.h"
-#include "link/Clock.h"
-#include "srec/FileLoadJob.h"
-#include "srec/LoadedFile.h"
+#include "core/image/LoadedFile.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/FileLoadJob.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r::cli {
 

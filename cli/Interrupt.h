@@ -4,7 +4,7 @@
 // cancel as its Cancel button would (the box is reset and the usual cancel
 // message shown); a second one ends the program at once.
 
-#include "operations/BoxSession.h"
+#include "core/operations/BoxSession.h"
 
 namespace o8r::cli {
 

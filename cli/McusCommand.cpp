@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/Messages.h"
-#include "catalogue/Catalogue.h"
 #include "cli/CatalogueAccess.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/model/Messages.h"
 
 namespace o8r::cli {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "srec/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -6,17 +6,17 @@
 #include <functional>
 #include <iostream>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/HexDump.h"
 #include "cli/PartCommand.h"
 #include "cli/ProgramPath.h"
-#include "operations/AddressRangeRules.h"
-#include "operations/AddressSettingDialog.h"
-#include "operations/ReadSession.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "core/operations/AddressRangeRules.h"
+#include "core/operations/ReadSession.h"
 
 namespace o8r::cli {
 
@@ -37,7 +37,7 @@ RangeTexts SplitRange(const std::string& range) {
     }
     RangeTexts texts{range.substr(0, dash), range.substr(dash + 1)};
     for (std::string* text : {&texts.start, &texts.end}) {
-        if (text->size() > AddressSettingDialog::kFieldLength) {
+        if (text->size() > AddressRangeEntry::kFieldLength) {
             throw UsageError("--range: an address has at most 5 hexadecimal digits");
         }
         std::transform(text->begin(), text->end(), text->begin(),
@@ -50,7 +50,7 @@ RangeTexts SplitRange(const std::string& range) {
 // it refuses is refused with the dialog's own message, and the exchange
 // question is asked here.
 bool RangeAccepted(const RangeTexts& texts, CommandSession& box) {
-    AddressSettingDialog dialog(box.Prompts());
+    AddressRangeEntry dialog(box.Prompts());
     RangeTexts fields = texts;
     return dialog.PressOk(fields.start, fields.end);
 }
@@ -74,8 +74,7 @@ int RunOnRange(const GlobalOptions& global, const RangeOptions& options, const c
 
 int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options) {
     return RunOnRange(global, options, text::kPromptCheckRange, [&](CommandSession& box) {
-        const OperationResult result =
-            box.Box().BlankCheck(g_rangeStart, g_rangeEnd, box.Hooks());
+        const OperationResult result = box.Box().BlankCheck(g_rangeStart, g_rangeEnd, box.Hooks());
         box.Report(result);
         if (result.outcome == Outcome::CheckAreaNotEmpty) {
             return kExitNotBlank;

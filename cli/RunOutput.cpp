@@ -8,11 +8,11 @@
 #include <sstream>
 #include <system_error>
 
+#include "bridges/BridgeFactory.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordOutput.h"
 #include "cli/RunRecord.h"
-#include "link/BridgeFactory.h"
-#include "srec/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r::cli {
 

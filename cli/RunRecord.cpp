@@ -5,8 +5,8 @@
 #include <ctime>
 #include <span>
 
-#include "app/SharedState.h"
 #include "cli/Checksums.h"
+#include "core/model/SharedState.h"
 
 namespace o8r::cli {
 

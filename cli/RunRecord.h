@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/Message.h"
-#include "app/Outcome.h"
+#include "core/model/Message.h"
+#include "core/model/Outcome.h"
 
 namespace o8r::cli {
 

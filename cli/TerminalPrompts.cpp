@@ -6,10 +6,10 @@
 #include <istream>
 #include <ostream>
 
-#include "app/Messages.h"
 #include "cli/ProgressBar.h"
 #include "cli/RunRecord.h"
-#include "srec/FileLoadJob.h"
+#include "core/model/Messages.h"
+#include "core/operations/FileLoadJob.h"
 
 namespace o8r::cli {
 
@@ -99,15 +99,15 @@ std::optional<std::string> TerminalPrompts::ChooseSaveFile(Owner, const FileDial
     return std::nullopt;
 }
 
-DialogResult TerminalPrompts::RunIdCodeDialog(IdCodeDialog&) {
+DialogResult TerminalPrompts::RunIdCodeDialog(IdCodeEntry&) {
     return DialogResult::Cancel;
 }
 
-DialogResult TerminalPrompts::RunEraseDialog(EraseSettingDialog&) {
+DialogResult TerminalPrompts::RunEraseDialog(EraseBlockChoice&) {
     return DialogResult::Cancel;
 }
 
-DialogResult TerminalPrompts::RunAddressDialog(AddressSettingDialog&) {
+DialogResult TerminalPrompts::RunAddressDialog(AddressRangeEntry&) {
     return DialogResult::Cancel;
 }
 

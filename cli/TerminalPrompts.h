@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Prompts.h"
+#include "core/operations/Prompts.h"
 
 namespace o8r::cli {
 
@@ -30,9 +30,9 @@ class TerminalPrompts : public Prompts {
     MsgAnswer ShowMessage(const Message& message) override;
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
     std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
-    DialogResult RunIdCodeDialog(IdCodeDialog& dialog) override;
-    DialogResult RunEraseDialog(EraseSettingDialog& dialog) override;
-    DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
+    DialogResult RunIdCodeDialog(IdCodeEntry& dialog) override;
+    DialogResult RunEraseDialog(EraseBlockChoice& dialog) override;
+    DialogResult RunAddressDialog(AddressRangeEntry& dialog) override;
     DialogResult RunReadWindow(ReadSession& session) override;
     DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 

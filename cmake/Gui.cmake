@@ -1,23 +1,12 @@
-# The desktop program o8r-programmer (Qt 6 Widgets). Its windows live beside the
-# core files of their subsystem (app/, catalogue/, operations/, srec/) and go
-# into the library o8r_gui, so that the GUI tests link the same code as the
-# program.
+# The desktop program o8r-programmer (Qt 6 Widgets). Its windows (gui/, the
+# dialogs in gui/dialogs/) go into the library o8r_gui, so that the GUI tests
+# link the same code as the program.
 
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
-# The window classes and their Qt helpers, named one by one; QtMain.cpp alone
-# makes the executable.
-set(O8R_GUI_SOURCES
-    app/CProgrammerApp.cpp app/CProgrammerDlg.cpp app/QtBusyClock.cpp app/QtDialogUnits.cpp
-    app/QtFirstPaint.cpp
-    app/QtPicture.cpp app/QtPrompts.cpp app/QtResources.cpp app/QtTextFit.cpp app/QtViewStyle.cpp
-    app/QtWindowTimers.cpp
-    app/QtTermination.cpp
-    catalogue/CIDCheckDlg.cpp
-    operations/CAddrSetDlg.cpp operations/CEraseInfoDlg.cpp operations/CReadDlg.cpp
-    operations/QtHexDumpModel.cpp
-    srec/CFileLoadDlg.cpp)
-list(TRANSFORM O8R_GUI_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+# The window classes and their Qt helpers; QtMain.cpp alone makes the executable.
+o8r_sources_under(O8R_GUI_SOURCES gui)
+list(FILTER O8R_GUI_SOURCES EXCLUDE REGEX "/gui/QtMain\\.cpp$")
 
 add_library(o8r_gui STATIC ${O8R_GUI_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/resources/o8r.qrc)
 set_target_properties(o8r_gui PROPERTIES AUTOMOC ON AUTORCC ON)
@@ -26,7 +15,7 @@ target_link_libraries(o8r_gui PUBLIC o8r_bridges o8r_sim o8r_core Qt6::Widgets
                       PRIVATE o8r_warnings)
 target_compile_definitions(o8r_gui PUBLIC QT_NO_KEYWORDS)
 
-add_executable(o8r-programmer ${CMAKE_CURRENT_SOURCE_DIR}/app/QtMain.cpp)
+add_executable(o8r-programmer ${CMAKE_CURRENT_SOURCE_DIR}/gui/QtMain.cpp)
 target_link_libraries(o8r-programmer PRIVATE o8r_gui o8r_warnings)
 set_target_properties(o8r-programmer PROPERTIES WIN32_EXECUTABLE ON)
 if(WIN32)

@@ -1,50 +1,33 @@
-# The core library's files by layer, named one by one. A file may include its
-# own layer and the layers before it, never one after it; no core file includes
-# Qt, an operating-system header, or anything outside the core (the desktop
-# program, the command line, the simulated box, the real bridges).
-# tests/ runs cmake/CheckLayers.cmake over this table.
+# The layers are folders, lowest first. A file may include files of its own
+# folder and of the layers before its own, never one after it; the front ends
+# (gui and cli) share the top and do not include each other. No file of core/
+# includes Qt, an operating-system header, or anything above the core.
+# tests/ runs cmake/CheckLayers.cmake over these folders.
+set(O8R_LAYERS
+    # What each C runtime does its own way: file replacement, sleep precision, paths.
+    platform
+    # The wire: the box's commands and answers, the bridge, the clock.
+    core/protocol
+    # Values everyone names: memory map, outcomes and their texts, ids, hex text.
+    core/model
+    # The part catalogue, where it is found, and the ID-code rules.
+    core/catalogue
+    # S-record reading and writing, page checksums, read rows.
+    core/image
+    # The box's lines, resets, handshakes and framed exchanges.
+    core/link
+    # The operations and their exchanges, and the rules of the dialogs.
+    core/operations
+    # The main window's logic without widgets.
+    core/window
+    # The simulated box, then the real bridges and the factory that picks one.
+    sim
+    bridges
+    # The front ends: the Qt program and o8rprog, side by side.
+    "gui,cli")
 
-# Protocol and process-wide state: wire constants, the shared values, the
-# catalogue, the image files, and the texts and outcomes everyone names.
-set(O8R_LAYER_STATE
-    app/HexText.cpp app/HexText.h app/Ids.h app/MemoryMap.cpp app/MemoryMap.h app/Message.h
-    app/Messages.h app/Outcome.cpp app/Outcome.h app/SharedState.cpp app/SharedState.h
-    catalogue/Catalogue.cpp catalogue/Catalogue.h catalogue/CatalogueLocation.cpp
-    catalogue/CatalogueLocation.h catalogue/IdCodeRules.cpp
-    catalogue/IdCodeRules.h
-    link/BoxProtocol.h link/Bridge.h link/Clock.cpp link/Clock.h link/SleepPrecision.h
-    link/ViolationSource.h
-    operations/AddressRangeRules.cpp operations/AddressRangeRules.h
-    srec/LineReader.cpp srec/LineReader.h srec/LoadedFile.cpp srec/LoadedFile.h
-    srec/PageChecksum.cpp srec/PageChecksum.h srec/ReadRow.cpp srec/ReadRow.h
-    srec/SRecordLine.cpp srec/SRecordLine.h srec/SRecordLoader.cpp srec/SRecordLoader.h
-    srec/SRecordWriter.cpp srec/SRecordWriter.h srec/NewFile.h srec/Utf8Path.h)
-
-# The link: the box's lines, resets, handshakes and framed exchanges.
-set(O8R_LAYER_LINK link/BoxLink.cpp link/BoxLink.h link/SiUsbXpTable.cpp link/SiUsbXpTable.h
-                   link/TracingBridge.cpp link/TracingBridge.h)
-
-# Operations: the operations API, the exchanges it shares with the window,
-# and the rules of the dialogs, behind the interfaces the front ends implement.
-set(O8R_LAYER_OPERATIONS
-    app/MainView.h app/Prompts.h app/TimerSchedule.cpp app/TimerSchedule.h
-    catalogue/IdCodeDialog.cpp catalogue/IdCodeDialog.h
-    operations/AddressSettingDialog.cpp operations/AddressSettingDialog.h
-    operations/BoxSession.cpp operations/BoxSession.h operations/EraseSettingDialog.cpp
-    operations/EraseSettingDialog.h operations/LoaderExchange.cpp operations/LoaderExchange.h
-    operations/RangePages.cpp operations/RangePages.h operations/ReadSession.cpp
-    operations/ReadSession.h operations/VerifyPages.cpp operations/VerifyPages.h
-    srec/FileLoadJob.cpp srec/FileLoadJob.h)
-
-# The main window's logic and its timer-driven engine, without widgets.
-set(O8R_LAYER_WINDOW
-    app/ProgrammerController.cpp app/ProgrammerController.h link/LinkRoutines.cpp
-    operations/BlankCheckOperation.cpp operations/EraseOperation.cpp
-    operations/FirmwareUpdate.cpp operations/LoadOperation.cpp operations/OperationEngine.cpp
-    operations/ProgramOperation.cpp operations/ReadButton.cpp srec/SelectAndLoadFile.cpp)
-
-set(O8R_CORE_FILES ${O8R_LAYER_STATE} ${O8R_LAYER_LINK} ${O8R_LAYER_OPERATIONS}
-                   ${O8R_LAYER_WINDOW})
-set(O8R_CORE_SOURCES ${O8R_CORE_FILES})
-list(FILTER O8R_CORE_SOURCES INCLUDE REGEX "\\.cpp$")
-list(TRANSFORM O8R_CORE_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+# Every source file of the folders under `dir`, for a library's sources.
+function(o8r_sources_under out dir)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+    set(${out} ${found} PARENT_SCOPE)
+endfunction()

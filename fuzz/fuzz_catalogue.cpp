@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
 #include "fuzz/FuzzRequire.h"
 
 namespace {

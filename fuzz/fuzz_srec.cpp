@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
+#include "core/image/PageChecksum.h"
+#include "core/image/SRecordLoader.h"
+#include "core/image/SRecordWriter.h"
+#include "core/model/SharedState.h"
 #include "fuzz/FuzzRequire.h"
-#include "srec/PageChecksum.h"
-#include "srec/SRecordLoader.h"
-#include "srec/SRecordWriter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/CProgrammerApp.h"
+#include "gui/CProgrammerApp.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -7,14 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/CProgrammerDlg.h"
-#include "app/HexText.h"
-#include "app/Ids.h"
-#include "app/QtFirstPaint.h"
-#include "app/QtResources.h"
-#include "app/QtTermination.h"
-#include "app/SharedState.h"
-#include "catalogue/CatalogueLocation.h"
+#include "core/catalogue/CatalogueLocation.h"
+#include "core/model/HexText.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "gui/CProgrammerDlg.h"
+#include "gui/QtFirstPaint.h"
+#include "gui/QtResources.h"
+#include "gui/QtTermination.h"
 #include "o8r/BuildInfo.h"
 #include "sim/SimFaults.h"
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "app/QtPrompts.h"
-#include "link/BridgeFactory.h"
-#include "link/Clock.h"
+#include "bridges/BridgeFactory.h"
+#include "core/protocol/Clock.h"
+#include "gui/QtPrompts.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "app/CProgrammerDlg.h"
+#include "gui/CProgrammerDlg.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -10,14 +10,14 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtPicture.h"
-#include "app/QtPrompts.h"
-#include "app/QtResources.h"
-#include "app/QtTextFit.h"
-#include "app/QtViewStyle.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtPicture.h"
+#include "gui/QtPrompts.h"
+#include "gui/QtResources.h"
+#include "gui/QtTextFit.h"
+#include "gui/QtViewStyle.h"
 
 namespace o8r {
 

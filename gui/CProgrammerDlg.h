@@ -10,10 +10,10 @@
 #include <string>
 #include <utility>
 
-#include "app/MainView.h"
-#include "app/ProgrammerController.h"
-#include "app/QtBusyClock.h"
-#include "app/QtWindowTimers.h"
+#include "core/window/MainView.h"
+#include "core/window/ProgrammerController.h"
+#include "gui/QtBusyClock.h"
+#include "gui/QtWindowTimers.h"
 
 class QLabel;
 class QProgressBar;

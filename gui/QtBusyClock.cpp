@@ -1,11 +1,11 @@
-#include "app/QtBusyClock.h"
+#include "gui/QtBusyClock.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
 #include <QWindow>
 
-#include "app/QtWindowTimers.h"
+#include "gui/QtWindowTimers.h"
 
 namespace o8r {
 

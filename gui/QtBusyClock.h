@@ -13,7 +13,7 @@
 #include <QPointer>
 #include <cstdint>
 
-#include "link/Clock.h"
+#include "core/protocol/Clock.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "app/QtDialogUnits.h"
+#include "gui/QtDialogUnits.h"
 
 #include <QDialog>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "app/QtFirstPaint.h"
+#include "gui/QtFirstPaint.h"
 
 #include <QEvent>
 #include <QObject>

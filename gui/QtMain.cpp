@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-#include "app/CProgrammerApp.h"
+#include "gui/CProgrammerApp.h"
 
 int main(int argc, char** argv) {
     if (o8r::CProgrammerApp::WantsTextOnly(argc, argv)) {

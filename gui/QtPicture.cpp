@@ -1,4 +1,4 @@
-#include "app/QtPicture.h"
+#include "gui/QtPicture.h"
 
 #include <QPainter>
 #include <algorithm>

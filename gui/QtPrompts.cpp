@@ -1,4 +1,4 @@
-#include "app/QtPrompts.h"
+#include "gui/QtPrompts.h"
 
 #include <QDialog>
 #include <QDir>
@@ -7,12 +7,12 @@
 #include <QMessageBox>
 #include <QMetaObject>
 
-#include "app/QtWindowTimers.h"
-#include "catalogue/CIDCheckDlg.h"
-#include "operations/CAddrSetDlg.h"
-#include "operations/CEraseInfoDlg.h"
-#include "operations/CReadDlg.h"
-#include "srec/CFileLoadDlg.h"
+#include "gui/QtWindowTimers.h"
+#include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/EraseBlocksDialog.h"
+#include "gui/dialogs/FileLoadingDialog.h"
+#include "gui/dialogs/IdCodeDialog.h"
+#include "gui/dialogs/ReadDataWindow.h"
 
 namespace o8r {
 
@@ -167,28 +167,28 @@ DialogResult QtPrompts::RunModal(QDialog& dialog, Owner owner) {
     return result == IdNumber(DialogResult::Ok) ? DialogResult::Ok : DialogResult::Cancel;
 }
 
-DialogResult QtPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
-    CIDCheckDlg window(dialog, m_mainWindow);
+DialogResult QtPrompts::RunIdCodeDialog(IdCodeEntry& dialog) {
+    IdCodeDialog window(dialog, m_mainWindow);
     return RunModal(window, Owner::IdCode);
 }
 
-DialogResult QtPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
-    CEraseInfoDlg window(dialog, m_mainWindow);
+DialogResult QtPrompts::RunEraseDialog(EraseBlockChoice& dialog) {
+    EraseBlocksDialog window(dialog, m_mainWindow);
     return RunModal(window, Owner::EraseSetting);
 }
 
-DialogResult QtPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
-    CAddrSetDlg window(dialog, m_mainWindow);
+DialogResult QtPrompts::RunAddressDialog(AddressRangeEntry& dialog) {
+    AddressRangeDialog window(dialog, m_mainWindow);
     return RunModal(window, Owner::AddressSetting);
 }
 
 DialogResult QtPrompts::RunReadWindow(ReadSession& session) {
-    CReadDlg window(session, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
+    ReadDataWindow window(session, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
     return RunModal(window, Owner::ReadData);
 }
 
 DialogResult QtPrompts::RunFileLoadDialog(FileLoadJob& job) {
-    CFileLoadDlg window(job, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
+    FileLoadingDialog window(job, m_timers ? *m_timers : FallbackTimers(), m_mainWindow);
     return RunModal(window, Owner::FileLoading);
 }
 

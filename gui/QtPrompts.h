@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Prompts.h"
+#include "core/operations/Prompts.h"
 
 class QDialog;
 
@@ -51,9 +51,9 @@ class QtPrompts : public Prompts {
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
     std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
 
-    DialogResult RunIdCodeDialog(IdCodeDialog& dialog) override;
-    DialogResult RunEraseDialog(EraseSettingDialog& dialog) override;
-    DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
+    DialogResult RunIdCodeDialog(IdCodeEntry& dialog) override;
+    DialogResult RunEraseDialog(EraseBlockChoice& dialog) override;
+    DialogResult RunAddressDialog(AddressRangeEntry& dialog) override;
     DialogResult RunReadWindow(ReadSession& session) override;
     DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 

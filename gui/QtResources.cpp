@@ -1,10 +1,10 @@
-#include "app/QtResources.h"
+#include "gui/QtResources.h"
 
 #include <QFontDatabase>
 #include <QPalette>
 #include <QWidget>
 
-#include "app/Ids.h"
+#include "core/model/Ids.h"
 
 // The resources live in a static library; naming the initialiser keeps them linked.
 static void InitO8rResources() {

@@ -1,4 +1,4 @@
-#include "app/QtTermination.h"
+#include "gui/QtTermination.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/QtTextFit.h"
+#include "gui/QtTextFit.h"
 
 #include <QCheckBox>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "app/QtViewStyle.h"
+#include "gui/QtViewStyle.h"
 
 #include <QAbstractItemView>
 #include <QPainter>

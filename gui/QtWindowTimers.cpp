@@ -1,4 +1,4 @@
-#include "app/QtWindowTimers.h"
+#include "gui/QtWindowTimers.h"
 
 #include <limits>
 

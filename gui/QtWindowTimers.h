@@ -17,8 +17,8 @@
 #include <map>
 #include <memory>
 
-#include "app/Ids.h"
-#include "link/Clock.h"
+#include "core/model/Ids.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r {
 

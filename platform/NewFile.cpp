@@ -1,4 +1,4 @@
-#include "srec/NewFile.h"
+#include "platform/NewFile.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "link/SleepPrecision.h"
+#include "platform/SleepPrecision.h"
 
 #if defined(__linux__)
 #include <sys/prctl.h>

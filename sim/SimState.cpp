@@ -7,9 +7,9 @@
 #include <random>
 #include <system_error>
 
+#include "platform/NewFile.h"
+#include "platform/Utf8Path.h"
 #include "sim/SimulatedBox.h"
-#include "srec/NewFile.h"
-#include "srec/Utf8Path.h"
 
 namespace o8r {
 

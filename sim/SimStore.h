@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/SharedState.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "srec/PageChecksum.h"
+#include "core/image/PageChecksum.h"
 
 namespace o8r {
 

@@ -82,9 +82,9 @@
 #include <string>
 #include <vector>
 
-#include "link/Bridge.h"
-#include "link/Clock.h"
-#include "link/ViolationSource.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
+#include "core/protocol/ViolationSource.h"
 #include "sim/SimLoader.h"
 #include "sim/SimOptions.h"
 #include "sim/SimStore.h"

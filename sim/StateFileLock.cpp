@@ -5,7 +5,7 @@
 #include <system_error>
 #include <thread>
 
-#include "srec/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "operations/AddressRangeRules.h"
-#include "operations/AddressSettingDialog.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "core/operations/AddressRangeRules.h"
 #include "support/RecordingPrompts.h"
 
 namespace o8r {
@@ -116,16 +116,16 @@ struct PressCase {
     std::uint16_t pageCount;  // 0x7777 when it must stay untouched
 };
 
-class AddressSettingDialogTest : public ::testing::TestWithParam<PressCase> {};
+class AddressRangeEntryTest : public ::testing::TestWithParam<PressCase> {};
 
-TEST_P(AddressSettingDialogTest, WritesTheRangeAndShowsOneMessage) {
+TEST_P(AddressRangeEntryTest, WritesTheRangeAndShowsOneMessage) {
     const PressCase& c = GetParam();
     ResetSharedState();
     SetMemoryMap(kTwoRegions);
     g_rangePageCount = 0x7777;
     test::RecordingPrompts prompts;
     prompts.answers.assign(c.answers.begin(), c.answers.end());
-    AddressSettingDialog dialog(prompts);
+    AddressRangeEntry dialog(prompts);
     std::string start = c.start, end = c.end;
 
     EXPECT_EQ(dialog.PressOk(start, end), c.closes) << c.what;
@@ -138,7 +138,7 @@ TEST_P(AddressSettingDialogTest, WritesTheRangeAndShowsOneMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OkButton, AddressSettingDialogTest,
+    OkButton, AddressRangeEntryTest,
     ::testing::Values(
         PressCase{"accepted", "4000", "41ff", {}, true, {}, "4000", "41ff", 0x4000, 0x41FF, 2},
         PressCase{"empty start",
@@ -208,10 +208,10 @@ INSTANTIATE_TEST_SUITE_P(
                   0x2400,
                   0x7777}));
 
-TEST(AddressSettingDialog, ChecksAgainstTheSelectedMemoryMap) {
+TEST(AddressRangeEntry, ChecksAgainstTheSelectedMemoryMap) {
     ResetSharedState();
     test::RecordingPrompts prompts;
-    AddressSettingDialog dialog(prompts);
+    AddressRangeEntry dialog(prompts);
     std::string start = "4000", end = "4000";
     EXPECT_FALSE(dialog.PressOk(start, end));  // nothing selected: an empty map
     SetMemoryMap(kRegion2Only);
@@ -219,12 +219,12 @@ TEST(AddressSettingDialog, ChecksAgainstTheSelectedMemoryMap) {
     EXPECT_EQ(prompts.messages, (std::vector<Message>{AddrError(text::kAddressOutOfMap)}));
 }
 
-TEST(AddressSettingDialog, PromptIsTheCallersText) {
+TEST(AddressRangeEntry, PromptIsTheCallersText) {
     ResetSharedState();
     test::RecordingPrompts prompts;
     g_rangePrompt = text::kPromptCheckRange;
-    EXPECT_EQ(AddressSettingDialog(prompts).Prompt(), "Please set check range");
-    EXPECT_EQ(AddressSettingDialog::kFieldLength, 5u);
+    EXPECT_EQ(AddressRangeEntry(prompts).Prompt(), "Please set check range");
+    EXPECT_EQ(AddressRangeEntry::kFieldLength, 5u);
 }
 
 }  // namespace

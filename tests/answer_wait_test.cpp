@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "link/BoxLink.h"
-#include "operations/BoxSession.h"
+#include "core/link/BoxLink.h"
+#include "core/model/SharedState.h"
+#include "core/operations/BoxSession.h"
 #include "support/ControllerHarness.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"

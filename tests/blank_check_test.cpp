@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
-#include "operations/AddressSettingDialog.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {
@@ -69,7 +69,7 @@ TEST(BlankCheckTest, OnlyTheBytesOfTheRangeCount) {
             h.box.Target().Poke(a, 0x00);
         std::string promptSeen;
         h.prompts.addressDialog = [&, start = std::string(c.start),
-                                   end = std::string(c.end)](AddressSettingDialog& dialog) {
+                                   end = std::string(c.end)](AddressRangeEntry& dialog) {
             promptSeen = dialog.Prompt();
             std::string s = start, e = end;
             return dialog.PressOk(s, e) ? DialogResult::Ok : DialogResult::Cancel;
@@ -211,7 +211,7 @@ TEST(BlankCheckTest, RefusalsAndACancelledRangeReadNothing) {
         auto& h = check.h;
         h.box.SetTargetPresent(false);
         bool asked = false;
-        h.prompts.addressDialog = [&](AddressSettingDialog&) {
+        h.prompts.addressDialog = [&](AddressRangeEntry&) {
             asked = true;
             return DialogResult::Ok;
         };

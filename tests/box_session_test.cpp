@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "operations/BoxSession.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/BoxSession.h"
 #include "support/ControllerHarness.h"
 #include "support/SessionRig.h"
 #include "support/TestData.h"

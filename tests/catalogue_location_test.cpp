@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/CatalogueLocation.h"
+#include "core/catalogue/CatalogueLocation.h"
 #include "support/ScratchDir.h"
 
 namespace o8r {

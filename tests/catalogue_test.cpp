@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/model/SharedState.h"
 #include "support/TestData.h"
 
 namespace o8r {

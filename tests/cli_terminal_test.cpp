@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/TimerSchedule.h"
 #include "cli/CatalogueAccess.h"
 #include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
@@ -20,7 +18,9 @@
 #include "cli/ProgramPath.h"
 #include "cli/ProgressBar.h"
 #include "cli/TerminalPrompts.h"
-#include "operations/EraseSettingDialog.h"
+#include "core/model/Ids.h"
+#include "core/operations/EraseBlockChoice.h"
+#include "core/window/TimerSchedule.h"
 #include "support/TestData.h"
 
 namespace o8r::cli {
@@ -190,7 +190,7 @@ TEST(TerminalPromptsTest, FilesNamedOnTheCommandLineBecomeFullPathsAndDialogsSta
     EXPECT_EQ(FullPath(back), back);
     Terminal t(false, false);
     EXPECT_FALSE(t.prompts.ChooseOpenFile(Owner::MainWindow, FileDialogSpec{}).has_value());
-    EraseSettingDialog erase(t.prompts);
+    EraseBlockChoice erase(t.prompts);
     EXPECT_EQ(t.prompts.RunEraseDialog(erase), DialogResult::Cancel);
 }
 

@@ -28,9 +28,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "operations/ReadSession.h"
+#include "core/model/Messages.h"
+#include "core/operations/ReadSession.h"
+#include "core/window/ProgrammerController.h"
 #include "sim/SimFaults.h"
 #include "support/ControllerHarness.h"
 #include "support/RecordingReadView.h"

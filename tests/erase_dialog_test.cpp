@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "operations/EraseSettingDialog.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/EraseBlockChoice.h"
 #include "support/RecordingPrompts.h"
 #include "support/TestData.h"
 
@@ -58,7 +58,7 @@ class EraseDialog : public ::testing::Test {
     }
 
     test::RecordingPrompts m_prompts;
-    EraseSettingDialog m_dialog{m_prompts};
+    EraseBlockChoice m_dialog{m_prompts};
 };
 
 TEST_F(EraseDialog, RowsOfTheSelectedPart) {

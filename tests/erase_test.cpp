@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
-#include "catalogue/Catalogue.h"
-#include "operations/EraseSettingDialog.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/EraseBlockChoice.h"
 #include "support/ControllerHarness.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
@@ -171,7 +171,7 @@ TEST(EraseTest, RefusalsAndACancelledDialogEraseNothing) {
         ASSERT_TRUE(h.StartWithPart(kPart));
         h.box.SetTargetPresent(false);
         bool dialogShown = false;
-        h.prompts.eraseDialog = [&](EraseSettingDialog&) {
+        h.prompts.eraseDialog = [&](EraseBlockChoice&) {
             dialogShown = true;
             return DialogResult::Ok;
         };
@@ -186,7 +186,7 @@ TEST(EraseTest, RefusalsAndACancelledDialogEraseNothing) {
         ASSERT_TRUE(h.StartWithPart(kPart));
         FillBlocks(h);
         std::size_t rowsListed = 0;
-        h.prompts.eraseDialog = [&](EraseSettingDialog& dialog) {
+        h.prompts.eraseDialog = [&](EraseBlockChoice& dialog) {
             rowsListed = dialog.Rows().size();
             return DialogResult::Cancel;
         };
@@ -226,7 +226,7 @@ TEST(EraseTest, APartWithABadBlockEntryIsRefusedWithTheCatalogueCheckMessage) {
     FillBlocks(h);
     h.prompts.Clear();
     bool dialogShown = false;
-    h.prompts.eraseDialog = [&](EraseSettingDialog&) {
+    h.prompts.eraseDialog = [&](EraseBlockChoice&) {
         dialogShown = true;
         return DialogResult::Ok;
     };

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "catalogue/IdCodeDialog.h"
-#include "catalogue/IdCodeRules.h"
+#include "core/catalogue/IdCodeRules.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/IdCodeEntry.h"
 #include "support/RecordingPrompts.h"
 
 namespace o8r {
@@ -144,15 +144,15 @@ struct PressCase {
     Code stored;
 };
 
-class IdCodeDialogTest : public ::testing::TestWithParam<PressCase> {};
+class IdCodeEntryTest : public ::testing::TestWithParam<PressCase> {};
 
-TEST_P(IdCodeDialogTest, MessagesAndStoredCode) {
+TEST_P(IdCodeEntryTest, MessagesAndStoredCode) {
     const PressCase& c = GetParam();
     ResetSharedState();
     g_idCode = kEntered;  // a code left from an earlier entry
     test::RecordingPrompts prompts;
     prompts.answers.assign(c.answers.begin(), c.answers.end());
-    IdCodeDialog dialog(prompts);
+    IdCodeEntry dialog(prompts);
     dialog.SetCharacterMode(c.characterMode);
 
     EXPECT_EQ(dialog.PressOk(c.text), c.closes) << c.what;
@@ -161,10 +161,10 @@ TEST_P(IdCodeDialogTest, MessagesAndStoredCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OkButton, IdCodeDialogTest,
+    OkButton, IdCodeEntryTest,
     ::testing::Values(
         PressCase{"prefilled text stores the erased code silently",
-                  IdCodeDialog::InitialText(),
+                  IdCodeEntry::InitialText(),
                   false,
                   {},
                   true,
@@ -203,10 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b', 'c'}},
         PressCase{"too many characters", "ABCDEFGH", true, {}, false, {kLong}, kErased}));
 
-TEST(IdCodeDialog, RetryAfterAFailureStoresTheNewCode) {
+TEST(IdCodeEntry, RetryAfterAFailureStoresTheNewCode) {
     ResetSharedState();
     test::RecordingPrompts prompts;
-    IdCodeDialog dialog(prompts);
+    IdCodeEntry dialog(prompts);
     EXPECT_FALSE(dialog.PressOk("123"));
     EXPECT_TRUE(dialog.PressOk("00000000000001"));
     EXPECT_EQ(g_idCode, (Code{0, 0, 0, 0, 0, 0, 1}));

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "srec/PageChecksum.h"
+#include "core/image/PageChecksum.h"
 
 namespace o8r {
 namespace {

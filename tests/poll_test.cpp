@@ -9,11 +9,11 @@
 #include <fstream>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "app/TimerSchedule.h"
-#include "catalogue/IdCodeDialog.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/IdCodeEntry.h"
+#include "core/window/TimerSchedule.h"
 #include "support/ControllerHarness.h"
 #include "support/ScratchDir.h"
 
@@ -459,7 +459,7 @@ TEST(McuSelectionTest, ADoubleClickSelectsThePartAndRunsTheIdCodeDialog) {
     h.controller.OnTreeSelectionChanged("R8C/2B    ");
     g_idCode = {1, 2, 3, 4, 5, 6, 7};
     int runs = 0;
-    h.prompts.idCodeDialog = [&](IdCodeDialog&) {
+    h.prompts.idCodeDialog = [&](IdCodeEntry&) {
         ++runs;
         // The code is the erased one while the dialog is open.
         EXPECT_EQ(g_idCode,
@@ -472,7 +472,7 @@ TEST(McuSelectionTest, ADoubleClickSelectsThePartAndRunsTheIdCodeDialog) {
     EXPECT_EQ(h.view.StatusText(), "You have selected R5F212B7.");
     EXPECT_EQ(g_idCode, (std::array<std::uint8_t, 7>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
 
-    h.prompts.idCodeDialog = [](IdCodeDialog& dialog) {
+    h.prompts.idCodeDialog = [](IdCodeEntry& dialog) {
         return dialog.PressOk("0102030405060A") ? DialogResult::Ok : DialogResult::Cancel;
     };
     h.controller.OnListDoubleClick(0);

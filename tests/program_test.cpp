@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/SRecordText.h"
 

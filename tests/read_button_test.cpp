@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
-#include "operations/AddressSettingDialog.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
 #include "support/RecordingReadView.h"
 
 namespace o8r::test {
@@ -44,7 +44,7 @@ struct ReadButtonRun {
     // then runs `inWindow` (by default the user leaves without saving).
     void ScriptRead(const std::string& start, const std::string& end,
                     std::function<void(ReadSession&, RecordingReadView&)> inWindow = nullptr) {
-        auto accept = [this, start, end](AddressSettingDialog& dialog) {
+        auto accept = [this, start, end](AddressRangeEntry& dialog) {
             ++addressDialogRuns;
             std::string s = start;
             std::string e = end;
@@ -148,7 +148,7 @@ TEST(ReadButtonTest, RefusalsStopBeforeTheReadWindow) {
         ReadButtonRun run(c.options, c.selectPart);
         run.ScriptRead("C000", "C0FF");
         if (!c.scriptRange) {
-            run.h.prompts.addressDialog = [&run](AddressSettingDialog&) {
+            run.h.prompts.addressDialog = [&run](AddressRangeEntry&) {
                 ++run.addressDialogRuns;
                 return DialogResult::Cancel;
             };

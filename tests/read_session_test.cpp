@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
 #include "support/RecordingReadView.h"
 
 namespace o8r::test {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
-#include "srec/FileLoadJob.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/FileLoadJob.h"
 #include "support/RecordingReadView.h"
 #include "support/SRecordText.h"
 

@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <string>
 
-#include "link/BridgeFactory.h"
+#include "bridges/BridgeFactory.h"
+#include "core/image/PageChecksum.h"
 #include "sim/SimulatedBox.h"
-#include "srec/PageChecksum.h"
 #include "support/ScratchDir.h"
 
 #ifdef O8R_HAVE_SERIAL
-#include "link/SerialBridge.h"
+#include "bridges/SerialBridge.h"
 #endif
 
 namespace o8r::test {

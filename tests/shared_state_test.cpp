@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "app/HexText.h"
-#include "app/MemoryMap.h"
-#include "app/SharedState.h"
+#include "core/model/HexText.h"
+#include "core/model/MemoryMap.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
 #include "sim/SimFaults.h"
 #include "sim/SimState.h"
 #include "support/ScratchDir.h"

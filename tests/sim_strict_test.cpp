@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/TracingBridge.h"
+#include "core/link/TracingBridge.h"
 #include "sim/SimFaults.h"
 #include "support/SimRig.h"
 

@@ -8,10 +8,10 @@
 #include <set>
 #include <string>
 
-#include "link/SiUsbXpTable.h"
+#include "core/link/SiUsbXpTable.h"
 
 #ifdef O8R_STANDIN_DIR
-#include "link/SiUsbXpBridge.h"
+#include "bridges/SiUsbXpBridge.h"
 #endif
 
 namespace o8r::test {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "srec/PageChecksum.h"
-#include "srec/SRecordLoader.h"
-#include "srec/SRecordWriter.h"
+#include "core/image/PageChecksum.h"
+#include "core/image/SRecordLoader.h"
+#include "core/image/SRecordWriter.h"
+#include "core/model/SharedState.h"
 #include "support/ScratchDir.h"
 
 namespace o8r {

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "srec/FileLoadJob.h"
-#include "srec/LoadedFile.h"
-#include "srec/PageChecksum.h"
-#include "srec/SRecordLoader.h"
+#include "core/image/LoadedFile.h"
+#include "core/image/PageChecksum.h"
+#include "core/image/SRecordLoader.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/FileLoadJob.h"
 #include "support/RecordingPrompts.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "srec/LoadedFile.h"
-#include "srec/SRecordLoader.h"
-#include "srec/SRecordWriter.h"
+#include "core/image/LoadedFile.h"
+#include "core/image/SRecordLoader.h"
+#include "core/image/SRecordWriter.h"
+#include "core/model/SharedState.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
 

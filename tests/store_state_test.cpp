@@ -23,10 +23,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "link/BridgeFactory.h"
-#include "operations/BoxSession.h"
+#include "bridges/BridgeFactory.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/BoxSession.h"
 #include "sim/SimState.h"
 #include "support/ChildProcess.h"
 #include "support/ControllerHarness.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "link/TracingBridge.h"
+#include "core/link/TracingBridge.h"
 
 namespace o8r::test {
 namespace {

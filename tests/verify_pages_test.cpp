@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "operations/BoxSession.h"
-#include "operations/VerifyPages.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/BoxSession.h"
+#include "core/operations/VerifyPages.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {

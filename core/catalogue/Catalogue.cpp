@@ -1,4 +1,4 @@
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,9 +8,9 @@
 #include <unordered_set>
 #include <utility>
 
-#include "app/HexText.h"
-#include "app/Messages.h"
-#include "srec/Utf8Path.h"
+#include "core/model/HexText.h"
+#include "core/model/Messages.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 

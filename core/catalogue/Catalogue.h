@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/MemoryMap.h"
+#include "core/model/MemoryMap.h"
 
 namespace o8r {
 

@@ -1,11 +1,11 @@
-#include "catalogue/CatalogueLocation.h"
+#include "core/catalogue/CatalogueLocation.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "srec/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 

@@ -1,9 +1,9 @@
-#include "catalogue/IdCodeRules.h"
+#include "core/catalogue/IdCodeRules.h"
 
 #include <algorithm>
 
-#include "app/HexText.h"
-#include "app/SharedState.h"
+#include "core/model/HexText.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "srec/LineReader.h"
+#include "core/image/LineReader.h"
 
 #include <cstring>
 #include <istream>

@@ -1,4 +1,4 @@
-#include "srec/LoadedFile.h"
+#include "core/image/LoadedFile.h"
 
 #include <chrono>
 #include <ctime>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "srec/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "srec/PageChecksum.h"
+#include "core/image/PageChecksum.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "srec/ReadRow.h"
+#include "core/image/ReadRow.h"
 
 namespace o8r {
 

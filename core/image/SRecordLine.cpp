@@ -1,4 +1,4 @@
-#include "srec/SRecordLine.h"
+#include "core/image/SRecordLine.h"
 
 namespace o8r {
 

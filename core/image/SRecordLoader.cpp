@@ -1,14 +1,14 @@
-#include "srec/SRecordLoader.h"
+#include "core/image/SRecordLoader.h"
 
 #include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "app/Messages.h"
-#include "srec/LineReader.h"
-#include "srec/PageChecksum.h"
-#include "srec/SRecordLine.h"
+#include "core/image/LineReader.h"
+#include "core/image/PageChecksum.h"
+#include "core/image/SRecordLine.h"
+#include "core/model/Messages.h"
 
 namespace o8r {
 

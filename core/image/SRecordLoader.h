@@ -7,8 +7,8 @@
 #include <functional>
 #include <iosfwd>
 
-#include "app/Message.h"
-#include "app/SharedState.h"
+#include "core/model/Message.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

@@ -1,10 +1,10 @@
-#include "srec/SRecordWriter.h"
+#include "core/image/SRecordWriter.h"
 
 #include <algorithm>
 #include <array>
 
-#include "srec/NewFile.h"
-#include "srec/Utf8Path.h"
+#include "platform/NewFile.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 

@@ -1,9 +1,9 @@
-#include "link/BoxLink.h"
+#include "core/link/BoxLink.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/SharedState.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

@@ -12,10 +12,10 @@
 #include <span>
 #include <string>
 
-#include "app/Outcome.h"
-#include "link/BoxProtocol.h"
-#include "link/Bridge.h"
-#include "link/Clock.h"
+#include "core/model/Outcome.h"
+#include "core/protocol/BoxProtocol.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "link/SiUsbXpTable.h"
+#include "core/link/SiUsbXpTable.h"
 
 namespace o8r {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/Bridge.h"
+#include "core/protocol/Bridge.h"
 
 namespace o8r {
 

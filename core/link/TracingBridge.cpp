@@ -1,9 +1,9 @@
-#include "link/TracingBridge.h"
+#include "core/link/TracingBridge.h"
 
 #include <algorithm>
 #include <string>
 
-#include "link/ViolationSource.h"
+#include "core/protocol/ViolationSource.h"
 
 namespace o8r {
 

@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Bridge.h"
+#include "core/protocol/Bridge.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "app/HexText.h"
+#include "core/model/HexText.h"
 
 namespace o8r {
 

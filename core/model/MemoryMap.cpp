@@ -1,4 +1,4 @@
-#include "app/MemoryMap.h"
+#include "core/model/MemoryMap.h"
 
 namespace o8r {
 

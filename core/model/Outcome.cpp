@@ -1,8 +1,8 @@
-#include "app/Outcome.h"
+#include "core/model/Outcome.h"
 
 #include <cstdio>
 
-#include "app/Messages.h"
+#include "core/model/Messages.h"
 
 namespace o8r {
 

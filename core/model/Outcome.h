@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Message.h"
+#include "core/model/Message.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "app/SharedState.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

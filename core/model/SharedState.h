@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/MemoryMap.h"
-#include "link/BoxProtocol.h"
+#include "core/model/MemoryMap.h"
+#include "core/protocol/BoxProtocol.h"
 
 namespace o8r {
 

@@ -1,18 +1,18 @@
-#include "operations/AddressSettingDialog.h"
+#include "core/operations/AddressRangeEntry.h"
 
 #include <utility>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "operations/AddressRangeRules.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeRules.h"
 
 namespace o8r {
 
-std::string AddressSettingDialog::Prompt() const {
+std::string AddressRangeEntry::Prompt() const {
     return g_rangePrompt;
 }
 
-bool AddressSettingDialog::PressOk(std::string& startText, std::string& endText) {
+bool AddressRangeEntry::PressOk(std::string& startText, std::string& endText) {
     const RangeCheck check = CheckAddressRange(startText, endText, CurrentMemoryMap());
     // Written before any check, so a failed press leaves them too; callers use
     // them only after the dialog ends with OK.

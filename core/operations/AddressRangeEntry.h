@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "app/Prompts.h"
+#include "core/operations/Prompts.h"
 
 namespace o8r {
 
-class AddressSettingDialog {
+class AddressRangeEntry {
   public:
-    explicit AddressSettingDialog(Prompts& prompts) : m_prompts(prompts) {}
+    explicit AddressRangeEntry(Prompts& prompts) : m_prompts(prompts) {}
 
     static constexpr std::size_t kFieldLength = 5;
 

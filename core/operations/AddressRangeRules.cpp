@@ -1,9 +1,9 @@
-#include "operations/AddressRangeRules.h"
+#include "core/operations/AddressRangeRules.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "app/HexText.h"
+#include "core/model/HexText.h"
 
 namespace o8r {
 

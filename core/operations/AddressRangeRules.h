@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/SharedState.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

@@ -1,12 +1,12 @@
-#include "operations/BoxSession.h"
+#include "core/operations/BoxSession.h"
 
 #include <algorithm>
 
-#include "app/SharedState.h"
-#include "operations/LoaderExchange.h"
-#include "operations/RangePages.h"
-#include "operations/VerifyPages.h"
-#include "srec/FileLoadJob.h"
+#include "core/model/SharedState.h"
+#include "core/operations/FileLoadJob.h"
+#include "core/operations/LoaderExchange.h"
+#include "core/operations/RangePages.h"
+#include "core/operations/VerifyPages.h"
 
 namespace o8r {
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Outcome.h"
-#include "link/BoxLink.h"
-#include "link/Bridge.h"
-#include "link/Clock.h"
-#include "operations/RangePages.h"
+#include "core/link/BoxLink.h"
+#include "core/model/Outcome.h"
+#include "core/operations/RangePages.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r {
 

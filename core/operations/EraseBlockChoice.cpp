@@ -1,9 +1,9 @@
-#include "operations/EraseSettingDialog.h"
+#include "core/operations/EraseBlockChoice.h"
 
-#include "app/HexText.h"
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/model/HexText.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 
@@ -14,7 +14,7 @@ std::vector<std::uint16_t> ErasePagesOfList(const std::string& list) {
     return pages;
 }
 
-bool EraseSettingDialog::Fill() {
+bool EraseBlockChoice::Fill() {
     m_rows.clear();
     bool usable = true;
     if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
@@ -32,18 +32,18 @@ bool EraseSettingDialog::Fill() {
     return usable;
 }
 
-void EraseSettingDialog::SetSelectAll(bool checked) {
+void EraseBlockChoice::SetSelectAll(bool checked) {
     m_selectAll = checked;
     m_checked.assign(m_rows.size(), checked);
 }
 
-void EraseSettingDialog::ToggleRow(int row) {
+void EraseBlockChoice::ToggleRow(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= m_checked.size())
         return;
     m_checked[static_cast<std::size_t>(row)] = !m_checked[static_cast<std::size_t>(row)];
 }
 
-bool EraseSettingDialog::PressOk() {
+bool EraseBlockChoice::PressOk() {
     g_eraseList.clear();
     g_eraseBlockCount = 0;
     for (std::size_t row = 0; row < m_rows.size(); ++row) {

@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "app/Prompts.h"
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/operations/Prompts.h"
 
 namespace o8r {
 
 // The first pages of the blocks in an erase list (four hexadecimal digits a block).
 [[nodiscard]] std::vector<std::uint16_t> ErasePagesOfList(const std::string& list);
 
-class EraseSettingDialog {
+class EraseBlockChoice {
   public:
-    explicit EraseSettingDialog(Prompts& prompts) : m_prompts(prompts) {}
+    explicit EraseBlockChoice(Prompts& prompts) : m_prompts(prompts) {}
 
     // Reads the block entries of g_selectedMcu from g_mcuFilePath; all rows
     // unchecked. False, with no rows, after the catalogue check's message when

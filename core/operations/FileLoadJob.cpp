@@ -1,12 +1,12 @@
-#include "srec/FileLoadJob.h"
+#include "core/operations/FileLoadJob.h"
 
 #include <fstream>
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "srec/LoadedFile.h"
-#include "srec/SRecordLoader.h"
-#include "srec/Utf8Path.h"
+#include "core/image/LoadedFile.h"
+#include "core/image/SRecordLoader.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Prompts.h"
+#include "core/operations/Prompts.h"
 
 namespace o8r {
 

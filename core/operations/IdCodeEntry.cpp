@@ -1,12 +1,12 @@
-#include "catalogue/IdCodeDialog.h"
+#include "core/operations/IdCodeEntry.h"
 
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "catalogue/IdCodeRules.h"
+#include "core/catalogue/IdCodeRules.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 
-bool IdCodeDialog::PressOk(const std::string& text) {
+bool IdCodeEntry::PressOk(const std::string& text) {
     const IdCodeCheck check = CheckIdCode(text, m_characterMode);
     auto show = [this](const char* message, const char* caption, MsgIcon icon,
                        MsgButtons buttons = MsgButtons::Ok) {

@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Prompts.h"
+#include "core/operations/Prompts.h"
 
 namespace o8r {
 
-class IdCodeDialog {
+class IdCodeEntry {
   public:
-    explicit IdCodeDialog(Prompts& prompts) : m_prompts(prompts) {}
+    explicit IdCodeEntry(Prompts& prompts) : m_prompts(prompts) {}
 
     // The text the edit shows when the dialog opens: the erased code, fourteen F.
     static std::string InitialText() { return std::string(14, 'F'); }

@@ -1,9 +1,9 @@
-#include "operations/LoaderExchange.h"
+#include "core/operations/LoaderExchange.h"
 
 #include <array>
 #include <optional>
 
-#include "app/SharedState.h"
+#include "core/model/SharedState.h"
 
 namespace o8r {
 

@@ -8,8 +8,8 @@
 
 #include <functional>
 
-#include "app/Outcome.h"
-#include "link/BoxLink.h"
+#include "core/link/BoxLink.h"
+#include "core/model/Outcome.h"
 
 namespace o8r {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Message.h"
+#include "core/model/Message.h"
 
 namespace o8r {
 
@@ -17,9 +17,9 @@ struct FileDialogSpec {
     std::string defaultExtension;  // ".mot" for saving, empty for opening
 };
 
-class IdCodeDialog;
-class EraseSettingDialog;
-class AddressSettingDialog;
+class IdCodeEntry;
+class EraseBlockChoice;
+class AddressRangeEntry;
 class ReadSession;
 class FileLoadJob;
 
@@ -35,9 +35,9 @@ class Prompts {
     virtual std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) = 0;
 
     // Each returns how the dialog ended.
-    virtual DialogResult RunIdCodeDialog(IdCodeDialog& dialog) = 0;
-    virtual DialogResult RunEraseDialog(EraseSettingDialog& dialog) = 0;
-    virtual DialogResult RunAddressDialog(AddressSettingDialog& dialog) = 0;
+    virtual DialogResult RunIdCodeDialog(IdCodeEntry& dialog) = 0;
+    virtual DialogResult RunEraseDialog(EraseBlockChoice& dialog) = 0;
+    virtual DialogResult RunAddressDialog(AddressRangeEntry& dialog) = 0;
     virtual DialogResult RunReadWindow(ReadSession& session) = 0;
     virtual DialogResult RunFileLoadDialog(FileLoadJob& job) = 0;
 };

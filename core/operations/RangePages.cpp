@@ -1,4 +1,4 @@
-#include "operations/RangePages.h"
+#include "core/operations/RangePages.h"
 
 namespace o8r {
 

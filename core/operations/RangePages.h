@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "link/BoxProtocol.h"
+#include "core/protocol/BoxProtocol.h"
 
 namespace o8r {
 

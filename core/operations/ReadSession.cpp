@@ -1,14 +1,14 @@
-#include "operations/ReadSession.h"
+#include "core/operations/ReadSession.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "srec/NewFile.h"
-#include "srec/SRecordWriter.h"
-#include "srec/Utf8Path.h"
+#include "core/image/SRecordWriter.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "platform/NewFile.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/Prompts.h"
-#include "link/BoxLink.h"
-#include "link/Bridge.h"
-#include "link/Clock.h"
-#include "operations/RangePages.h"
-#include "srec/ReadRow.h"
+#include "core/image/ReadRow.h"
+#include "core/link/BoxLink.h"
+#include "core/model/Ids.h"
+#include "core/operations/Prompts.h"
+#include "core/operations/RangePages.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r {
 

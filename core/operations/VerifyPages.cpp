@@ -1,6 +1,6 @@
-#include "operations/VerifyPages.h"
+#include "core/operations/VerifyPages.h"
 
-#include "operations/RangePages.h"
+#include "core/operations/RangePages.h"
 
 namespace o8r {
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/Bridge.h"  // the line control word and the modem status bits
+#include "core/protocol/Bridge.h"  // the line control word and the modem status bits
 
 namespace o8r {
 

@@ -1,9 +1,9 @@
-#include "link/Clock.h"
+#include "core/protocol/Clock.h"
 
 #include <chrono>
 #include <thread>
 
-#include "link/SleepPrecision.h"
+#include "platform/SleepPrecision.h"
 
 namespace o8r {
 

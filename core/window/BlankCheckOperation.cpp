@@ -3,12 +3,12 @@
 
 #include <array>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
-#include "operations/AddressSettingDialog.h"
-#include "operations/RangePages.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "core/operations/RangePages.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 
@@ -22,7 +22,7 @@ void ProgrammerController::OnBlankCheck() {
         return;
     }
     g_rangePrompt = text::kPromptCheckRange;
-    AddressSettingDialog dialog(m_prompts);
+    AddressRangeEntry dialog(m_prompts);
     m_operationType = OP_BLANK_CHECK;
     m_progressPercent = 0;
     if (!ConnectProgrammer())

@@ -2,10 +2,10 @@
 // reset and the connect sequence: the link does the talking, the window shows
 // where things stand.
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 

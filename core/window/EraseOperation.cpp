@@ -1,11 +1,11 @@
 // Erase: one 'E' command per flash block chosen in the Erase setting dialog.
 
-#include "app/HexText.h"
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
-#include "operations/EraseSettingDialog.h"
+#include "core/model/HexText.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/EraseBlockChoice.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 
@@ -18,7 +18,7 @@ void ProgrammerController::OnErase() {
         ShowOutcome(Operation::Erase, Outcome::NoMcuSelected);
         return;
     }
-    EraseSettingDialog dialog(m_prompts);
+    EraseBlockChoice dialog(m_prompts);
     m_operationType = OP_ERASE;
     if (!ConnectProgrammer())
         return;

@@ -2,11 +2,11 @@
 // loaded, then written through the box's loader while the window shows where
 // it stands.
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
-#include "operations/LoaderExchange.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/LoaderExchange.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 

@@ -1,10 +1,10 @@
 // Load: the image goes into the box's own store with its name and the ID code,
 // after the box has said which file it holds already.
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 

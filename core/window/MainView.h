@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "catalogue/Catalogue.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/model/Ids.h"
 
 namespace o8r {
 

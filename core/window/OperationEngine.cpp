@@ -1,10 +1,10 @@
 // The operation engine: one small step of the running operation per tick of
 // TIMER_OPERATION, either the next command or a look at the box's answer.
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 

@@ -1,10 +1,10 @@
 // Program: the loaded image goes to the box page by page ('V' and a page
 // record), which programs and verifies each page in the target.
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 

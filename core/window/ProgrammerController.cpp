@@ -1,11 +1,11 @@
-#include "app/ProgrammerController.h"
+#include "core/window/ProgrammerController.h"
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/SharedState.h"
-#include "catalogue/Catalogue.h"
-#include "catalogue/CatalogueLocation.h"
-#include "catalogue/IdCodeDialog.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueLocation.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/IdCodeEntry.h"
 
 namespace o8r {
 
@@ -93,7 +93,7 @@ void ProgrammerController::OnListDoubleClick(int row) {
     g_selectedMcu = m_listRows[static_cast<std::size_t>(row)].part;
     m_view.SetControlText(IDC_STATUS, text::SelectedStatus(g_selectedMcu));
     g_idCode.fill(0xFF);
-    IdCodeDialog dialog(m_prompts);
+    IdCodeEntry dialog(m_prompts);
     m_prompts.RunIdCodeDialog(dialog);
 }
 

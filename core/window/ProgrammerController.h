@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/MainView.h"
-#include "app/Outcome.h"
-#include "app/Prompts.h"
-#include "link/BoxLink.h"
-#include "link/Bridge.h"
-#include "link/Clock.h"
+#include "core/link/BoxLink.h"
+#include "core/model/Ids.h"
+#include "core/model/Outcome.h"
+#include "core/operations/Prompts.h"
+#include "core/protocol/Bridge.h"
+#include "core/protocol/Clock.h"
+#include "core/window/MainView.h"
 
 namespace o8r {
 

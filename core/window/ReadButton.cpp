@@ -1,9 +1,9 @@
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
-#include "operations/AddressSettingDialog.h"
-#include "operations/ReadSession.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "core/operations/ReadSession.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 
@@ -12,7 +12,7 @@ void ProgrammerController::OnRead() {
         ShowMessage(text::kNoMcuSelected, text::kCaptionWarning, MsgIcon::Exclamation);
         return;
     }
-    AddressSettingDialog rangeDialog(m_prompts);
+    AddressRangeEntry rangeDialog(m_prompts);
     m_operationType = OP_READ;
     if (!ConnectProgrammer())
         return;

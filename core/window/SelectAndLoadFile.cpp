@@ -1,11 +1,11 @@
 // Choosing the image file for Program, Load and the firmware update, and
 // loading it into the page records unless the last complete load still holds.
 
-#include "app/Messages.h"
-#include "app/ProgrammerController.h"
-#include "app/SharedState.h"
-#include "srec/FileLoadJob.h"
-#include "srec/LoadedFile.h"
+#include "core/image/LoadedFile.h"
+#include "core/model/Messages.h"
+#include "core/model/SharedState.h"
+#include "core/operations/FileLoadJob.h"
+#include "core/window/ProgrammerController.h"
 
 namespace o8r {
 

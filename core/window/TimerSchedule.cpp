@@ -1,4 +1,4 @@
-#include "app/TimerSchedule.h"
+#include "core/window/TimerSchedule.h"
 
 #include <algorithm>
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/Ids.h"
-#include "link/Clock.h"
+#include "core/model/Ids.h"
+#include "core/protocol/Clock.h"
 
 namespace o8r {
 

@@ -1,17 +1,17 @@
-#include "operations/CAddrSetDlg.h"
+#include "gui/dialogs/AddressRangeDialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QValidator>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtPrompts.h"
-#include "app/QtResources.h"
-#include "app/QtTextFit.h"
-#include "operations/AddressSettingDialog.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtPrompts.h"
+#include "gui/QtResources.h"
+#include "gui/QtTextFit.h"
 
 namespace o8r {
 
@@ -30,14 +30,14 @@ class UpperCaseValidator : public QValidator {
 QLineEdit* AddressField(QWidget* parent) {
     auto* field = new QLineEdit(parent);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMaxLength(static_cast<int>(AddressSettingDialog::kFieldLength));
+    field->setMaxLength(static_cast<int>(AddressRangeEntry::kFieldLength));
     field->setValidator(new UpperCaseValidator(field));
     return field;
 }
 
 }  // namespace
 
-CAddrSetDlg::CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent)
+AddressRangeDialog::AddressRangeDialog(AddressRangeEntry& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic) {
     const DialogUnits du =
         ApplyDialogTemplate(*this, QString::fromLatin1(text::kAddressSettingCaption),
@@ -72,7 +72,7 @@ CAddrSetDlg::CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent)
     connect(m_ok, &QPushButton::clicked, this, [this] { OnOk(); });
 }
 
-void CAddrSetDlg::OnOk() {
+void AddressRangeDialog::OnOk() {
     std::string start = m_start->text().toLatin1().toStdString();
     std::string end = m_end->text().toLatin1().toStdString();
     const bool accepted = m_logic.PressOk(start, end);

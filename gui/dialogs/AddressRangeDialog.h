@@ -1,7 +1,7 @@
 #pragma once
 
 // The "Address Setting" dialog (template 166): start and end address of a
-// range, in hexadecimal. The checks live in AddressSettingDialog.
+// range, in hexadecimal. The checks live in AddressRangeEntry.
 
 #include <QDialog>
 
@@ -11,13 +11,13 @@ class QPushButton;
 
 namespace o8r {
 
-class AddressSettingDialog;
+class AddressRangeEntry;
 
-class CAddrSetDlg : public QDialog {
+class AddressRangeDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CAddrSetDlg(AddressSettingDialog& logic, QWidget* parent = nullptr);
+    explicit AddressRangeDialog(AddressRangeEntry& logic, QWidget* parent = nullptr);
 
     QLabel* PromptLine() const { return m_prompt; }
     QLineEdit* StartField() const { return m_start; }
@@ -27,7 +27,7 @@ class CAddrSetDlg : public QDialog {
   private:
     void OnOk();
 
-    AddressSettingDialog& m_logic;
+    AddressRangeEntry& m_logic;
     QLabel* m_prompt;
     QLineEdit* m_start;
     QLineEdit* m_end;

@@ -1,4 +1,4 @@
-#include "operations/CEraseInfoDlg.h"
+#include "gui/dialogs/EraseBlocksDialog.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -6,14 +6,14 @@
 #include <QTreeWidget>
 #include <iterator>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtPrompts.h"
-#include "app/QtResources.h"
-#include "app/QtTextFit.h"
-#include "app/QtViewStyle.h"
-#include "operations/EraseSettingDialog.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/operations/EraseBlockChoice.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtPrompts.h"
+#include "gui/QtResources.h"
+#include "gui/QtTextFit.h"
+#include "gui/QtViewStyle.h"
 
 namespace o8r {
 
@@ -33,7 +33,7 @@ constexpr Column kColumns[] = {
 
 }  // namespace
 
-CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
+EraseBlocksDialog::EraseBlocksDialog(EraseBlockChoice& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic) {
     const DialogUnits du =
         ApplyDialogTemplate(*this, QString::fromLatin1(text::kEraseSettingCaption),
@@ -74,7 +74,7 @@ CEraseInfoDlg::CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent)
     connect(m_ok, &QPushButton::clicked, this, [this] { OnOk(); });
 }
 
-void CEraseInfoDlg::FillList() {
+void EraseBlocksDialog::FillList() {
     m_list->setColumnCount(static_cast<int>(std::size(kColumns)));
     QStringList headings;
     for (const Column& column : kColumns)
@@ -101,7 +101,7 @@ void CEraseInfoDlg::FillList() {
     ShowChecks();
 }
 
-void CEraseInfoDlg::ShowChecks() {
+void EraseBlocksDialog::ShowChecks() {
     m_showing = true;
     for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
         const bool checked = m_logic.Checked(static_cast<std::size_t>(row));
@@ -111,7 +111,7 @@ void CEraseInfoDlg::ShowChecks() {
     m_showing = false;
 }
 
-void CEraseInfoDlg::OnItemChanged(QTreeWidgetItem* item, int column) {
+void EraseBlocksDialog::OnItemChanged(QTreeWidgetItem* item, int column) {
     if (m_showing || column != 0)
         return;
     const int row = m_list->indexOfTopLevelItem(item);
@@ -120,17 +120,17 @@ void CEraseInfoDlg::OnItemChanged(QTreeWidgetItem* item, int column) {
     m_logic.SetChecked(static_cast<std::size_t>(row), item->checkState(0) == Qt::Checked);
 }
 
-void CEraseInfoDlg::OnItemDoubleClicked(QTreeWidgetItem* item) {
+void EraseBlocksDialog::OnItemDoubleClicked(QTreeWidgetItem* item) {
     m_logic.ToggleRow(item ? m_list->indexOfTopLevelItem(item) : -1);
     ShowChecks();
 }
 
-void CEraseInfoDlg::OnSelectAllClicked(bool checked) {
+void EraseBlocksDialog::OnSelectAllClicked(bool checked) {
     m_logic.SetSelectAll(checked);
     ShowChecks();
 }
 
-void CEraseInfoDlg::OnOk() {
+void EraseBlocksDialog::OnOk() {
     if (m_logic.PressOk())
         done(IdNumber(DialogResult::Ok));
 }

@@ -2,7 +2,7 @@
 
 // The "Erase setting" dialog (template 131): the flash blocks of the selected
 // MCU with a check box each, a select-all box and OK. The rows, the checks and
-// the OK rule live in EraseSettingDialog; this window mirrors them.
+// the OK rule live in EraseBlockChoice; this window mirrors them.
 
 #include <QDialog>
 
@@ -13,13 +13,13 @@ class QTreeWidgetItem;
 
 namespace o8r {
 
-class EraseSettingDialog;
+class EraseBlockChoice;
 
-class CEraseInfoDlg : public QDialog {
+class EraseBlocksDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CEraseInfoDlg(EraseSettingDialog& logic, QWidget* parent = nullptr);
+    explicit EraseBlocksDialog(EraseBlockChoice& logic, QWidget* parent = nullptr);
 
     QTreeWidget* BlockList() const { return m_list; }
     QCheckBox* SelectAllBox() const { return m_selectAll; }
@@ -33,7 +33,7 @@ class CEraseInfoDlg : public QDialog {
     void OnSelectAllClicked(bool checked);
     void OnOk();
 
-    EraseSettingDialog& m_logic;
+    EraseBlockChoice& m_logic;
     QTreeWidget* m_list;
     QCheckBox* m_selectAll;
     QPushButton* m_ok;

@@ -1,19 +1,19 @@
-#include "srec/CFileLoadDlg.h"
+#include "gui/dialogs/FileLoadingDialog.h"
 
 #include <QLabel>
 #include <QProgressBar>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtPrompts.h"
-#include "app/QtResources.h"
-#include "app/QtTextFit.h"
-#include "app/QtWindowTimers.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtPrompts.h"
+#include "gui/QtResources.h"
+#include "gui/QtTextFit.h"
+#include "gui/QtWindowTimers.h"
 
 namespace o8r {
 
-CFileLoadDlg::CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* parent)
+FileLoadingDialog::FileLoadingDialog(FileLoadJob& job, QtWindowTimers& timers, QWidget* parent)
     : QDialog(parent), m_job(job), m_timers(timers) {
     const DialogUnits du =
         ApplyDialogTemplate(*this, QString::fromLatin1(text::kFileLoadingCaption),
@@ -32,23 +32,23 @@ CFileLoadDlg::CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* pa
     m_timers.Start(this, TIMER_FILE_LOAD, 100, [this](TimerId id) { OnTimer(id); });
 }
 
-CFileLoadDlg::~CFileLoadDlg() {
+FileLoadingDialog::~FileLoadingDialog() {
     m_timers.Stop(TIMER_FILE_LOAD);
 }
 
-void CFileLoadDlg::SetText(const std::string& text) {
+void FileLoadingDialog::SetText(const std::string& text) {
     m_text->setText(FromLocal(text));
     FitControlToText(m_text);
     m_text->repaint();
 }
 
-void CFileLoadDlg::SetProgress(int percent) {
+void FileLoadingDialog::SetProgress(int percent) {
     m_progress->setValue(percent);
     // The load holds the thread; paint the bar now rather than after it.
     m_progress->repaint();
 }
 
-void CFileLoadDlg::OnTimer(TimerId timerId) {
+void FileLoadingDialog::OnTimer(TimerId timerId) {
     if (timerId != TIMER_FILE_LOAD)
         return;
     m_timers.Stop(TIMER_FILE_LOAD);

@@ -7,8 +7,8 @@
 
 #include <QDialog>
 
-#include "app/Ids.h"
-#include "srec/FileLoadJob.h"
+#include "core/model/Ids.h"
+#include "core/operations/FileLoadJob.h"
 
 class QLabel;
 class QProgressBar;
@@ -17,12 +17,12 @@ namespace o8r {
 
 class QtWindowTimers;
 
-class CFileLoadDlg : public QDialog, public FileLoadView {
+class FileLoadingDialog : public QDialog, public FileLoadView {
     Q_OBJECT
 
   public:
-    CFileLoadDlg(FileLoadJob& job, QtWindowTimers& timers, QWidget* parent = nullptr);
-    ~CFileLoadDlg() override;
+    FileLoadingDialog(FileLoadJob& job, QtWindowTimers& timers, QWidget* parent = nullptr);
+    ~FileLoadingDialog() override;
 
     QProgressBar* ProgressBar() const { return m_progress; }
     QLabel* Text() const { return m_text; }

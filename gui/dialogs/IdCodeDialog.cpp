@@ -1,4 +1,4 @@
-#include "catalogue/CIDCheckDlg.h"
+#include "gui/dialogs/IdCodeDialog.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -6,12 +6,12 @@
 #include <QPushButton>
 #include <QValidator>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtResources.h"
-#include "app/QtTextFit.h"
-#include "catalogue/IdCodeDialog.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "core/operations/IdCodeEntry.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtResources.h"
+#include "gui/QtTextFit.h"
 
 namespace o8r {
 
@@ -33,7 +33,7 @@ class SingleByteValidator : public QValidator {
 
 }  // namespace
 
-CIDCheckDlg::CIDCheckDlg(IdCodeDialog& logic, QWidget* parent) : QDialog(parent), m_logic(logic) {
+IdCodeDialog::IdCodeDialog(IdCodeEntry& logic, QWidget* parent) : QDialog(parent), m_logic(logic) {
     const DialogUnits du = ApplyDialogTemplate(*this, QString::fromLatin1(text::kIdCodeCaption),
                                                DialogFont(QStringLiteral("Arial"), 9), 79, 66);
 
@@ -58,7 +58,7 @@ CIDCheckDlg::CIDCheckDlg(IdCodeDialog& logic, QWidget* parent) : QDialog(parent)
     // Opening: the erased code, hexadecimal mode, focus in the edit.
     m_logic.SetCharacterMode(false);
     m_edit->setMaxLength(static_cast<int>(m_logic.MaxLength()));
-    m_edit->setText(QString::fromLatin1(IdCodeDialog::InitialText()));
+    m_edit->setText(QString::fromLatin1(IdCodeEntry::InitialText()));
     m_edit->selectAll();
     m_edit->setFocus();
 
@@ -67,14 +67,14 @@ CIDCheckDlg::CIDCheckDlg(IdCodeDialog& logic, QWidget* parent) : QDialog(parent)
     connect(m_ok, &QPushButton::clicked, this, [this] { OnOk(); });
 }
 
-void CIDCheckDlg::OnCharacterInputClicked(bool checked) {
+void IdCodeDialog::OnCharacterInputClicked(bool checked) {
     m_logic.SetCharacterMode(checked);
     m_edit->clear();
     m_edit->setFocus();
     m_edit->setMaxLength(static_cast<int>(m_logic.MaxLength()));
 }
 
-void CIDCheckDlg::OnOk() {
+void IdCodeDialog::OnOk() {
     if (m_logic.PressOk(m_edit->text().toLatin1().toStdString()))
         done(IdNumber(DialogResult::Ok));
 }

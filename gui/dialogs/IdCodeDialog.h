@@ -2,7 +2,7 @@
 
 // The "ID code" dialog (template 139): the code of a protected target, typed as
 // 14 hexadecimal digits or, with "Character input" checked, as 7 characters.
-// The rules live in IdCodeDialog; this window only maps its widgets to them.
+// The rules live in IdCodeEntry; this window only maps its widgets to them.
 
 #include <QDialog>
 
@@ -12,13 +12,13 @@ class QPushButton;
 
 namespace o8r {
 
-class IdCodeDialog;
+class IdCodeEntry;
 
-class CIDCheckDlg : public QDialog {
+class IdCodeDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CIDCheckDlg(IdCodeDialog& logic, QWidget* parent = nullptr);
+    explicit IdCodeDialog(IdCodeEntry& logic, QWidget* parent = nullptr);
 
     QLineEdit* Edit() const { return m_edit; }
     QCheckBox* CharacterInput() const { return m_characterInput; }
@@ -28,7 +28,7 @@ class CIDCheckDlg : public QDialog {
     void OnCharacterInputClicked(bool checked);
     void OnOk();
 
-    IdCodeDialog& m_logic;
+    IdCodeEntry& m_logic;
     QCheckBox* m_characterInput;
     QLineEdit* m_edit;
     QPushButton* m_ok;

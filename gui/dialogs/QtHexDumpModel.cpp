@@ -1,4 +1,4 @@
-#include "operations/QtHexDumpModel.h"
+#include "gui/dialogs/QtHexDumpModel.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "srec/ReadRow.h"
+#include "core/image/ReadRow.h"
 
 namespace o8r {
 

@@ -1,4 +1,4 @@
-#include "operations/CReadDlg.h"
+#include "gui/dialogs/ReadDataWindow.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -6,14 +6,14 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtPrompts.h"
-#include "app/QtResources.h"
-#include "app/QtTextFit.h"
-#include "app/QtWindowTimers.h"
-#include "operations/QtHexDumpModel.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtPrompts.h"
+#include "gui/QtResources.h"
+#include "gui/QtTextFit.h"
+#include "gui/QtWindowTimers.h"
+#include "gui/dialogs/QtHexDumpModel.h"
 
 namespace o8r {
 
@@ -34,7 +34,7 @@ QString ButtonToolTip(int icon) {
 
 }  // namespace
 
-CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent)
+ReadDataWindow::ReadDataWindow(ReadSession& session, QtWindowTimers& timers, QWidget* parent)
     : QDialog(parent), m_session(session), m_timers(timers) {
     const QFont dialogFont = DialogFont(QStringLiteral("Microsoft Sans Serif"), 9);
     const DialogUnits du = ApplyDialogTemplate(*this, QString::fromLatin1(text::kReadDataCaption),
@@ -92,52 +92,52 @@ CReadDlg::CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent
     m_session.Open(*this);
 }
 
-CReadDlg::~CReadDlg() {
+ReadDataWindow::~ReadDataWindow() {
     m_timers.Stop(TIMER_READ);
 }
 
-void CReadDlg::SetButtonIcon(IconId iconId) {
+void ReadDataWindow::SetButtonIcon(IconId iconId) {
     const int icon = IdNumber(iconId);
     m_buttonIcon = icon;
     m_button->setIcon(IconById(icon));
     m_button->setToolTip(ButtonToolTip(icon));
 }
 
-void CReadDlg::SetStatusText(const std::string& text) {
+void ReadDataWindow::SetStatusText(const std::string& text) {
     m_status->setText(FromLocal(text));
     FitControlToText(m_status);
 }
 
-void CReadDlg::ShowStatus(bool show) {
+void ReadDataWindow::ShowStatus(bool show) {
     m_status->setVisible(show);
 }
 
-void CReadDlg::ShowProgress(bool show) {
+void ReadDataWindow::ShowProgress(bool show) {
     m_progress->setVisible(show);
 }
 
-void CReadDlg::SetProgress(int percent) {
+void ReadDataWindow::SetProgress(int percent) {
     m_progress->setValue(percent);
 }
 
-void CReadDlg::StartTimer(TimerId timerId, int periodMs) {
+void ReadDataWindow::StartTimer(TimerId timerId, int periodMs) {
     m_timers.Start(this, timerId, periodMs, [this](TimerId id) { m_session.OnTimer(id); });
 }
 
-void CReadDlg::StopTimer(TimerId timerId) {
+void ReadDataWindow::StopTimer(TimerId timerId) {
     m_timers.Stop(timerId);
 }
 
-void CReadDlg::RowsChanged(std::size_t firstChanged) {
+void ReadDataWindow::RowsChanged(std::size_t firstChanged) {
     m_model->RowsChanged(firstChanged);
 }
 
-void CReadDlg::Close(DialogResult dialogResult) {
+void ReadDataWindow::Close(DialogResult dialogResult) {
     const int result = IdNumber(dialogResult);
     done(result);
 }
 
-void CReadDlg::reject() {
+void ReadDataWindow::reject() {
     m_session.OnCancelCommand();
 }
 

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "operations/ReadSession.h"
+#include "core/operations/ReadSession.h"
 
 class QLabel;
 class QProgressBar;
@@ -18,12 +18,12 @@ namespace o8r {
 class QtHexDumpModel;
 class QtWindowTimers;
 
-class CReadDlg : public QDialog, public ReadView {
+class ReadDataWindow : public QDialog, public ReadView {
     Q_OBJECT
 
   public:
-    CReadDlg(ReadSession& session, QtWindowTimers& timers, QWidget* parent = nullptr);
-    ~CReadDlg() override;
+    ReadDataWindow(ReadSession& session, QtWindowTimers& timers, QWidget* parent = nullptr);
+    ~ReadDataWindow() override;
 
     QPushButton* Button() const { return m_button; }
     QTreeView* Dump() const { return m_dump; }

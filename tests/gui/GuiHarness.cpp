@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
 #include "support/SimRig.h"
 #include "support/TestData.h"
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "app/CProgrammerDlg.h"
-#include "app/Prompts.h"
-#include "app/QtPrompts.h"
-#include "link/Clock.h"
-#include "link/TracingBridge.h"
+#include "core/link/TracingBridge.h"
+#include "core/operations/Prompts.h"
+#include "core/protocol/Clock.h"
+#include "gui/CProgrammerDlg.h"
+#include "gui/QtPrompts.h"
 #include "sim/SimulatedBox.h"
 
 class QTreeWidgetItem;

@@ -14,7 +14,7 @@
 #include <QStyleOptionViewItem>
 #include <QTreeView>
 
-#include "app/QtTextFit.h"
+#include "gui/QtTextFit.h"
 
 namespace o8r::test {
 

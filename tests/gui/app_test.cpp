@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QTest>
 
-#include "app/CProgrammerApp.h"
+#include "gui/CProgrammerApp.h"
 #include "support/TestData.h"
 
 using namespace o8r;

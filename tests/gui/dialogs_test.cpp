@@ -16,19 +16,19 @@
 #include <QTreeWidget>
 
 #include "GuiHarness.h"
-#include "app/Ids.h"
-#include "app/QtDialogUnits.h"
-#include "app/QtPicture.h"
-#include "app/QtResources.h"
-#include "app/QtWindowTimers.h"
-#include "app/SharedState.h"
-#include "catalogue/CIDCheckDlg.h"
-#include "catalogue/IdCodeDialog.h"
-#include "operations/AddressSettingDialog.h"
-#include "operations/CAddrSetDlg.h"
-#include "operations/CEraseInfoDlg.h"
-#include "operations/EraseSettingDialog.h"
-#include "operations/QtHexDumpModel.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "core/operations/EraseBlockChoice.h"
+#include "core/operations/IdCodeEntry.h"
+#include "gui/QtDialogUnits.h"
+#include "gui/QtPicture.h"
+#include "gui/QtResources.h"
+#include "gui/QtWindowTimers.h"
+#include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/EraseBlocksDialog.h"
+#include "gui/dialogs/IdCodeDialog.h"
+#include "gui/dialogs/QtHexDumpModel.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
 
@@ -241,7 +241,7 @@ void DialogsTest::idCodeDialogOpensWithTheErasedCode() {
     QVERIFY(h.SelectSeries("R8C/2A"));
     bool seen = false;
     h.onDialog = [&](QDialog& dialog) {
-        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        auto* id = qobject_cast<IdCodeDialog*>(&dialog);
         QVERIFY(id);
         seen = true;
         QCOMPARE(id->windowTitle(), QString("ID code"));
@@ -335,7 +335,7 @@ void DialogsTest::idCodeDialogRules() {
         h.answers.push_back(a ? MsgAnswer::Yes : MsgAnswer::No);
     bool stillOpen = false;
     h.onDialog = [&](QDialog& dialog) {
-        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        auto* id = qobject_cast<IdCodeDialog*>(&dialog);
         QVERIFY(id);
         if (characterMode)
             QTest::mouseClick(id->CharacterInput(), Qt::LeftButton);
@@ -372,7 +372,7 @@ void DialogsTest::idCodeDialogClosedWithoutOkKeepsTheErasedCode() {
     QVERIFY(h.SelectSeries("R8C/2A"));
     g_idCode = {1, 2, 3, 4, 5, 6, 7};
     h.onDialog = [&](QDialog& dialog) {
-        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        auto* id = qobject_cast<IdCodeDialog*>(&dialog);
         QVERIFY(id);
         TypeInto(id->Edit(), "00112233445566");
         QTest::keyClick(id, Qt::Key_Escape);
@@ -387,8 +387,8 @@ void DialogsTest::addressDialogFieldsAndExchange() {
     ScriptedPrompts s;
     SetMemoryMap(MemoryMap{0, 0, 0x4000, 0x14000});
     g_rangePrompt = "Please set read range";
-    AddressSettingDialog logic(s.prompts);
-    CAddrSetDlg dialog(logic);
+    AddressRangeEntry logic(s.prompts);
+    AddressRangeDialog dialog(logic);
     dialog.show();
     QCOMPARE(dialog.PromptLine()->text(), QString("Please set read range"));
     QCOMPARE(dialog.StartField()->maxLength(), 5);
@@ -446,8 +446,8 @@ void DialogsTest::addressDialogMessagesAreOwnedByTheDialog() {
     for (const Case& c : cases) {
         ScriptedPrompts s;
         SetMemoryMap(MemoryMap{0, 0, 0x4000, 0x14000});
-        AddressSettingDialog logic(s.prompts);
-        CAddrSetDlg dialog(logic);
+        AddressRangeEntry logic(s.prompts);
+        AddressRangeDialog dialog(logic);
         dialog.show();
         QTest::keyClicks(dialog.StartField(), c.start);
         QTest::keyClicks(dialog.EndField(), c.end);
@@ -465,9 +465,9 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     ScriptedPrompts s;
     g_mcuFilePath = BinPath("MCUType.mcu");
     g_selectedMcu = "R5F212B8SN";
-    EraseSettingDialog logic(s.prompts);
+    EraseBlockChoice logic(s.prompts);
     logic.Fill();
-    CEraseInfoDlg dialog(logic);
+    EraseBlocksDialog dialog(logic);
     dialog.show();
 
     QTreeWidget* list = dialog.BlockList();

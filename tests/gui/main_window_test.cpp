@@ -10,9 +10,9 @@
 #include <QTreeWidget>
 
 #include "GuiHarness.h"
-#include "app/Ids.h"
-#include "app/QtDialogUnits.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "gui/QtDialogUnits.h"
 #include "support/ScratchDir.h"
 
 using namespace o8r;

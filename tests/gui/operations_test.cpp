@@ -13,12 +13,12 @@
 #include <QTreeWidget>
 
 #include "GuiHarness.h"
-#include "app/Ids.h"
-#include "app/SharedState.h"
-#include "operations/CAddrSetDlg.h"
-#include "operations/CEraseInfoDlg.h"
-#include "operations/CReadDlg.h"
-#include "srec/CFileLoadDlg.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/EraseBlocksDialog.h"
+#include "gui/dialogs/FileLoadingDialog.h"
+#include "gui/dialogs/ReadDataWindow.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
@@ -42,7 +42,7 @@ std::vector<std::uint8_t> PageData(int pages) {
 
 // Types a range into the Address Setting dialog and presses OK.
 void EnterRange(QDialog& dialog, const QString& start, const QString& end) {
-    auto* range = qobject_cast<CAddrSetDlg*>(&dialog);
+    auto* range = qobject_cast<AddressRangeDialog*>(&dialog);
     QVERIFY(range);
     QTest::keyClicks(range->StartField(), start);
     QTest::keyClicks(range->EndField(), end);
@@ -107,7 +107,7 @@ void OperationsTest::programWithAChosenFile() {
         QString text;
         bool eventFilter(QObject* object, QEvent* event) override {
             if (event->type() == QEvent::Show) {
-                if (auto* loading = qobject_cast<CFileLoadDlg*>(object)) {
+                if (auto* loading = qobject_cast<FileLoadingDialog*>(object)) {
                     shown = true;
                     title = loading->windowTitle();
                     text = loading->Text()->text();
@@ -232,7 +232,7 @@ void OperationsTest::eraseEveryBlockThroughSelectAll() {
 
     int rows = 0;
     h.onDialog = [&](QDialog& dialog) {
-        auto* erase = qobject_cast<CEraseInfoDlg*>(&dialog);
+        auto* erase = qobject_cast<EraseBlocksDialog*>(&dialog);
         QVERIFY(erase);
         rows = erase->BlockList()->topLevelItemCount();
         QTest::mouseClick(erase->SelectAllBox(), Qt::LeftButton);
@@ -277,13 +277,13 @@ void OperationsTest::readIntoTheHexDumpThenSave() {
 
     bool readWindowSeen = false;
     h.onDialog = [&](QDialog& dialog) {
-        if (qobject_cast<CAddrSetDlg*>(&dialog)) {
-            QCOMPARE(qobject_cast<CAddrSetDlg*>(&dialog)->PromptLine()->text(),
+        if (qobject_cast<AddressRangeDialog*>(&dialog)) {
+            QCOMPARE(qobject_cast<AddressRangeDialog*>(&dialog)->PromptLine()->text(),
                      QString("Please set read range"));
             EnterRange(dialog, "c0f8", "c117");
             return;
         }
-        auto* read = qobject_cast<CReadDlg*>(&dialog);
+        auto* read = qobject_cast<ReadDataWindow*>(&dialog);
         QVERIFY(read);
         readWindowSeen = true;
         QCOMPARE(read->windowTitle(), QString("Read data"));
@@ -343,11 +343,11 @@ void OperationsTest::readWindowAsksBeforeDroppingUnsavedData() {
         "The data has not been saved. \nAre you sure to quit anyway without save?";
     bool stayedOpen = false;
     h.onDialog = [&](QDialog& dialog) {
-        if (qobject_cast<CAddrSetDlg*>(&dialog)) {
+        if (qobject_cast<AddressRangeDialog*>(&dialog)) {
             EnterRange(dialog, "C000", "C3FF");
             return;
         }
-        auto* read = qobject_cast<CReadDlg*>(&dialog);
+        auto* read = qobject_cast<ReadDataWindow*>(&dialog);
         QVERIFY(read);
         QVERIFY(GuiHarness::WaitFor([&] { return read->StatusText()->isVisible(); }));
         QCOMPARE(read->Dump()->model()->rowCount(), 64);
@@ -377,7 +377,7 @@ void OperationsTest::blankCheckFindsTheFirstFilledByte() {
     h.box.Target().Poke(0xC2A0, 0x00);  // later bytes do not count
     bool stillRunningDuringMessage = false;
     h.onDialog = [&](QDialog& dialog) {
-        auto* range = qobject_cast<CAddrSetDlg*>(&dialog);
+        auto* range = qobject_cast<AddressRangeDialog*>(&dialog);
         QVERIFY(range);
         QCOMPARE(range->PromptLine()->text(), QString("Please set check range"));
         EnterRange(dialog, "C000", "C3FF");

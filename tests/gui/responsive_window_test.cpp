@@ -10,9 +10,9 @@
 #include <QTimer>
 
 #include "GuiHarness.h"
-#include "app/Ids.h"
-#include "app/QtBusyClock.h"
-#include "app/QtWindowTimers.h"
+#include "core/model/Ids.h"
+#include "gui/QtBusyClock.h"
+#include "gui/QtWindowTimers.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
 

@@ -14,13 +14,13 @@
 
 #include "GuiHarness.h"
 #include "TextFit.h"
-#include "app/Ids.h"
-#include "app/Messages.h"
-#include "catalogue/CIDCheckDlg.h"
-#include "operations/CAddrSetDlg.h"
-#include "operations/CEraseInfoDlg.h"
-#include "operations/CReadDlg.h"
-#include "srec/CFileLoadDlg.h"
+#include "core/model/Ids.h"
+#include "core/model/Messages.h"
+#include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/EraseBlocksDialog.h"
+#include "gui/dialogs/FileLoadingDialog.h"
+#include "gui/dialogs/IdCodeDialog.h"
+#include "gui/dialogs/ReadDataWindow.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"
 
@@ -152,7 +152,7 @@ void TextFitTest::idCodeDialogInBothModes() {
     QVERIFY(h.SelectSeries(kSeries));
     bool seen = false;
     h.onDialog = [&](QDialog& dialog) {
-        auto* id = qobject_cast<CIDCheckDlg*>(&dialog);
+        auto* id = qobject_cast<IdCodeDialog*>(&dialog);
         QVERIFY(id);
         seen = true;
         EXPECT_FITS(*id, "ID code, hexadecimal");
@@ -173,7 +173,7 @@ void TextFitTest::eraseDialogRowsAndTheirChecks() {
     QVERIFY(h.OpenWithPart(kSeries, kPart));
     bool seen = false;
     h.onDialog = [&](QDialog& dialog) {
-        auto* erase = qobject_cast<CEraseInfoDlg*>(&dialog);
+        auto* erase = qobject_cast<EraseBlocksDialog*>(&dialog);
         QVERIFY(erase);
         seen = true;
         QTreeWidget* list = erase->BlockList();
@@ -219,7 +219,7 @@ void TextFitTest::addressDialogAndReadWindow() {
 
     bool readSeen = false;
     h.onDialog = [&](QDialog& dialog) {
-        if (auto* range = qobject_cast<CAddrSetDlg*>(&dialog)) {
+        if (auto* range = qobject_cast<AddressRangeDialog*>(&dialog)) {
             QTest::keyClicks(range->StartField(), "FFFFF");
             QTest::keyClicks(range->EndField(), "FFFFF");
             EXPECT_FITS(*range, "address setting");
@@ -231,7 +231,7 @@ void TextFitTest::addressDialogAndReadWindow() {
             QTest::mouseClick(range->OkButton(), Qt::LeftButton);
             return;
         }
-        auto* read = qobject_cast<CReadDlg*>(&dialog);
+        auto* read = qobject_cast<ReadDataWindow*>(&dialog);
         QVERIFY(read);
         readSeen = true;
         EXPECT_FITS(*read, "read data, reading");
@@ -251,7 +251,7 @@ void TextFitTest::addressDialogAndReadWindow() {
     // Blank Check asks for its range with its own prompt.
     bool checkSeen = false;
     h.onDialog = [&](QDialog& dialog) {
-        auto* range = qobject_cast<CAddrSetDlg*>(&dialog);
+        auto* range = qobject_cast<AddressRangeDialog*>(&dialog);
         QVERIFY(range);
         checkSeen = true;
         QCOMPARE(range->PromptLine()->text(), QString(text::kPromptCheckRange));
@@ -270,7 +270,7 @@ void TextFitTest::fileLoadingDialog() {
         dir.Write("one.mot", SRecordImage(0x4000, std::vector<std::uint8_t>(256, 0x5A))));
     bool seen = false;
     h.onDialog = [&](QDialog& dialog) {
-        if (auto* loading = qobject_cast<CFileLoadDlg*>(&dialog)) {
+        if (auto* loading = qobject_cast<FileLoadingDialog*>(&dialog)) {
             seen = true;
             EXPECT_FITS(*loading, "file loading");
         }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/SharedState.h"
+#include "core/model/SharedState.h"
 
 namespace {
 

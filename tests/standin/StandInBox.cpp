@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/Catalogue.h"
-#include "link/BridgeFactory.h"
-#include "link/Clock.h"
+#include "bridges/BridgeFactory.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/protocol/Clock.h"
+#include "platform/Utf8Path.h"
 #include "sim/SimFaults.h"
-#include "srec/Utf8Path.h"
 
 namespace o8r::standin {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "link/Bridge.h"
+#include "core/protocol/Bridge.h"
 
 namespace o8r::standin {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <iterator>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
-#include "operations/AddressSettingDialog.h"
-#include "operations/EraseSettingDialog.h"
-#include "srec/FileLoadJob.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
+#include "core/operations/EraseBlockChoice.h"
+#include "core/operations/FileLoadJob.h"
 #include "support/SRecordText.h"
 #include "support/SimRig.h"
 #include "support/TestData.h"
@@ -382,7 +382,7 @@ void ControllerHarness::ClearTrace() {
 }
 
 void ControllerHarness::ScriptAddressRange(const std::string& start, const std::string& end) {
-    prompts.addressDialog = [start, end](AddressSettingDialog& dialog) {
+    prompts.addressDialog = [start, end](AddressRangeEntry& dialog) {
         std::string startText = start;
         std::string endText = end;
         return dialog.PressOk(startText, endText) ? DialogResult::Ok : DialogResult::Cancel;
@@ -390,7 +390,7 @@ void ControllerHarness::ScriptAddressRange(const std::string& start, const std::
 }
 
 void ControllerHarness::ScriptEraseRows(const std::vector<std::size_t>& rows) {
-    prompts.eraseDialog = [rows](EraseSettingDialog& dialog) {
+    prompts.eraseDialog = [rows](EraseBlockChoice& dialog) {
         for (std::size_t row : rows)
             dialog.SetChecked(row, true);
         return dialog.PressOk() ? DialogResult::Ok : DialogResult::Cancel;
@@ -398,7 +398,7 @@ void ControllerHarness::ScriptEraseRows(const std::vector<std::size_t>& rows) {
 }
 
 void ControllerHarness::ScriptEraseAll() {
-    prompts.eraseDialog = [](EraseSettingDialog& dialog) {
+    prompts.eraseDialog = [](EraseBlockChoice& dialog) {
         dialog.SetSelectAll(true);
         return dialog.PressOk() ? DialogResult::Ok : DialogResult::Cancel;
     };

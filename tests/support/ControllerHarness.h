@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgrammerController.h"
-#include "app/TimerSchedule.h"
-#include "link/Clock.h"
-#include "link/TracingBridge.h"
+#include "core/link/TracingBridge.h"
+#include "core/protocol/Clock.h"
+#include "core/window/ProgrammerController.h"
+#include "core/window/TimerSchedule.h"
 #include "sim/SimulatedBox.h"
 #include "support/RecordingMainView.h"
 #include "support/RecordingPrompts.h"

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/Ids.h"
+#include "core/model/Ids.h"
 
 namespace o8r::test {
 

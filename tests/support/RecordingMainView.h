@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "app/Ids.h"
-#include "app/Prompts.h"
+#include "core/model/Ids.h"
+#include "core/operations/Prompts.h"
 
 // A MainView fake that keeps the state of every control of the main window as
 // a person would see it (shown, enabled, text, icon), the progress bar with
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MainView.h"
-#include "app/TimerSchedule.h"
+#include "core/window/MainView.h"
+#include "core/window/TimerSchedule.h"
 
 namespace o8r {
 

@@ -35,13 +35,13 @@ std::optional<std::string> RecordingPrompts::ChooseSaveFile(Owner, const FileDia
     return choice;
 }
 
-DialogResult RecordingPrompts::RunIdCodeDialog(IdCodeDialog& dialog) {
+DialogResult RecordingPrompts::RunIdCodeDialog(IdCodeEntry& dialog) {
     return idCodeDialog ? idCodeDialog(dialog) : DialogResult::Cancel;
 }
-DialogResult RecordingPrompts::RunEraseDialog(EraseSettingDialog& dialog) {
+DialogResult RecordingPrompts::RunEraseDialog(EraseBlockChoice& dialog) {
     return eraseDialog ? eraseDialog(dialog) : DialogResult::Cancel;
 }
-DialogResult RecordingPrompts::RunAddressDialog(AddressSettingDialog& dialog) {
+DialogResult RecordingPrompts::RunAddressDialog(AddressRangeEntry& dialog) {
     return addressDialog ? addressDialog(dialog) : DialogResult::Cancel;
 }
 DialogResult RecordingPrompts::RunReadWindow(ReadSession& session) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Prompts.h"
+#include "core/operations/Prompts.h"
 
 namespace o8r::test {
 
@@ -27,9 +27,9 @@ class RecordingPrompts : public Prompts {
     std::vector<FileDialogSpec> saveSpecs;
 
     // Dialog scripts; without one a dialog returns DialogResult::Cancel at once.
-    std::function<DialogResult(IdCodeDialog&)> idCodeDialog;
-    std::function<DialogResult(EraseSettingDialog&)> eraseDialog;
-    std::function<DialogResult(AddressSettingDialog&)> addressDialog;
+    std::function<DialogResult(IdCodeEntry&)> idCodeDialog;
+    std::function<DialogResult(EraseBlockChoice&)> eraseDialog;
+    std::function<DialogResult(AddressRangeEntry&)> addressDialog;
     std::function<DialogResult(ReadSession&)> readWindow;
     std::function<DialogResult(FileLoadJob&)> fileLoadDialog;
     // Called whenever a message box is shown, before it is answered (for
@@ -39,9 +39,9 @@ class RecordingPrompts : public Prompts {
     MsgAnswer ShowMessage(const Message& message) override;
     std::optional<std::string> ChooseOpenFile(Owner owner, const FileDialogSpec& spec) override;
     std::optional<std::string> ChooseSaveFile(Owner owner, const FileDialogSpec& spec) override;
-    DialogResult RunIdCodeDialog(IdCodeDialog& dialog) override;
-    DialogResult RunEraseDialog(EraseSettingDialog& dialog) override;
-    DialogResult RunAddressDialog(AddressSettingDialog& dialog) override;
+    DialogResult RunIdCodeDialog(IdCodeEntry& dialog) override;
+    DialogResult RunEraseDialog(EraseBlockChoice& dialog) override;
+    DialogResult RunAddressDialog(AddressRangeEntry& dialog) override;
     DialogResult RunReadWindow(ReadSession& session) override;
     DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "app/Ids.h"
-#include "app/SharedState.h"
+#include "core/model/Ids.h"
+#include "core/model/SharedState.h"
 
 #include <gtest/gtest.h>
 

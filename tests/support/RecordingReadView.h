@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Ids.h"
-#include "app/TimerSchedule.h"
-#include "link/Clock.h"
-#include "operations/ReadSession.h"
+#include "core/model/Ids.h"
+#include "core/operations/ReadSession.h"
+#include "core/protocol/Clock.h"
+#include "core/window/TimerSchedule.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "operations/BoxSession.h"
+#include "core/operations/BoxSession.h"
 #include "support/ControllerHarness.h"
 #include "support/TestData.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "srec/PageChecksum.h"
+#include "core/image/PageChecksum.h"
 
 namespace o8r::test {
 

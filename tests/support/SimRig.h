@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedState.h"
-#include "link/Clock.h"
+#include "core/model/SharedState.h"
+#include "core/protocol/Clock.h"
 #include "sim/SimulatedBox.h"
 
 namespace o8r::test {
