@@ -13,7 +13,7 @@
 #include "core/image/PageChecksum.h"
 #include "core/image/SRecordLoader.h"
 #include "core/image/SRecordWriter.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 
 namespace {
 
@@ -79,7 +79,8 @@ std::string MakeFullImage() {
 void LoadText(benchmark::State& state, const std::string& text) {
     for (auto _ : state) {
         std::istringstream in(text);
-        const SRecordLoadResult result = LoadSRecordImage(in, text.size(), kAcsn, {});
+        const SRecordLoadResult result =
+            LoadSRecordImage(g_state.image, in, text.size(), kAcsn, {});
         if (!result.ok || g_pageCount != 512) {
             state.SkipWithError(result.ok ? "wrong page count" : result.message.text.c_str());
             break;

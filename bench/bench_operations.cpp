@@ -34,7 +34,6 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "core/model/SharedState.h"
 #include "core/operations/BoxSession.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/protocol/BoxProtocol.h"
@@ -98,9 +97,7 @@ struct Rig {
     BoxSession session;
 
     explicit Rig(const SimOptions& options) : box(clock, options), session(box, clock) {
-        ResetSharedState();
-        g_selectedMcu = "R5F212BCSN";
-        SetMemoryMap(kPartMap);
+        session.SetTarget({"R5F212BCSN", kPartMap});
         (void)session.Detect();
     }
     ~Rig() { session.Release(); }
@@ -158,10 +155,10 @@ double TimedPhase(Phase phase, Outcome expected, std::string& error,
     return timer.Seconds();
 }
 
-// Loads the image into the page records, as the operation would, so that
-// only the exchange with the box is timed.
-bool Preload(const std::string& path, std::string& error) {
-    if (LoadImageFile(path, {})) {
+// Loads the image into the session's page records, as the operation would,
+// so that only the exchange with the box is timed.
+bool Preload(Rig& rig, const std::string& path, std::string& error) {
+    if (!rig.session.UseImage(path, {}).Succeeded()) {
         error = "the bench image did not load";
         return false;
     }
@@ -206,7 +203,7 @@ double UpdateLimit() {
 Run ProgramRun() {
     return [](Rig& rig, std::string& error) {
         const std::string& image = PartImage();
-        if (!Preload(image, error))
+        if (!Preload(rig, image, error))
             return 0.0;
         return TimedPhase(Phase::Program, Outcome::Completed, error,
                           [&](auto& hooks) { return rig.session.Program(image, hooks); });
@@ -222,18 +219,20 @@ void Verify512(benchmark::State& state) {
     Measure(
         state, {},
         [&](Rig& rig, std::string& error) {
-            if (!Preload(image, error))
+            if (!Preload(rig, image, error))
                 return 0.0;
             // The target holds the image, as after the Program of `program --verify`.
             for (std::uint32_t i = 0; i < kPages; ++i) {
-                const PageRecord& record = g_pageRecords[i];
+                const PageRecord& record = rig.session.Image().pageRecords[i];
                 const std::uint32_t base = std::uint32_t{PageRecordNumber(record)} << 8;
                 for (std::uint32_t k = 0; k < kPageSize; ++k)
                     rig.box.Target().Poke(base + k, record[kPageRecordDataOffset + k]);
             }
             // The image holds an ID code: the read-back unlocks with it, as
             // `program --verify --id` would.
-            g_idCode = rig.box.Target().IdCode();
+            SessionTarget target = rig.session.Target();
+            target.idCode = rig.box.Target().IdCode();
+            rig.session.SetTarget(target);
             return TimedPhase(Phase::Verify, Outcome::Completed, error,
                               [&](auto& hooks) { return rig.session.Verify(hooks); });
         },
@@ -280,7 +279,7 @@ void Load512(benchmark::State& state) {
     Measure(
         state, {},
         [&](Rig& rig, std::string& error) {
-            if (!Preload(image, error))
+            if (!Preload(rig, image, error))
                 return 0.0;
             return TimedPhase(Phase::Load, Outcome::Completed, error,
                               [&](auto& hooks) { return rig.session.Load(image, hooks); });
@@ -296,7 +295,7 @@ void UpdateLoader8K(benchmark::State& state) {
         state, options,
         [&](Rig& rig, std::string& error) {
             // Detect has made the memory map the box's own 8 KB.
-            if (!Preload(image, error))
+            if (!Preload(rig, image, error))
                 return 0.0;
             const auto start = std::chrono::steady_clock::now();
             const OperationResult result = rig.session.Update(image, {});

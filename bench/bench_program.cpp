@@ -25,12 +25,12 @@
 
 #include "bench/BenchSupport.h"
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/operations/Prompts.h"
 #include "core/protocol/Clock.h"
 #include "core/window/MainView.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 #include "core/window/TimerSchedule.h"
 #include "sim/SimulatedBox.h"
 

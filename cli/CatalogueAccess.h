@@ -11,7 +11,7 @@
 #include "cli/Options.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueLocation.h"
-#include "core/model/SharedState.h"
+#include "core/model/MemoryMap.h"
 
 namespace o8r::cli {
 

@@ -13,7 +13,6 @@
 #include "cli/Terminal.h"
 #include "core/link/TracingBridge.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/IdCodeEntry.h"
 #include "platform/Utf8Path.h"
 #include "sim/SimFaults.h"
@@ -134,7 +133,7 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
     m_session = std::make_unique<BoxSession>(*m_link, *m_clock);
     InstallInterruptHandler(m_cancel);
     // The erase dialog's rules read the block entries from the catalogue.
-    g_mcuFilePath = CataloguePath(global);
+    m_cataloguePath = cli::CataloguePath(global);
 }
 
 namespace {
@@ -144,6 +143,7 @@ bool g_stateNotSaved = false;
 CommandSession::~CommandSession() {
     m_bar.End();
     m_session->Release();
+    NoteImagePages(m_session->Image());
     RemoveInterruptHandler();
     if (m_traceOut) {
         // The last lines of the trace reach the disk here, or fail to.
@@ -190,18 +190,23 @@ bool CommandSession::Attach(Outcome wantedMode) {
 }
 
 void CommandSession::SelectPart(const SelectedPart& part) {
-    g_selectedMcu = part.record.part;
-    SetMemoryMap(part.map);
+    SessionTarget target = m_session->Target();
+    target.part = part.record.part;
+    target.map = part.map;
+    m_session->SetTarget(std::move(target));
 }
 
 bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
-    g_idCode.fill(0xFF);
-    if (!global.id && !global.idText) {
-        return true;
+    SessionTarget target = m_session->Target();
+    target.idCode = ErasedIdCode();
+    bool accepted = true;
+    if (global.id || global.idText) {
+        IdCodeEntry dialog(m_prompts, target.idCode);
+        dialog.SetCharacterMode(global.idText.has_value());
+        accepted = dialog.PressOk(global.idText ? *global.idText : *global.id);
     }
-    IdCodeEntry dialog(m_prompts);
-    dialog.SetCharacterMode(global.idText.has_value());
-    return dialog.PressOk(global.idText ? *global.idText : *global.id);
+    m_session->SetTarget(std::move(target));
+    return accepted;
 }
 
 bool CommandSession::Report(const OperationResult& result) {

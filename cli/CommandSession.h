@@ -39,10 +39,10 @@ class CommandSession : public OperationListener, public OperationQuestions {
     // The box's mode, or nothing after the reason is shown.
     std::optional<Outcome> Detect();
 
-    // The part chosen in the list: g_selectedMcu and the memory map.
+    // The part chosen in the list and its memory map become the session's target.
     void SelectPart(const SelectedPart& part);
-    // g_idCode: seven 0xFF (the erased state) unless --id or --id-text gives a
-    // code, which goes through the ID code dialog's rules. False when refused.
+    // The target's ID code: seven 0xFF (the erased state) unless --id or --id-text
+    // gives a code, which goes through the ID code dialog's rules. False when refused.
     bool ApplyIdCode(const GlobalOptions& global);
 
     // Shows a result's messages (those not shown as the operation ended); true
@@ -53,6 +53,8 @@ class CommandSession : public OperationListener, public OperationQuestions {
     // Progress, cancel (Ctrl-C) and questions for an operation.
     OperationHooks Hooks();
     TerminalPrompts& Prompts() { return m_prompts; }
+    // The catalogue the part came from (the erase dialog reads its block entries).
+    const std::string& CataloguePath() const { return m_cataloguePath; }
 
     // OperationListener: the progress line.
     void PhaseStarted(Phase phase) override;
@@ -77,6 +79,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     TerminalPrompts m_prompts;
     CancelToken m_cancel;
     std::unique_ptr<BoxSession> m_session;
+    std::string m_cataloguePath;
     std::string m_cancelAnswer;                    // yes | no | ask
     std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
     bool m_barShown = false;

@@ -11,8 +11,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/EraseBlockChoice.h"
+#include "core/protocol/BoxProtocol.h"
 
 namespace o8r::cli {
 
@@ -68,7 +68,7 @@ int RunErase(const GlobalOptions& global, const EraseOptions& options) {
     return RunOnPart(global, options.mcu, checks, [&](CommandSession& box) {
         // The erase dialog's rows, checked by name; its OK builds the list.
         EraseBlockChoice dialog(box.Prompts());
-        if (!dialog.Fill()) {
+        if (!dialog.Fill(box.CataloguePath(), box.Box().Target().part)) {
             return kExitFailure;
         }
         if (options.all) {
@@ -81,7 +81,8 @@ int RunErase(const GlobalOptions& global, const EraseOptions& options) {
         if (!dialog.PressOk()) {
             return kExitFailure;
         }
-        const OperationResult result = box.Box().Erase(ErasePagesOfList(g_eraseList), box.Hooks());
+        const OperationResult result =
+            box.Box().Erase(ErasePagesOfList(dialog.EraseList()), box.Hooks());
         return box.Report(result) ? kExitOk : kExitFailure;
     });
 }

@@ -3,16 +3,17 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include "cli/CatalogueAccess.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/ProgressBar.h"
+#include "cli/RunRecord.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalPrompts.h"
 #include "core/image/LoadedFile.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/protocol/Clock.h"
 
@@ -36,19 +37,21 @@ int RunImage(const GlobalOptions& global, const ImageOptions& options) {
                                     MsgButtons::Ok, Owner::MainWindow});
         return kExitFailure;
     }
-    g_filePath = options.file;
-    SetMemoryMap(part.map);
-    FileLoadJob job(prompts);
+    auto image = std::make_unique<PageImage>();
+    FileLoadJob job(prompts, *image, options.file, part.map);
     if (prompts.RunFileLoadDialog(job) != DialogResult::Ok) {
         return kExitFailure;
     }
+    NoteImagePages(*image);
 
-    std::string out = "pages " + std::to_string(g_pageCount) + '\n';
-    out.reserve(out.size() + g_pageCount * 10u);
-    for (std::size_t i = 0; i < g_pageCount; ++i) {
+    const std::size_t count = image->RecordCount();
+    std::string out = "pages " + std::to_string(count) + '\n';
+    out.reserve(out.size() + count * 10u);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PageRecord& record = image->pageRecords[i];
         char line[16];
-        std::snprintf(line, sizeof line, "%04X %04X\n", PageRecordNumber(g_pageRecords[i]),
-                      PageRecordChecksum(g_pageRecords[i]));
+        std::snprintf(line, sizeof line, "%04X %04X\n", PageRecordNumber(record),
+                      PageRecordChecksum(record));
         out += line;
     }
     std::cout << out << std::flush;

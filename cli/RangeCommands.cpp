@@ -5,6 +5,7 @@
 #include <cctype>
 #include <functional>
 #include <iostream>
+#include <optional>
 
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
@@ -13,9 +14,9 @@
 #include "cli/PartCommand.h"
 #include "cli/ProgramPath.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/AddressRangeRules.h"
+#include "core/operations/RangePages.h"
 #include "core/operations/ReadSession.h"
 
 namespace o8r::cli {
@@ -49,65 +50,74 @@ RangeTexts SplitRange(const std::string& range) {
 // The range as the address dialog takes it, before the box is touched: a range
 // it refuses is refused with the dialog's own message, and the exchange
 // question is asked here.
-bool RangeAccepted(const RangeTexts& texts, CommandSession& box) {
-    AddressRangeEntry dialog(box.Prompts());
+std::optional<AddressRange> RangeAccepted(const RangeTexts& texts, const char* prompt,
+                                          CommandSession& box) {
+    AddressRangeEntry dialog(box.Prompts(), box.Box().Target().map, prompt);
     RangeTexts fields = texts;
-    return dialog.PressOk(fields.start, fields.end);
+    if (!dialog.PressOk(fields.start, fields.end))
+        return std::nullopt;
+    return AddressRange{dialog.Start(), dialog.End()};
 }
 
 // Both commands: the range judged before the box is touched.
 int RunOnRange(const GlobalOptions& global, const RangeOptions& options, const char* prompt,
-               const std::function<int(CommandSession& box)>& command) {
+               const std::function<int(CommandSession& box, const AddressRange& range)>& command) {
+    std::optional<AddressRange> range;
     RangeTexts texts;
     PartChecks checks;
     checks.options = [&](const std::vector<std::string>&, const SelectedPart&) {
         texts = SplitRange(options.range);
     };
     checks.beforeAttach = [&](CommandSession& box) {
-        g_rangePrompt = prompt;
-        return RangeAccepted(texts, box);
+        range = RangeAccepted(texts, prompt, box);
+        return range.has_value();
     };
-    return RunOnPart(global, options.mcu, checks, command);
+    return RunOnPart(global, options.mcu, checks,
+                     [&](CommandSession& box) { return command(box, *range); });
 }
 
 }  // namespace
 
 int RunBlankCheck(const GlobalOptions& global, const RangeOptions& options) {
-    return RunOnRange(global, options, text::kPromptCheckRange, [&](CommandSession& box) {
-        const OperationResult result = box.Box().BlankCheck(g_rangeStart, g_rangeEnd, box.Hooks());
-        box.Report(result);
-        if (result.outcome == Outcome::CheckAreaNotEmpty) {
-            return kExitNotBlank;
-        }
-        return result.Succeeded() ? kExitOk : kExitFailure;
-    });
+    return RunOnRange(global, options, text::kPromptCheckRange,
+                      [&](CommandSession& box, const AddressRange& range) {
+                          const OperationResult result =
+                              box.Box().BlankCheck(range.start, range.end, box.Hooks());
+                          box.Report(result);
+                          if (result.outcome == Outcome::CheckAreaNotEmpty) {
+                              return kExitNotBlank;
+                          }
+                          return result.Succeeded() ? kExitOk : kExitFailure;
+                      });
 }
 
 int RunRead(const GlobalOptions& global, const RangeOptions& options) {
-    return RunOnRange(global, options, text::kPromptReadRange, [&](CommandSession& box) {
-        // The read's own ending is shown as it ends; then what is done with
-        // the data; then a box that did not come back from its reset.
-        const OperationResult result = box.Box().Read(g_rangeStart, g_rangeEnd, box.Hooks());
-        int status = result.Succeeded() ? kExitOk : kExitFailure;
-        if (result.Succeeded()) {
-            if (options.dump) {
-                std::cout << FormatDump(FormatReadRows(result.rangeStart, result.data))
-                          << std::flush;
-            }
-            if (!options.output.empty()) {
-                if (SaveReadData(box.Prompts(), FullPath(options.output), result.rangeStart,
-                                 result.data) == SaveResult::Saved) {
-                    box.Prompts().ShowMessage(Message{text::kReadDataSaved, text::kCaptionInfo,
-                                                      MsgIcon::None, MsgButtons::Ok,
-                                                      Owner::ReadData});
-                } else {
-                    status = kExitFailure;
+    return RunOnRange(
+        global, options, text::kPromptReadRange,
+        [&](CommandSession& box, const AddressRange& range) {
+            // The read's own ending is shown as it ends; then what is done with
+            // the data; then a box that did not come back from its reset.
+            const OperationResult result = box.Box().Read(range.start, range.end, box.Hooks());
+            int status = result.Succeeded() ? kExitOk : kExitFailure;
+            if (result.Succeeded()) {
+                if (options.dump) {
+                    std::cout << FormatDump(FormatReadRows(result.rangeStart, result.data))
+                              << std::flush;
+                }
+                if (!options.output.empty()) {
+                    if (SaveReadData(box.Prompts(), FullPath(options.output), result.rangeStart,
+                                     result.data) == SaveResult::Saved) {
+                        box.Prompts().ShowMessage(Message{text::kReadDataSaved, text::kCaptionInfo,
+                                                          MsgIcon::None, MsgButtons::Ok,
+                                                          Owner::ReadData});
+                    } else {
+                        status = kExitFailure;
+                    }
                 }
             }
-        }
-        box.Report(result);
-        return status;
-    });
+            box.Report(result);
+            return status;
+        });
 }
 
 }  // namespace o8r::cli

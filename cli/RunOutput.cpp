@@ -123,8 +123,6 @@ int FinishRecord(int status) {
         std::cout.rdbuf(g_run->stdoutBuffer);
     RunRecord& record = CurrentRecord();
     record.endMs = NowMs();
-    if (!g_run->file.empty())
-        NoteImagePages();
     record.output = g_run->held.str();
     if (record.outcome.empty())
         record.outcome = DefaultOutcome(status);

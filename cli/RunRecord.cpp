@@ -6,7 +6,6 @@
 #include <span>
 
 #include "cli/Checksums.h"
-#include "core/model/SharedState.h"
 
 namespace o8r::cli {
 
@@ -58,15 +57,15 @@ void NoteMessage(const Message& message) {
     record.messageIsError = error;
 }
 
-void NoteImagePages() {
+void NoteImagePages(const PageImage& image) {
     RunRecord& record = CurrentRecord();
-    const int count = g_pageCount;
+    const int count = static_cast<int>(image.RecordCount());
     if (count <= 0)
         return;
     Crc32 crc;
     Sha256 sha;
-    for (int i = 0; i < count && i < static_cast<int>(g_pageRecords.size()); ++i) {
-        const std::span<const std::uint8_t> bytes(g_pageRecords[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < count; ++i) {
+        const std::span<const std::uint8_t> bytes(image.pageRecords[static_cast<std::size_t>(i)]);
         crc.Add(bytes);
         sha.Add(bytes);
     }

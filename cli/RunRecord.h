@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "core/image/PageImage.h"
 #include "core/model/Message.h"
 #include "core/model/Outcome.h"
 
@@ -45,8 +46,8 @@ void NoteResult(const OperationResult& result);
 // A message shown to the user; the first error (or else the last notice)
 // becomes the record's message.
 void NoteMessage(const Message& message);
-// Page count and checksums of the page records now held (g_pageRecords).
-void NoteImagePages();
+// Page count and checksums of the image's page records, when it holds any.
+void NoteImagePages(const PageImage& image);
 
 // Milliseconds since 1970 on the system clock.
 std::uint64_t NowMs();

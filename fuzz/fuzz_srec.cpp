@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,13 +12,18 @@
 #include "core/image/PageChecksum.h"
 #include "core/image/SRecordLoader.h"
 #include "core/image/SRecordWriter.h"
-#include "core/model/SharedState.h"
 #include "fuzz/FuzzRequire.h"
 
 namespace {
 
 using namespace o8r;
 using fuzz::Require;
+
+// One image for every input: it is large, and the loader fills it anew each time.
+PageImage& Image() {
+    static const auto image = std::make_unique<PageImage>();
+    return *image;
+}
 
 const MemoryMap kMaps[] = {
     {0, 0, 0x4000, 0x24000},            // program ROM only
@@ -29,23 +35,25 @@ const MemoryMap kMaps[] = {
 void CheckLoad(const std::string& text, const MemoryMap& map) {
     std::istringstream in(text);
     int lastProgress = 0;
-    const SRecordLoadResult result = LoadSRecordImage(in, text.size(), map, [&](int percent) {
-        Require(percent >= lastProgress && percent <= 100, "progress in 0..100, never back");
-        lastProgress = percent;
-    });
+    PageImage& image = Image();
+    const SRecordLoadResult result =
+        LoadSRecordImage(image, in, text.size(), map, [&](int percent) {
+            Require(percent >= lastProgress && percent <= 100, "progress in 0..100, never back");
+            lastProgress = percent;
+        });
     if (!result.ok) {
         Require(!result.message.text.empty() && result.message.caption == "ERROR",
                 "a refusal says why");
         return;
     }
-    Require(g_pageCount <= kMaxPageRecords, "at most 512 page records");
+    Require(image.pageCount <= kMaxPageRecords, "at most 512 page records");
     int previous = -1;
-    for (std::size_t i = 0; i < g_pageCount; ++i) {
-        const PageRecord& record = g_pageRecords[i];
+    for (std::size_t i = 0; i < image.pageCount; ++i) {
+        const PageRecord& record = image.pageRecords[i];
         const int page = PageRecordNumber(record);
         Require(page > previous && page >= 2 && page < 4096, "pages ascending from 0x200");
         previous = page;
-        const std::uint8_t* data = g_memImage.data() + page * kPageSize;
+        const std::uint8_t* data = image.memImage.data() + page * kPageSize;
         Require(std::memcmp(record.data() + 4, data, kPageSize) == 0, "record holds the image");
         Require(PageRecordChecksum(record) == PageChecksum(data, kPageSize), "checksum");
         for (std::size_t b = 0; b < kPageSize; ++b) {
@@ -70,9 +78,11 @@ void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
         return;
 
     std::istringstream in(BuildSRecordFile(start, bytes));
-    const SRecordLoadResult result = LoadSRecordImage(in, 0, MemoryMap{0, 0, 0x200, 0x100000}, {});
+    PageImage& image = Image();
+    const SRecordLoadResult result =
+        LoadSRecordImage(image, in, 0, MemoryMap{0, 0, 0x200, 0x100000}, {});
     Require(result.ok, "our own file loads");
-    Require(std::memcmp(g_memImage.data() + start, bytes.data(), length) == 0, "round trip");
+    Require(std::memcmp(image.memImage.data() + start, bytes.data(), length) == 0, "round trip");
 }
 
 }  // namespace

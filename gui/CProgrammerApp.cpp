@@ -10,7 +10,7 @@
 #include "core/catalogue/CatalogueLocation.h"
 #include "core/model/HexText.h"
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "gui/CProgrammerDlg.h"
 #include "gui/QtFirstPaint.h"
 #include "gui/QtResources.h"

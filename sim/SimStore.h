@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/model/SharedState.h"
+#include "core/protocol/BoxProtocol.h"
 
 namespace o8r {
 

@@ -14,7 +14,7 @@ namespace o8r {
 class SimTarget {
   public:
     static constexpr std::uint32_t kAddressSpace = 0x100000;
-    // Where the seven ID code bytes live; g_idCode[0] pairs with 0xFFDF.
+    // Where the seven ID code bytes live; the code's first byte pairs with 0xFFDF.
     static constexpr std::array<std::uint32_t, 7> kIdAddresses = {0xFFDF, 0xFFE3, 0xFFEB, 0xFFEF,
                                                                   0xFFF3, 0xFFF7, 0xFFFB};
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/AddressRangeRules.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingPrompts.h"
 
 namespace o8r {
@@ -122,19 +122,19 @@ TEST_P(AddressRangeEntryTest, WritesTheRangeAndShowsOneMessage) {
     const PressCase& c = GetParam();
     ResetSharedState();
     SetMemoryMap(kTwoRegions);
-    g_rangePageCount = 0x7777;
     test::RecordingPrompts prompts;
     prompts.answers.assign(c.answers.begin(), c.answers.end());
-    AddressRangeEntry dialog(prompts);
+    AddressRangeEntry dialog(prompts, kTwoRegions, text::kPromptReadRange);
     std::string start = c.start, end = c.end;
 
     EXPECT_EQ(dialog.PressOk(start, end), c.closes) << c.what;
     EXPECT_EQ(prompts.messages, c.messages) << c.what;
     EXPECT_EQ(start, c.startAfter) << c.what;
     EXPECT_EQ(end, c.endAfter) << c.what;
-    EXPECT_EQ(g_rangeStart, c.rangeStart) << c.what;
-    EXPECT_EQ(g_rangeEnd, c.rangeEnd) << c.what;
-    EXPECT_EQ(g_rangePageCount, c.pageCount) << c.what;
+    EXPECT_EQ(dialog.Start(), c.rangeStart) << c.what;
+    EXPECT_EQ(dialog.End(), c.rangeEnd) << c.what;
+    // The page count is kept only by a press that closes the dialog.
+    EXPECT_EQ(c.closes ? dialog.PageCount() : 0x7777, c.pageCount) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,19 +211,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AddressRangeEntry, ChecksAgainstTheSelectedMemoryMap) {
     ResetSharedState();
     test::RecordingPrompts prompts;
-    AddressRangeEntry dialog(prompts);
     std::string start = "4000", end = "4000";
-    EXPECT_FALSE(dialog.PressOk(start, end));  // nothing selected: an empty map
-    SetMemoryMap(kRegion2Only);
-    EXPECT_TRUE(dialog.PressOk(start, end));
+    // Nothing selected: an empty map.
+    EXPECT_FALSE(AddressRangeEntry(prompts, MemoryMap{}, "").PressOk(start, end));
+    EXPECT_TRUE(AddressRangeEntry(prompts, kRegion2Only, "").PressOk(start, end));
     EXPECT_EQ(prompts.messages, (std::vector<Message>{AddrError(text::kAddressOutOfMap)}));
 }
 
 TEST(AddressRangeEntry, PromptIsTheCallersText) {
     ResetSharedState();
     test::RecordingPrompts prompts;
-    g_rangePrompt = text::kPromptCheckRange;
-    EXPECT_EQ(AddressRangeEntry(prompts).Prompt(), "Please set check range");
+    EXPECT_EQ(AddressRangeEntry(prompts, kTwoRegions, text::kPromptCheckRange).Prompt(),
+              "Please set check range");
     EXPECT_EQ(AddressRangeEntry::kFieldLength, 5u);
 }
 

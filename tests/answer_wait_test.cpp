@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/link/BoxLink.h"
-#include "core/model/SharedState.h"
 #include "core/operations/BoxSession.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"
@@ -23,10 +23,10 @@ constexpr char kPart[] = "R5F212A8SN";
 constexpr std::uint64_t kByteNs = 20'000;  // 10 bits at 500000 baud
 constexpr std::uint64_t kLoaderByteNs = 10'000'000'000ULL / 19200;
 
-// The harness's box found and started, and a link to it.
+// The harness's box found and started, and the window's link to it.
 struct LinkRig {
     ControllerHarness h;
-    BoxLink link{h.bridge, h.clock};
+    BoxLink& link = ControllerTestAccess::m_link(h.controller);
 
     explicit LinkRig(SimOptions options = {}) : h(std::move(options)) { h.Start(); }
     bool ConnectTarget() {
@@ -131,6 +131,8 @@ struct SessionRig {
 
     explicit SessionRig(bool cannotWait) {
         EXPECT_TRUE(h.StartWithPart(kPart));
+        session.SetTarget(h.WindowTarget());
+        EXPECT_EQ(session.Detect().outcome, Outcome::NormalMode);
         image = h.WriteImage("image.mot", 0xC000, PatternBytes(3 * 256));
         h.faults.cannotWait = cannotWait;
     }
@@ -263,8 +265,7 @@ struct LongPageRun {
         ScratchDir scratch;
         const std::string image =
             scratch.Write("image.mot", SRecordImage(0xC000, PatternBytes(512)));
-        g_selectedMcu = kPart;
-        SetMemoryMap(MemoryMap{0x2400, 0x2C00, 0x8000, 0x10000});
+        session.SetTarget({kPart, MemoryMap{0x2400, 0x2C00, 0x8000, 0x10000}});
         EXPECT_EQ(session.Detect().outcome, Outcome::NormalMode);
         observer.token = &token;
         observer.cancelAfterNs = cancelAfterNs;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/BoxSession.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/SessionRig.h"
 #include "support/TestData.h"
@@ -171,7 +171,7 @@ TEST(BoxSessionTest, DetectFindsTheModeAndUpdatesALoader) {
     options.updateMode = true;
     Rig rig(options);
     EXPECT_EQ(rig.session.Detect().outcome, Outcome::FirmwareUpdateMode);
-    EXPECT_EQ(CurrentMemoryMap(), kFirmwareUpdateMap);
+    EXPECT_EQ(rig.session.Target().map, kFirmwareUpdateMap);
     const OperationResult update =
         rig.session.Update(SourcePath("data/firmware-sample.mot"), rig.Hooks());
     EXPECT_EQ(OutcomeName(update.outcome), std::string("Completed"));

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/catalogue/Catalogue.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/TestData.h"
 
 namespace o8r {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/EraseBlockChoice.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingPrompts.h"
 #include "support/TestData.h"
 
@@ -37,13 +37,13 @@ class EraseDialog : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetSharedState();
-        g_mcuFilePath = test::SourcePath("tests/data/erase_blocks.mcu");
+        g_cataloguePath = test::SourcePath("tests/data/erase_blocks.mcu");
     }
 
     // Fills the dialog for `part` of the current catalogue.
     void Open(const std::string& part) {
         g_selectedMcu = part;
-        m_dialog.Fill();
+        m_dialog.Fill(g_cataloguePath, g_selectedMcu);
     }
 
     void ExpectRows(const std::vector<Row>& rows, const std::string& what) {
@@ -98,12 +98,12 @@ TEST_F(EraseDialog, RowsOfTheSelectedPart) {
 TEST_F(EraseDialog, APartWithAnUnusableEntryIsRefused) {
     for (const char* part : {"NAMES", "COUNTED", "TWICE", "NONE", "ABSENT"}) {
         g_selectedMcu = Part(part);
-        EXPECT_TRUE(m_dialog.Fill()) << part;
+        EXPECT_TRUE(m_dialog.Fill(g_cataloguePath, g_selectedMcu)) << part;
     }
     EXPECT_TRUE(m_prompts.messages.empty());
 
     g_selectedMcu = Part("BROKEN");
-    EXPECT_FALSE(m_dialog.Fill());
+    EXPECT_FALSE(m_dialog.Fill(g_cataloguePath, g_selectedMcu));
     EXPECT_TRUE(m_dialog.Rows().empty());
     EXPECT_EQ(m_prompts.messages,
               std::vector<Message>{test::Msg(
@@ -113,7 +113,7 @@ TEST_F(EraseDialog, APartWithAnUnusableEntryIsRefused) {
 }
 
 TEST_F(EraseDialog, RowsOfAShippedPart) {
-    g_mcuFilePath = test::SourcePath("data/MCUType.mcu");
+    g_cataloguePath = test::SourcePath("data/MCUType.mcu");
     Open("R5F212B8SN");
     ExpectRows({{"Block A", "  1K", "  0x02400"},
                 {"Block B", "  1K", "  0x02800"},
@@ -152,7 +152,7 @@ TEST_F(EraseDialog, SelectAllAndDoubleClick) {
 
     // Filling again starts unchecked.
     m_dialog.SetSelectAll(true);
-    m_dialog.Fill();
+    m_dialog.Fill(g_cataloguePath, g_selectedMcu);
     EXPECT_EQ(checked(), std::vector<bool>(5, false));
     EXPECT_FALSE(m_dialog.SelectAll());
 }
@@ -174,36 +174,38 @@ TEST_F(EraseDialog, OkBuildsTheListInRowOrder) {
         for (int row : c.clicks)
             m_dialog.ToggleRow(row);
         EXPECT_TRUE(m_dialog.PressOk()) << c.what;
-        EXPECT_EQ(g_eraseList, c.list) << c.what;
-        EXPECT_EQ(g_eraseBlockCount, static_cast<int>(std::string(c.list).size() / 4)) << c.what;
+        EXPECT_EQ(m_dialog.EraseList(), c.list) << c.what;
+        EXPECT_EQ(m_dialog.BlockCount(), static_cast<int>(std::string(c.list).size() / 4))
+            << c.what;
     }
     EXPECT_TRUE(m_prompts.messages.empty());
 }
 
 TEST_F(EraseDialog, OkWithNoRowCheckedWarnsAndStaysOpen) {
-    g_eraseList = "00C0";
-    g_eraseBlockCount = 3;
+    Open(Part("COUNTED"));
+    m_dialog.ToggleRow(1);
+    EXPECT_TRUE(m_dialog.PressOk());
     Open(Part("NAMES"));
     EXPECT_FALSE(m_dialog.PressOk());
-    EXPECT_EQ(g_eraseList, "");
-    EXPECT_EQ(g_eraseBlockCount, 0);
+    EXPECT_EQ(m_dialog.EraseList(), "");
+    EXPECT_EQ(m_dialog.BlockCount(), 0);
 
     // A part without rows, and a missing catalogue, can only warn.
     Open(Part("ABSENT"));
     EXPECT_FALSE(m_dialog.PressOk());
-    g_mcuFilePath = test::SourcePath("tests/data/no-such-catalogue.mcu");
+    g_cataloguePath = test::SourcePath("tests/data/no-such-catalogue.mcu");
     Open(Part("NAMES"));
     EXPECT_TRUE(m_dialog.Rows().empty());
     EXPECT_FALSE(m_dialog.PressOk());
     EXPECT_EQ(m_prompts.messages, (std::vector<Message>(3, kNoBlock)));
 
     // Checking a row afterwards lets the same dialog close.
-    g_mcuFilePath = test::SourcePath("tests/data/erase_blocks.mcu");
+    g_cataloguePath = test::SourcePath("tests/data/erase_blocks.mcu");
     Open(Part("COUNTED"));
     m_dialog.ToggleRow(1);
     EXPECT_TRUE(m_dialog.PressOk());
-    EXPECT_EQ(g_eraseList, "0080");
-    EXPECT_EQ(g_eraseBlockCount, 1);
+    EXPECT_EQ(m_dialog.EraseList(), "0080");
+    EXPECT_EQ(m_dialog.BlockCount(), 1);
 }
 
 // More than 127 blocks must neither wrap the count nor lose a group.
@@ -222,14 +224,14 @@ TEST_F(EraseDialog, TwoHundredBlocksAllCounted) {
         expected += group;
     }
     std::ofstream(path, std::ios::binary) << line << "\r\n";
-    g_mcuFilePath = path.string();
+    g_cataloguePath = path.string();
     Open(Part("MANY"));
     std::filesystem::remove(path);
     ASSERT_EQ(m_dialog.Rows().size(), 200u);
     m_dialog.SetSelectAll(true);
     EXPECT_TRUE(m_dialog.PressOk());
-    EXPECT_EQ(g_eraseBlockCount, 200);
-    EXPECT_EQ(g_eraseList, expected);
+    EXPECT_EQ(m_dialog.BlockCount(), 200);
+    EXPECT_EQ(m_dialog.EraseList(), expected);
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 #include "core/catalogue/Catalogue.h"
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/EraseBlockChoice.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {

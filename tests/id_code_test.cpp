@@ -9,8 +9,8 @@
 
 #include "core/catalogue/IdCodeRules.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/IdCodeEntry.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingPrompts.h"
 
 namespace o8r {
@@ -152,7 +152,7 @@ TEST_P(IdCodeEntryTest, MessagesAndStoredCode) {
     g_idCode = kEntered;  // a code left from an earlier entry
     test::RecordingPrompts prompts;
     prompts.answers.assign(c.answers.begin(), c.answers.end());
-    IdCodeEntry dialog(prompts);
+    IdCodeEntry dialog(prompts, g_idCode);
     dialog.SetCharacterMode(c.characterMode);
 
     EXPECT_EQ(dialog.PressOk(c.text), c.closes) << c.what;
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IdCodeEntry, RetryAfterAFailureStoresTheNewCode) {
     ResetSharedState();
     test::RecordingPrompts prompts;
-    IdCodeEntry dialog(prompts);
+    IdCodeEntry dialog(prompts, g_idCode);
     EXPECT_FALSE(dialog.PressOk("123"));
     EXPECT_TRUE(dialog.PressOk("00000000000001"));
     EXPECT_EQ(g_idCode, (Code{0, 0, 0, 0, 0, 0, 1}));

@@ -13,7 +13,7 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/TestData.h"
 
@@ -353,7 +353,8 @@ TEST(LinkRoutinesTest, ConfigureLineStopsAtTheFirstFailure) {
         h.Start();
         h.faults.failWhen = CallIs(c.failing);
         h.ClearTrace();
-        EXPECT_EQ(BoxLink(h.bridge, h.clock).ConfigureLine(19200), c.result) << c.failing;
+        EXPECT_EQ(ControllerTestAccess::m_link(h.controller).ConfigureLine(19200), c.result)
+            << c.failing;
         EXPECT_EQ(h.TraceLines(), c.trace) << c.failing;
         EXPECT_TRUE(h.prompts.messages.empty());
     }
@@ -391,14 +392,14 @@ TEST(LinkRoutinesTest, WaitBoxReadyInUpdateModeWaitsForReceivedBytes) {
     ControllerHarness h(options);
     h.Start();
     ASSERT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
-    ASSERT_TRUE(BoxLink(h.bridge, h.clock).ConfigureLine(19200));
+    ASSERT_TRUE(ControllerTestAccess::m_link(h.controller).ConfigureLine(19200));
     // The loader answers only once it has seen its sixteen synchronisation bytes.
     std::uint32_t written = 0;
     const std::uint8_t sync = 0x00;
     for (int i = 0; i < 16; ++i)
-        h.bridge.Write(g_hDevice, &sync, 1, written);
+        h.bridge.Write(h.Handle(), &sync, 1, written);
     const std::uint8_t echo = 0xB0;
-    h.bridge.Write(g_hDevice, &echo, 1, written);
+    h.bridge.Write(h.Handle(), &echo, 1, written);
     h.ClearTrace();
     EXPECT_TRUE(h.controller.WaitBoxReady(1000));
     const auto lines = h.TraceLines();

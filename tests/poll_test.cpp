@@ -11,8 +11,8 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/IdCodeEntry.h"
+#include "core/window/SharedState.h"
 #include "core/window/TimerSchedule.h"
 #include "support/ControllerHarness.h"
 #include "support/ScratchDir.h"
@@ -112,7 +112,7 @@ TEST(MainWindowTest, InitialisationSetsIconsCatalogueTreeAndThePollTimer) {
     EXPECT_EQ(h.view.Icon(IDC_READ), IDI_READ);
     EXPECT_EQ(h.view.Icon(IDC_LOAD), IDI_LOAD);
     EXPECT_EQ(h.view.Icon(IDC_BLANK_CHECK), IDI_BLANK_CHECK);
-    EXPECT_EQ(g_mcuFilePath, ControllerHarness::ShippedDataDirectory() + "MCUType.mcu");
+    EXPECT_EQ(g_cataloguePath, ControllerHarness::ShippedDataDirectory() + "MCUType.mcu");
     ASSERT_FALSE(h.view.tree.empty());
     EXPECT_EQ(h.view.tree.front().text, "R8C/Tiny  ");
     EXPECT_TRUE(h.view.listColumnsSetUp);
@@ -125,7 +125,7 @@ TEST(MainWindowTest, ADirectoryWithoutItsSeparatorStillFindsTheCatalogue) {
     std::string directory = ControllerHarness::ShippedDataDirectory();
     directory.pop_back();
     h.InitWindow(directory);
-    EXPECT_EQ(g_mcuFilePath, directory + "/MCUType.mcu");
+    EXPECT_EQ(g_cataloguePath, directory + "/MCUType.mcu");
     EXPECT_FALSE(h.view.tree.empty());
 }
 
@@ -136,7 +136,7 @@ TEST(MainWindowTest, ACatalogueFoundElsewhereIsReadFromThere) {
                                catalogue);
     ControllerHarness h;
     h.controller.OnInitDialog(dir.File("bin"), catalogue);
-    EXPECT_EQ(g_mcuFilePath, catalogue);
+    EXPECT_EQ(g_cataloguePath, catalogue);
     EXPECT_FALSE(h.view.tree.empty());
     EXPECT_TRUE(h.prompts.messages.empty());
 }
@@ -210,8 +210,8 @@ TEST(ProgrammerPollTest, OneBoxInNormalModeOpensResetsAndShowsTheNormalView) {
                                   "modem -> 00",
                                   "timeouts 1000 1000",
                               }));
-    EXPECT_NE(g_hDevice, 0u);
-    EXPECT_EQ(g_hDevice, h.box.CurrentHandle());
+    EXPECT_NE(h.Handle(), 0u);
+    EXPECT_EQ(h.Handle(), h.box.CurrentHandle());
     EXPECT_FALSE(ControllerTestAccess::m_bUpdateMode(h.controller));
     for (ControlId id : kCommandControls) {
         EXPECT_TRUE(h.view.Shown(id)) << id;
@@ -271,7 +271,7 @@ TEST(ProgrammerPollTest, AFailedOpenIsSilentAndNotRetriedWhileTheCountStands) {
     h.Poll();
     EXPECT_EQ(h.TraceLines(),
               (std::vector<std::string>{"count -> 1", "open 0 -> ? !1", "count -> 1"}));
-    EXPECT_EQ(g_hDevice, 0u);
+    EXPECT_EQ(h.Handle(), 0u);
     EXPECT_TRUE(h.view.Shown(IDC_PICTURE));
     EXPECT_FALSE(h.view.Shown(IDC_PROGRAM));
     EXPECT_TRUE(h.prompts.messages.empty());
@@ -287,7 +287,7 @@ TEST(ProgrammerPollTest, TwoBoxesShowTheMessageOncePerChange) {
                   MainMsg("More than 1 programmers are detected!", "ERROR", MsgIcon::Error)});
     EXPECT_EQ(CountLines(h.TraceLines(), "open 0 -> 0"), 0u);
     EXPECT_TRUE(h.view.Shown(IDC_PICTURE));
-    EXPECT_EQ(g_hDevice, 0u);
+    EXPECT_EQ(h.Handle(), 0u);
 }
 
 TEST(ProgrammerPollTest, FromTwoBoxesBackToOneTheOldHandleIsClosedBeforeTheNewOpen) {
@@ -309,7 +309,7 @@ TEST(ProgrammerPollTest, FromTwoBoxesBackToOneTheOldHandleIsClosedBeforeTheNewOp
     EXPECT_EQ(lines[0], "count -> 1");
     EXPECT_EQ(lines[1], "close -> 0");
     EXPECT_EQ(lines[2], "open 0 -> 1");
-    EXPECT_EQ(g_hDevice, h.box.CurrentHandle());
+    EXPECT_EQ(h.Handle(), h.box.CurrentHandle());
     EXPECT_FALSE(h.view.Shown(IDC_PICTURE));
     EXPECT_EQ(h.view.StatusText(), "Please select MCU");
 }
@@ -329,12 +329,12 @@ TEST(ProgrammerPollTest, UnplugInTheNormalViewHidesEverythingButThePicture) {
     EXPECT_TRUE(h.prompts.messages.empty());
     // The close failed with the box gone, so the handle is kept; plugging it
     // back in releases that handle and opens the box afresh.
-    EXPECT_NE(g_hDevice, 0u);
+    EXPECT_NE(h.Handle(), 0u);
     h.box.Plug(1);
     h.ClearTrace();
     h.Poll();
     EXPECT_EQ(h.TraceLines()[1].rfind("close", 0), 0u);
-    EXPECT_EQ(g_hDevice, h.box.CurrentHandle());
+    EXPECT_EQ(h.Handle(), h.box.CurrentHandle());
     EXPECT_EQ(h.view.StatusText(), "Please select MCU");
     EXPECT_TRUE(h.view.Shown(IDC_PROGRAM));
 }
@@ -342,10 +342,10 @@ TEST(ProgrammerPollTest, UnplugInTheNormalViewHidesEverythingButThePicture) {
 TEST(ProgrammerPollTest, UnplugWithACleanCloseForgetsTheHandle) {
     ControllerHarness h;
     h.Start();
-    ASSERT_NE(g_hDevice, 0u);
+    ASSERT_NE(h.Handle(), 0u);
     h.box.Plug(0);
     h.Poll();
-    EXPECT_EQ(g_hDevice, 0u);
+    EXPECT_EQ(h.Handle(), 0u);
     EXPECT_FALSE(h.box.IsOpen());
 }
 
@@ -355,7 +355,7 @@ TEST(ProgrammerPollTest, CloseLinkHoldsTheBoxInResetClosesItAndStopsTheTimers) {
     h.ClearTrace();
     h.controller.CloseLink();
     EXPECT_EQ(h.TraceLines(), (std::vector<std::string>{"flow 0 0 1 0 0 0", "close -> 0"}));
-    EXPECT_EQ(g_hDevice, 0u);
+    EXPECT_EQ(h.Handle(), 0u);
     EXPECT_FALSE(h.view.timers.AnyRunning());
 }
 

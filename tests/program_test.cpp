@@ -13,7 +13,7 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/SRecordText.h"
 

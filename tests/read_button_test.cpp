@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingReadView.h"
 
 namespace o8r::test {

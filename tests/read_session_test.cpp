@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingReadView.h"
 
 namespace o8r::test {
@@ -62,8 +62,8 @@ std::vector<std::uint16_t> PagesOf(std::uint32_t start, std::uint32_t end) {
     return pages;
 }
 
-void ExpectCompletedWindow(const ReadWindowRig& rig) {
-    EXPECT_TRUE(rig.session.ReadFinished());
+void ExpectCompletedWindow(ReadWindowRig& rig) {
+    EXPECT_TRUE(rig.Session().ReadFinished());
     EXPECT_FALSE(rig.window.Closed());
     EXPECT_FALSE(rig.window.TimerRunning());
     EXPECT_EQ(rig.window.icon, IDI_SAVE);
@@ -98,7 +98,7 @@ TEST(ReadSessionTest, EveryRangeGivesItsRequestsRowsAndProgress) {
         ASSERT_TRUE(rig.ReadAll());
 
         EXPECT_EQ(rig.RequestedPages(), PagesOf(c.start, c.end));
-        EXPECT_EQ(rig.session.Rows(), ExpectedRows(c.start, c.end));
+        EXPECT_EQ(rig.Session().Rows(), ExpectedRows(c.start, c.end));
         std::vector<int> progress{0};
         progress.insert(progress.end(), c.progress.begin(), c.progress.end());
         EXPECT_EQ(rig.window.progressHistory, progress);
@@ -129,8 +129,8 @@ TEST(ReadSessionTest, CompletionPulsesTheResetLineOnceAndLeavesTheBoxRunning) {
 
     // Late or foreign ticks change nothing once the read is over.
     rig.h.ClearTrace();
-    rig.session.OnTimer(TIMER_READ);
-    rig.session.OnTimer(TIMER_OPERATION);
+    rig.Session().OnTimer(TIMER_READ);
+    rig.Session().OnTimer(TIMER_OPERATION);
     EXPECT_TRUE(rig.h.TraceLines().empty());
 }
 
@@ -140,18 +140,18 @@ TEST(ReadSessionTest, DecliningToCancelAtAnyTickLosesAndRepeatsNothing) {
     rig.SetRange(0xC000, 0xC3FF);
     rig.Open();
     int questions = 0;
-    while (!rig.session.ReadFinished() && questions < 1000) {
-        rig.window.RunTicks(rig.session, 1);
-        if (rig.session.ReadFinished())
+    while (!rig.Session().ReadFinished() && questions < 1000) {
+        rig.window.RunTicks(rig.Session(), 1);
+        if (rig.Session().ReadFinished())
             break;
         rig.h.prompts.answers.push_back(MsgAnswer::No);
-        rig.session.OnButton();
+        rig.Session().OnButton();
         ++questions;
         EXPECT_TRUE(rig.window.TimerRunning());
     }
     EXPECT_GT(questions, 8);
     EXPECT_EQ(rig.RequestedPages(), PagesOf(0xC000, 0xC3FF));
-    EXPECT_EQ(rig.session.Rows(), ExpectedRows(0xC000, 0xC3FF));
+    EXPECT_EQ(rig.Session().Rows(), ExpectedRows(0xC000, 0xC3FF));
     EXPECT_EQ(rig.h.prompts.messages.back(), kCompleted);
     EXPECT_EQ(rig.h.prompts.messages.front(), kCancelQuestion);
 }
@@ -163,15 +163,15 @@ TEST(ReadSessionTest, TimeSpentOnTheQuestionDoesNotCountAgainstThePage) {
     ReadWindowRig rig(slow);
     rig.SetRange(0xC000, 0xC0FF);
     rig.Open();
-    rig.window.RunTicks(rig.session, 100);
+    rig.window.RunTicks(rig.Session(), 100);
     rig.h.prompts.answers.push_back(MsgAnswer::No);
     rig.h.prompts.onMessage = [&](const Message&) { rig.h.clock.Advance(1'000'000'000); };
-    rig.session.OnButton();
+    rig.Session().OnButton();
     rig.h.prompts.onMessage = nullptr;
-    ASSERT_TRUE(rig.window.RunTimer(rig.session));
+    ASSERT_TRUE(rig.window.RunTimer(rig.Session()));
 
     EXPECT_EQ(rig.h.prompts.messages, (std::vector<Message>{kCancelQuestion, kCompleted}));
-    EXPECT_EQ(rig.session.Rows().size(), 16u);
+    EXPECT_EQ(rig.Session().Rows().size(), 16u);
 }
 
 TEST(ReadSessionTest, ConfirmedCancelKeepsTheRowsAndSendsNothingMore) {
@@ -179,27 +179,27 @@ TEST(ReadSessionTest, ConfirmedCancelKeepsTheRowsAndSendsNothingMore) {
     rig.Fill(0xC000, 0xC3FF, Pattern);
     rig.SetRange(0xC000, 0xC3FF);
     rig.Open();
-    rig.window.RunTicks(rig.session, 1);
-    while (rig.session.Rows().size() < 32)
-        rig.window.RunTicks(rig.session, 1);
-    rig.window.RunTicks(rig.session, 1);  // the third page is requested
+    rig.window.RunTicks(rig.Session(), 1);
+    while (rig.Session().Rows().size() < 32)
+        rig.window.RunTicks(rig.Session(), 1);
+    rig.window.RunTicks(rig.Session(), 1);  // the third page is requested
     rig.h.prompts.answers.push_back(MsgAnswer::Yes);
-    rig.session.OnButton();
+    rig.Session().OnButton();
 
     EXPECT_EQ(rig.h.prompts.messages, std::vector<Message>{kCancelQuestion});
-    EXPECT_TRUE(rig.session.ReadFinished());
+    EXPECT_TRUE(rig.Session().ReadFinished());
     EXPECT_FALSE(rig.window.TimerRunning());
     EXPECT_EQ(rig.window.statusText, "Read is canceled.");
     EXPECT_TRUE(rig.window.statusShown);
     EXPECT_FALSE(rig.window.progressShown);
     EXPECT_EQ(rig.window.icon, IDI_SAVE);
     auto expected = ExpectedRows(0xC000, 0xC1FF);
-    EXPECT_EQ(rig.session.Rows(), expected);
+    EXPECT_EQ(rig.Session().Rows(), expected);
 
     // The abandoned page never lands in the dump, whatever ticks come late.
     rig.h.clock.Advance(100'000'000);
-    rig.session.OnTimer(TIMER_READ);
-    EXPECT_EQ(rig.session.Rows(), expected);
+    rig.Session().OnTimer(TIMER_READ);
+    EXPECT_EQ(rig.Session().Rows(), expected);
     EXPECT_EQ(rig.RequestedPages(), PagesOf(0xC000, 0xC2FF));
 }
 
@@ -238,26 +238,26 @@ TEST(ReadSessionTest, TheCancelCommandAsksWhatTheStateRequires) {
         rig.SetRange(0xC000, 0xC1FF);
         rig.Open();
         if (c.readToEnd) {
-            ASSERT_TRUE(rig.window.RunTimer(rig.session));
+            ASSERT_TRUE(rig.window.RunTimer(rig.Session()));
         } else {
-            while (rig.session.Rows().empty())
-                rig.window.RunTicks(rig.session, 1);
-            rig.window.RunTicks(rig.session, 1);  // the second page is requested
+            while (rig.Session().Rows().empty())
+                rig.window.RunTicks(rig.Session(), 1);
+            rig.window.RunTicks(rig.Session(), 1);  // the second page is requested
         }
         rig.h.prompts.Clear();
         rig.h.prompts.answers.assign(c.answers.begin(), c.answers.end());
-        rig.session.OnCancelCommand();
+        rig.Session().OnCancelCommand();
 
         EXPECT_EQ(rig.h.prompts.messages, c.questions);
         EXPECT_EQ(rig.window.closedWith, c.closedWith);
         EXPECT_EQ(rig.window.TimerRunning(), c.stillReading);
-        EXPECT_EQ(rig.session.ReadFinished(), !c.stillReading);
+        EXPECT_EQ(rig.Session().ReadFinished(), !c.stillReading);
         if (c.stillReading) {
-            ASSERT_TRUE(rig.window.RunTimer(rig.session));
-            EXPECT_EQ(rig.session.Rows().size(), 32u);
+            ASSERT_TRUE(rig.window.RunTimer(rig.Session()));
+            EXPECT_EQ(rig.Session().Rows().size(), 32u);
         } else if (!c.closedWith) {
             EXPECT_FALSE(rig.window.TimerRunning());
-            EXPECT_FALSE(rig.session.Rows().empty());
+            EXPECT_FALSE(rig.Session().Rows().empty());
         }
     }
 }
@@ -304,11 +304,11 @@ TEST(ReadSessionTest, APageThatDoesNotArriveWholeEndsTheReadWithTheTimeOut) {
 
         EXPECT_EQ(rig.h.prompts.messages, std::vector<Message>{kTimeOut});
         EXPECT_EQ(rig.window.closedWith, DialogResult::Ok);
-        EXPECT_EQ(rig.session.Rows(), ExpectedRows(0xC000, 0xC0FF));
+        EXPECT_EQ(rig.Session().Rows(), ExpectedRows(0xC000, 0xC0FF));
         EXPECT_EQ(rig.RequestedPages(), PagesOf(0xC000, 0xC1FF));
         // A closed window ignores anything that still reaches it.
-        rig.session.OnButton();
-        rig.session.OnCancelCommand();
+        rig.Session().OnButton();
+        rig.Session().OnCancelCommand();
         EXPECT_EQ(rig.h.prompts.messages.size(), 1u);
     }
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/FileLoadJob.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingReadView.h"
 #include "support/SRecordText.h"
 
@@ -37,7 +37,7 @@ struct SavedRead : ReadWindowRig {
     }
     std::string Save(const std::string& path) {
         h.prompts.saveFiles.push_back(path);
-        session.OnButton();
+        Session().OnButton();
         return ReadWholeFile(path);
     }
 };
@@ -77,13 +77,13 @@ TEST(SaveTest, TheFileHoldsTheRangeAsS2RecordsBetweenHeaderAndTerminator) {
         EXPECT_EQ(spec.pattern, "*.mot");
         EXPECT_EQ(spec.defaultExtension, ".mot");
         EXPECT_EQ(read.h.prompts.messages, std::vector<Message>{kSaved});
-        EXPECT_TRUE(read.session.DataSaved());
+        EXPECT_TRUE(read.Session().DataSaved());
         EXPECT_EQ(read.window.statusText, "Read data is saved.");
         EXPECT_EQ(read.window.icon, IDI_SAVED);
 
         // Saved data lets the window go without a question.
         read.h.prompts.Clear();
-        read.session.OnCancelCommand();
+        read.Session().OnCancelCommand();
         EXPECT_TRUE(read.h.prompts.messages.empty());
         EXPECT_EQ(read.window.closedWith, DialogResult::Cancel);
     }
@@ -96,7 +96,7 @@ TEST(SaveTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     read.h.prompts.answers = {MsgAnswer::No};
     EXPECT_EQ(read.Save(path), "old contents");
     EXPECT_EQ(read.h.prompts.messages, std::vector<Message>{kOverwrite});
-    EXPECT_FALSE(read.session.DataSaved());
+    EXPECT_FALSE(read.Session().DataSaved());
     EXPECT_EQ(read.window.icon, IDI_SAVE);
     EXPECT_EQ(read.window.statusText, "Read completed.");
 
@@ -105,7 +105,7 @@ TEST(SaveTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(read.Save(path),
               "S00600005A4F4B05\r\n" + SRecordLine('2', 0xC003, {3, 4, 5}) + "\r\nS80400C0003B");
     EXPECT_EQ(read.h.prompts.messages, (std::vector<Message>{kOverwrite, kSaved}));
-    EXPECT_TRUE(read.session.DataSaved());
+    EXPECT_TRUE(read.Session().DataSaved());
 
     // Saving again to the same path asks again.
     read.h.prompts.Clear();
@@ -142,7 +142,7 @@ TEST(SaveTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothingBehind) {
         EXPECT_EQ(shown.text.substr(0, head.size()), head);
         EXPECT_GT(shown.text.size(), head.size()) << "a reason follows";
         EXPECT_EQ(shown, ReadMsg(shown.text, "ERROR", MsgIcon::Error));
-        EXPECT_FALSE(read.session.DataSaved());
+        EXPECT_FALSE(read.Session().DataSaved());
         EXPECT_EQ(read.window.icon, IDI_SAVE);
         EXPECT_EQ(read.window.statusText, "Read completed.");
         // Only what the test made is there: no file, no temporary left over.
@@ -154,7 +154,7 @@ TEST(SaveTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothingBehind) {
 
         // The data still counts as unsaved.
         read.h.prompts.Clear();
-        read.session.OnCancelCommand();
+        read.Session().OnCancelCommand();
         EXPECT_EQ(read.h.prompts.messages, std::vector<Message>{kUnsavedQuestion});
     }
 }
@@ -165,21 +165,21 @@ TEST(SaveTest, NothingIsAskedOrWrittenWithoutRowsOrWithoutAChosenFile) {
     empty.SetRange(0xC000, 0xC0FF);
     empty.Open();
     empty.h.prompts.answers = {MsgAnswer::Yes};
-    empty.session.OnButton();
+    empty.Session().OnButton();
     empty.h.prompts.Clear();
-    empty.session.OnButton();
+    empty.Session().OnButton();
     EXPECT_EQ(empty.h.prompts.messages,
               std::vector<Message>{
                   ReadMsg("There is no data to save.", "WARNING", MsgIcon::Exclamation)});
     EXPECT_TRUE(empty.h.prompts.saveSpecs.empty());
-    EXPECT_FALSE(empty.session.DataSaved());
+    EXPECT_FALSE(empty.Session().DataSaved());
 
     // The chooser closed without a file.
     SavedRead read(0xC000, 0xC0FF, LowByte);
-    read.session.OnButton();
+    read.Session().OnButton();
     EXPECT_EQ(read.h.prompts.saveSpecs.size(), 1u);
     EXPECT_TRUE(read.h.prompts.messages.empty());
-    EXPECT_FALSE(read.session.DataSaved());
+    EXPECT_FALSE(read.Session().DataSaved());
     EXPECT_EQ(read.window.icon, IDI_SAVE);
 }
 
@@ -195,17 +195,17 @@ TEST(SaveTest, AWholeProgrammedRangeReadsBackAndLoadsBackAsTheImage) {
     const auto image = PatternBytes(kEnd - kStart + 1, 0x35);
     SavedRead read(kStart, kEnd, [&](std::uint32_t a) { return image[a - kStart]; });
 
-    ASSERT_EQ(read.session.Rows().size(), image.size() / 16);
+    ASSERT_EQ(read.Session().Rows().size(), image.size() / 16);
     for (std::size_t i = 0; i < image.size(); ++i) {
         char cell[3];
         std::snprintf(cell, sizeof cell, "%02X", image[i]);
-        ASSERT_EQ(read.session.Rows()[i / 16][i % 16 + 1], cell) << "at " << kStart + i;
+        ASSERT_EQ(read.Session().Rows()[i / 16][i % 16 + 1], cell) << "at " << kStart + i;
     }
 
     const std::string path = read.h.scratch.File("whole.mot");
     read.Save(path);
     g_filePath = path;
-    FileLoadJob job(read.h.prompts);
+    FileLoadJob job(read.h.prompts, g_state.image, g_filePath, CurrentMemoryMap());
     NoLoadView loadView;
     ASSERT_TRUE(job.Run(loadView)) << ::testing::PrintToString(read.h.prompts.messages);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), g_memImage.begin() + kStart));

@@ -8,7 +8,7 @@
 
 #include "core/model/HexText.h"
 #include "core/model/MemoryMap.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 namespace {

@@ -13,7 +13,7 @@
 #include "core/image/PageChecksum.h"
 #include "core/image/SRecordLoader.h"
 #include "core/image/SRecordWriter.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/ScratchDir.h"
 
 namespace o8r {
@@ -83,7 +83,7 @@ TEST_F(SRecordInterop, ObjcopyFilesLoadIntoTheSameBytes) {
 
         ResetSharedState();
         std::istringstream in(text);
-        const auto result = LoadSRecordImage(in, text.size(), kWholeImage, {});
+        const auto result = LoadSRecordImage(g_state.image, in, text.size(), kWholeImage, {});
         ASSERT_TRUE(result.ok) << base << " " << c.options << ": " << result.message.text;
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), g_memImage.begin() + c.base)) << base;
         EXPECT_EQ(g_memImage[c.base - 1], 0xFF) << base;
@@ -130,7 +130,7 @@ TEST_F(SRecordInterop, ObjcopyAcceptsOurFiles) {
         EXPECT_NE(
             RunQuietly("objcopy -I srec -O binary " + m_dir.File("broken.mot") + " " + binary), 0);
         std::istringstream in(broken);
-        EXPECT_FALSE(LoadSRecordImage(in, broken.size(), kWholeImage, {}).ok);
+        EXPECT_FALSE(LoadSRecordImage(g_state.image, in, broken.size(), kWholeImage, {}).ok);
     }
 }
 

@@ -14,8 +14,8 @@
 #include "core/image/PageChecksum.h"
 #include "core/image/SRecordLoader.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/FileLoadJob.h"
+#include "core/window/SharedState.h"
 #include "support/RecordingPrompts.h"
 #include "support/SRecordText.h"
 #include "support/ScratchDir.h"
@@ -55,7 +55,7 @@ struct Loaded {
 Loaded Load(const std::string& text, const MemoryMap& map, std::uint64_t fileSize = 0) {
     std::istringstream in(text);
     Loaded loaded;
-    loaded.result = LoadSRecordImage(in, fileSize ? fileSize : text.size(), map,
+    loaded.result = LoadSRecordImage(g_state.image, in, fileSize ? fileSize : text.size(), map,
                                      [&](int p) { loaded.progress.push_back(p); });
     return loaded;
 }
@@ -81,7 +81,7 @@ class SRecordLoaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetSharedState();
-        ForgetLastLoad();
+        ForgetLastLoad(g_state.image.lastLoad);
     }
 };
 
@@ -410,7 +410,7 @@ TEST_F(SRecordLoaderTest, ReadErrorIsNotTakenForTheEndOfTheFile) {
     for (std::size_t failAt : {std::size_t{0}, std::size_t{10}, text.size() / 2}) {
         FailingBuffer buffer(text, failAt);
         std::istream in(&buffer);
-        const auto result = LoadSRecordImage(in, text.size(), kAcsn, {});
+        const auto result = LoadSRecordImage(g_state.image, in, text.size(), kAcsn, {});
         EXPECT_FALSE(result.ok) << failAt;
         EXPECT_EQ(result.message, LoaderError("Can not read file!")) << failAt;
     }
@@ -465,7 +465,7 @@ class LoadedFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetSharedState();
-        ForgetLastLoad();
+        ForgetLastLoad(g_state.image.lastLoad);
         m_path =
             m_dir.Write("image.mot", Lines({SRecordHeader(), SRecordLine('2', 0x4000, {1, 2})}));
         SetModified(m_path, LocalTime(2024, 6, 1, 12, 0, 0));
@@ -475,9 +475,10 @@ class LoadedFileTest : public ::testing::Test {
 };
 
 TEST_F(LoadedFileTest, ShortcutOnlyForTheSameFileUnderTheSameMap) {
-    EXPECT_FALSE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn)) << "nothing loaded yet";
+    EXPECT_FALSE(CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn))
+        << "nothing loaded yet";
     const FileStatus status = ReadFileStatus(m_path);
-    RememberSuccessfulLoad(m_path, status, kAcsn);
+    RememberSuccessfulLoad(g_state.image.lastLoad, m_path, status, kAcsn);
     EXPECT_EQ(g_fileSize, status.size);
     EXPECT_EQ(g_fileTimeStamp, "20240601120000");
     EXPECT_EQ(g_fileMap, kAcsn);
@@ -506,26 +507,29 @@ TEST_F(LoadedFileTest, ShortcutOnlyForTheSameFileUnderTheSameMap) {
         {"firmware map", m_path, status, kFirmware, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CanReuseLastLoad(c.path, c.status, c.map), c.reuse) << c.name;
+        EXPECT_EQ(CanReuseLastLoad(g_state.image.lastLoad, c.path, c.status, c.map), c.reuse)
+            << c.name;
 
-    ForgetLastLoad();
-    EXPECT_FALSE(CanReuseLastLoad(m_path, status, kAcsn));
+    ForgetLastLoad(g_state.image.lastLoad);
+    EXPECT_FALSE(CanReuseLastLoad(g_state.image.lastLoad, m_path, status, kAcsn));
     EXPECT_EQ(g_fileSize, 0u);
     EXPECT_TRUE(g_fileTimeStamp.empty());
 }
 
 TEST_F(LoadedFileTest, TouchingTheFileEndsTheShortcut) {
     const FileStatus status0 = ReadFileStatus(m_path);
-    RememberSuccessfulLoad(m_path, status0, kAcsn);
-    ASSERT_TRUE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn));
+    RememberSuccessfulLoad(g_state.image.lastLoad, m_path, status0, kAcsn);
+    ASSERT_TRUE(CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn));
     SetModified(m_path, LocalTime(2024, 6, 1, 12, 0, 0), std::chrono::milliseconds(300));
     // Where times are kept in whole seconds only (Windows) this rewrite cannot
     // be seen; the recent-file rule below covers that case.
     if (ReadFileStatus(m_path).modifiedTicks != status0.modifiedTicks) {
-        EXPECT_FALSE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn)) << "same second";
+        EXPECT_FALSE(
+            CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn))
+            << "same second";
     }
     SetModified(m_path, LocalTime(2024, 6, 1, 12, 0, 5));
-    EXPECT_FALSE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn));
+    EXPECT_FALSE(CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn));
 }
 
 TEST_F(LoadedFileTest, AWholeSecondTimeOfAJustWrittenFileIsNeverTrusted) {
@@ -552,8 +556,9 @@ TEST_F(LoadedFileTest, AWholeSecondTimeOfAJustWrittenFileIsNeverTrusted) {
         if (c.when != wholeSecond && status.modifiedTicks % perSecond == 0 &&
             c.when.time_since_epoch().count() % perSecond != 0)
             continue;  // this platform keeps whole seconds only
-        RememberSuccessfulLoad(m_path, status, kAcsn);
-        EXPECT_EQ(CanReuseLastLoad(m_path, status, kAcsn), c.reuse) << c.name;
+        RememberSuccessfulLoad(g_state.image.lastLoad, m_path, status, kAcsn);
+        EXPECT_EQ(CanReuseLastLoad(g_state.image.lastLoad, m_path, status, kAcsn), c.reuse)
+            << c.name;
     }
 }
 
@@ -571,12 +576,12 @@ TEST_F(LoadedFileTest, JobLoadsAndRemembers) {
     RecordingLoadView view;
     SetMemoryMap(kAcsn);
     g_filePath = m_path;
-    ASSERT_TRUE(FileLoadJob(prompts).Run(view));
+    ASSERT_TRUE(FileLoadJob(prompts, g_state.image, g_filePath, CurrentMemoryMap()).Run(view));
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(view.calls, (std::vector<std::string>{"text Please wait for loading file...",
                                                     "progress 0", "progress 50"}));
     EXPECT_EQ(PageNumbers(), (std::vector<std::uint16_t>{0x40}));
-    EXPECT_TRUE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn));
+    EXPECT_TRUE(CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn));
     EXPECT_EQ(g_fileMap, kAcsn);
 }
 
@@ -603,16 +608,21 @@ TEST_F(LoadedFileTest, JobFailuresShowTheirMessageAndForget) {
         RecordingLoadView view;
         SetMemoryMap(kAcsn);
         g_filePath = m_path;
-        ASSERT_TRUE(FileLoadJob(prompts).Run(view)) << c.name;
-        ASSERT_TRUE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn));
+        ASSERT_TRUE(FileLoadJob(prompts, g_state.image, g_filePath, CurrentMemoryMap()).Run(view))
+            << c.name;
+        ASSERT_TRUE(
+            CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn));
 
         SetMemoryMap(c.map);
         g_filePath =
             c.contents.empty() ? m_dir.File("missing.mot") : m_dir.Write("bad.mot", c.contents);
-        EXPECT_FALSE(FileLoadJob(prompts).Run(view)) << c.name;
+        EXPECT_FALSE(FileLoadJob(prompts, g_state.image, g_filePath, CurrentMemoryMap()).Run(view))
+            << c.name;
         ASSERT_EQ(prompts.messages.size(), 1u) << c.name;
         EXPECT_EQ(prompts.messages[0], LoaderError(c.message)) << c.name;
-        EXPECT_FALSE(CanReuseLastLoad(m_path, ReadFileStatus(m_path), kAcsn)) << c.name;
+        EXPECT_FALSE(
+            CanReuseLastLoad(g_state.image.lastLoad, m_path, ReadFileStatus(m_path), kAcsn))
+            << c.name;
         EXPECT_TRUE(g_fileTimeStamp.empty()) << c.name;
     }
 }

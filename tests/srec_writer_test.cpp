@@ -11,7 +11,7 @@
 #include "core/image/LoadedFile.h"
 #include "core/image/SRecordLoader.h"
 #include "core/image/SRecordWriter.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/ScratchDir.h"
 #include "support/TestData.h"
 
@@ -120,7 +120,7 @@ TEST(SRecordWriter, LoaderReadsBackEveryByte) {
         const auto byteAt = [&](std::uint32_t a) { return bytes[a - c.start]; };
         std::istringstream in(BuildSRecordFile(c.start, Bytes(c.start, c.end, byteAt)));
         ResetSharedState();
-        const auto result = LoadSRecordImage(in, 0, map, {});
+        const auto result = LoadSRecordImage(g_state.image, in, 0, map, {});
         ASSERT_TRUE(result.ok) << std::hex << c.start << ": " << result.message.text;
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), g_memImage.begin() + c.start))
             << std::hex << c.start;

@@ -25,8 +25,8 @@
 
 #include "bridges/BridgeFactory.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/BoxSession.h"
+#include "core/window/SharedState.h"
 #include "sim/SimState.h"
 #include "support/ChildProcess.h"
 #include "support/ControllerHarness.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/BoxSession.h"
 #include "core/operations/VerifyPages.h"
+#include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 
 namespace o8r::test {
@@ -45,10 +45,12 @@ std::string MismatchText(std::uint32_t address, std::uint8_t actual) {
 // The harness with three pages programmed at 0xC000 and the trace cleared.
 struct Programmed {
     ControllerHarness h;
+    std::string image;
 
     explicit Programmed(SimOptions options = {}) : h(options) {
         EXPECT_TRUE(h.StartWithPart(kPart));
-        h.ChooseFile(h.WriteImage("image.mot", kBase, kImage));
+        image = h.WriteImage("image.mot", kBase, kImage);
+        h.ChooseFile(image);
         h.controller.OnProgram();
         h.RunUntilIdle();
         EXPECT_EQ(h.prompts.Texts(), std::vector<std::string>{text::kProgramCompleted});
@@ -61,9 +63,16 @@ struct Programmed {
         void Progress(int percent) override { seen.push_back(percent); }
     } progress;
 
-    // The read-back as the operations API runs it, its messages shown.
-    bool Verify() {
+    // The read-back of the image (or of none) as the operations API runs it,
+    // its messages shown.
+    bool Verify(bool withImage = true) {
         BoxSession session(h.bridge, h.clock);
+        session.SetTarget(h.WindowTarget());
+        EXPECT_EQ(session.Detect().outcome, Outcome::NormalMode);
+        h.ClearTrace();
+        if (withImage) {
+            EXPECT_TRUE(session.UseImage(image, {}).Succeeded());
+        }
         const OperationResult result = session.Verify({&progress, nullptr, nullptr});
         for (const Message& message : MessagesFor(result))
             h.prompts.ShowMessage(message);
@@ -144,8 +153,7 @@ TEST(VerifyPagesTest, FailedConnectReadsNothing) {
 
 TEST(VerifyPagesTest, OutcomeWithoutRecordsIsAMatch) {
     Programmed run;
-    g_pageCount = 0;
-    EXPECT_TRUE(run.Verify());
+    EXPECT_TRUE(run.Verify(false));
     EXPECT_EQ(run.h.prompts.Texts(), std::vector<std::string>{text::kVerifyCompleted});
 }
 

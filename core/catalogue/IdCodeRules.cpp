@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/model/HexText.h"
-#include "core/model/SharedState.h"
+#include "core/protocol/BoxProtocol.h"
 
 namespace o8r {
 

@@ -12,9 +12,6 @@ namespace o8r {
 
 namespace {
 
-// False when the loaded file's time cannot tell a later rewrite from it.
-bool g_loadedFileTrusted = false;
-
 // Some file systems and runtimes (MinGW's std::filesystem among them) give
 // modification times in whole seconds only. A file with such a time that was
 // written in the last two seconds may be rewritten within the same second
@@ -71,34 +68,29 @@ FileStatus ReadFileStatus(const std::string& path) {
     return status;
 }
 
-bool CanReuseLastLoad(const std::string& path, const FileStatus& status, const MemoryMap& map) {
-    return status.readable && g_loadedFileTrusted && !g_fileTimeStamp.empty() &&
-           !g_state.session.loadedFilePath.empty() && path == g_state.session.loadedFilePath &&
-           status.size == g_fileSize && status.timeStamp == g_fileTimeStamp &&
-           status.modifiedTicks == g_state.session.loadedFileTicks && map == g_fileMap;
+bool CanReuseLastLoad(const LastLoad& last, const std::string& path, const FileStatus& status,
+                      const MemoryMap& map) {
+    return status.readable && last.trusted && !last.timeStamp.empty() && !last.path.empty() &&
+           path == last.path && status.size == last.size && status.timeStamp == last.timeStamp &&
+           status.modifiedTicks == last.modifiedTicks && map == last.map;
 }
 
-void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
+void RememberSuccessfulLoad(LastLoad& last, const std::string& path, const FileStatus& status,
                             const MemoryMap& map) {
     if (!status.readable || status.size > std::numeric_limits<std::uint32_t>::max()) {
-        ForgetLastLoad();
+        ForgetLastLoad(last);
         return;
     }
-    g_fileSize = static_cast<std::uint32_t>(status.size);
-    g_fileTimeStamp = status.timeStamp;
-    g_fileMap = map;
-    g_state.session.loadedFilePath = path;
-    g_state.session.loadedFileTicks = status.modifiedTicks;
-    g_loadedFileTrusted = TimeTellsRewrites(status.modifiedTicks);
+    last.size = static_cast<std::uint32_t>(status.size);
+    last.timeStamp = status.timeStamp;
+    last.map = map;
+    last.path = path;
+    last.modifiedTicks = status.modifiedTicks;
+    last.trusted = TimeTellsRewrites(status.modifiedTicks);
 }
 
-void ForgetLastLoad() {
-    g_fileSize = 0;
-    g_fileTimeStamp.clear();
-    g_fileMap = MemoryMap{};
-    g_state.session.loadedFilePath.clear();
-    g_state.session.loadedFileTicks = 0;
-    g_loadedFileTrusted = false;
+void ForgetLastLoad(LastLoad& last) {
+    last = LastLoad{};
 }
 
 }  // namespace o8r

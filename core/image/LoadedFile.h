@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/model/SharedState.h"
+#include "core/image/PageImage.h"
 
 namespace o8r {
 
@@ -26,11 +26,12 @@ FileStatus ReadFileStatus(const std::string& path);
 
 // True only after a complete successful load of the same path, size, time
 // stamp and memory map.
-bool CanReuseLastLoad(const std::string& path, const FileStatus& status, const MemoryMap& map);
-// Sets g_fileSize, g_fileTimeStamp and g_fileMap and remembers the path.
-void RememberSuccessfulLoad(const std::string& path, const FileStatus& status,
+bool CanReuseLastLoad(const LastLoad& last, const std::string& path, const FileStatus& status,
+                      const MemoryMap& map);
+// Remembers the file just loaded whole.
+void RememberSuccessfulLoad(LastLoad& last, const std::string& path, const FileStatus& status,
                             const MemoryMap& map);
 // After any failed load: the next choice of any file reads it again.
-void ForgetLastLoad();
+void ForgetLastLoad(LastLoad& last);
 
 }  // namespace o8r

@@ -81,13 +81,13 @@ class TouchedPages {
     const std::function<void(int)>& m_progress;
 };
 
-void BuildPageRecords(const TouchedPages& pages) {
+void BuildPageRecords(const TouchedPages& pages, PageImage& image) {
     std::size_t index = 0;
     for (std::size_t page = kMapFreeLimit / kPageSize; page < kPageCountInImage; ++page) {
         if (!pages.Has(page))
             continue;
-        PageRecord& record = g_pageRecords[index++];
-        const std::uint8_t* data = g_memImage.data() + page * kPageSize;
+        PageRecord& record = image.pageRecords[index++];
+        const std::uint8_t* data = image.memImage.data() + page * kPageSize;
         const std::uint16_t checksum = PageChecksum(data, kPageSize);
         record[0] = static_cast<std::uint8_t>(page & 0xFF);
         record[1] = static_cast<std::uint8_t>(page >> 8);
@@ -95,14 +95,14 @@ void BuildPageRecords(const TouchedPages& pages) {
         record[3] = static_cast<std::uint8_t>(checksum >> 8);
         std::memcpy(record.data() + 4, data, kPageSize);
     }
-    g_pageCount = static_cast<std::uint16_t>(index);
+    image.pageCount = static_cast<std::uint16_t>(index);
 }
 
 }  // namespace
 
-SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, const MemoryMap& map,
-                                   const std::function<void(int)>& progress) {
-    g_memImage.fill(0xFF);
+SRecordLoadResult LoadSRecordImage(PageImage& image, std::istream& in, std::uint64_t fileSize,
+                                   const MemoryMap& map, const std::function<void(int)>& progress) {
+    image.memImage.fill(0xFF);
     LineReader reader(in);
     SRecord record;
     std::string_view line;
@@ -153,7 +153,7 @@ SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, con
                                 "address " + Hex(address, 5));
             }
         }
-        std::memcpy(g_memImage.data() + first, record.data.data(), record.length);
+        std::memcpy(image.memImage.data() + first, record.data.data(), record.length);
         if (last >= kMapFreeLimit) {
             const std::uint64_t listedFrom = first < kMapFreeLimit ? kMapFreeLimit : first;
             if (!pages.Touch(listedFrom / kPageSize, last / kPageSize)) {
@@ -163,7 +163,7 @@ SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, con
         }
     }
 
-    BuildPageRecords(pages);
+    BuildPageRecords(pages, image);
     return {true, {}};
 }
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <iosfwd>
 
+#include "core/image/PageImage.h"
 #include "core/model/Message.h"
-#include "core/model/SharedState.h"
 
 namespace o8r {
 
@@ -24,12 +24,12 @@ struct SRecordLoadResult {
     Message message;  // owner Owner::FileLoading; shown by the caller when !ok
 };
 
-// Parses S-record text into g_memImage (filled with 0xFF first) and, on success
-// only, rebuilds g_pageRecords / g_pageCount: one record for every page at or
+// Parses S-record text into the image's memory image (filled with 0xFF first)
+// and, on success only, rebuilds its page records and page count: one record for every page at or
 // above kMapFreeLimit that the data touches, in ascending page order.
 // `progress` gets the percentage the loading dialog shows, each time a new page
 // is touched. Never touches the file system.
-SRecordLoadResult LoadSRecordImage(std::istream& in, std::uint64_t fileSize, const MemoryMap& map,
-                                   const std::function<void(int)>& progress);
+SRecordLoadResult LoadSRecordImage(PageImage& image, std::istream& in, std::uint64_t fileSize,
+                                   const MemoryMap& map, const std::function<void(int)>& progress);
 
 }  // namespace o8r

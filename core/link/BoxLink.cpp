@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/model/SharedState.h"
-
 namespace o8r {
 
 void BoxLink::SetFlow(std::uint8_t rts, std::uint8_t dtr) {
     // A refused call shows in the next status query, which reads as busy.
-    (void)m_bridge.SetFlowControl(g_hDevice, 0, rts, dtr, 0, 0, false);
+    (void)m_bridge.SetFlowControl(m_handle, 0, rts, dtr, 0, 0, false);
 }
 
 void BoxLink::HoldReset() {
@@ -22,14 +20,14 @@ void BoxLink::ReleaseReset() {
 
 std::uint8_t BoxLink::ModemStatus() {
     std::uint8_t status = kModemCts;
-    if (m_bridge.GetModemStatus(g_hDevice, status) != kBridgeOk)
+    if (m_bridge.GetModemStatus(m_handle, status) != kBridgeOk)
         return kModemCts;
     return status;
 }
 
 void BoxLink::Flush() {
     // Stale bytes are dropped; a flush that fails leaves nothing worse.
-    (void)m_bridge.FlushBuffers(g_hDevice, 1, 1);
+    (void)m_bridge.FlushBuffers(m_handle, 1, 1);
 }
 
 bool BoxLink::Reset() {
@@ -51,9 +49,9 @@ bool BoxLink::FinishReset() {
 }
 
 bool BoxLink::ConfigureLine(std::uint32_t baud) {
-    return m_bridge.SetBaudRate(g_hDevice, baud) == kBridgeOk &&
-           m_bridge.SetLineControl(g_hDevice, kLineControl8N1) == kBridgeOk &&
-           m_bridge.SetFlowControl(g_hDevice, 0, 1, 0, 0, 0, false) == kBridgeOk;
+    return m_bridge.SetBaudRate(m_handle, baud) == kBridgeOk &&
+           m_bridge.SetLineControl(m_handle, kLineControl8N1) == kBridgeOk &&
+           m_bridge.SetFlowControl(m_handle, 0, 1, 0, 0, 0, false) == kBridgeOk;
 }
 
 bool BoxLink::WaitReady(int maxPolls, bool loaderMode) {
@@ -61,7 +59,7 @@ bool BoxLink::WaitReady(int maxPolls, bool loaderMode) {
         for (int poll = 0; poll < maxPolls; ++poll) {
             std::uint32_t queued = 0;
             std::uint32_t queueStatus = 2;
-            if (m_bridge.CheckRxQueue(g_hDevice, queued, queueStatus) == kBridgeOk && queued > 0)
+            if (m_bridge.CheckRxQueue(m_handle, queued, queueStatus) == kBridgeOk && queued > 0)
                 return true;
             m_clock.PollPause(kLoaderReadyPoll);
         }
@@ -80,7 +78,7 @@ bool BoxLink::AnswerReady(AnswerSignal signal) {
         return !Busy();
     std::uint32_t queued = 0;
     std::uint32_t queueStatus = 0;
-    return m_bridge.CheckRxQueue(g_hDevice, queued, queueStatus) == kBridgeOk && queued > 0;
+    return m_bridge.CheckRxQueue(m_handle, queued, queueStatus) == kBridgeOk && queued > 0;
 }
 
 bool BoxLink::AwaitAnswer(AnswerSignal signal, std::uint64_t until) {
@@ -94,7 +92,7 @@ bool BoxLink::AwaitAnswer(AnswerSignal signal, std::uint64_t until) {
         if (now >= until)
             return false;
         const std::uint64_t left = until - now;
-        if (endedEarly || m_bridge.WaitForAnswer(g_hDevice, signal, left) != kBridgeOk) {
+        if (endedEarly || m_bridge.WaitForAnswer(m_handle, signal, left) != kBridgeOk) {
             m_clock.SleepFor(std::min<std::uint64_t>(left, kAnswerLook.count()));
             endedEarly = false;
         } else {
@@ -106,7 +104,7 @@ bool BoxLink::AwaitAnswer(AnswerSignal signal, std::uint64_t until) {
 bool BoxLink::Write(std::span<const std::uint8_t> bytes) {
     std::uint32_t written = 0;
     const auto count = static_cast<std::uint32_t>(bytes.size());
-    return m_bridge.Write(g_hDevice, bytes.data(), count, written) == kBridgeOk && written == count;
+    return m_bridge.Write(m_handle, bytes.data(), count, written) == kBridgeOk && written == count;
 }
 
 bool BoxLink::SendPageRecord(const PageRecord& record, bool withCommandByte) {
@@ -127,7 +125,7 @@ bool BoxLink::SendPageCommand(std::uint8_t command, std::uint16_t page) {
 std::optional<std::uint8_t> BoxLink::ReadAnswer() {
     std::uint8_t byte = 0;
     std::uint32_t got = 0;
-    if (m_bridge.Read(g_hDevice, &byte, 1, got) != kBridgeOk || got != 1)
+    if (m_bridge.Read(m_handle, &byte, 1, got) != kBridgeOk || got != 1)
         return std::nullopt;
     return byte;
 }
@@ -135,10 +133,10 @@ std::optional<std::uint8_t> BoxLink::ReadAnswer() {
 bool BoxLink::ReadExactly(std::span<std::uint8_t> buffer) {
     std::uint32_t got = 0;
     const auto wanted = static_cast<std::uint32_t>(buffer.size());
-    return m_bridge.Read(g_hDevice, buffer.data(), wanted, got) == kBridgeOk && got == wanted;
+    return m_bridge.Read(m_handle, buffer.data(), wanted, got) == kBridgeOk && got == wanted;
 }
 
-HandshakeResult BoxLink::Connect(Handshake kind, const std::array<std::uint8_t, 7>& idCode,
+HandshakeResult BoxLink::Connect(Handshake kind, const IdCode& idCode,
                                  const StoreHeaderFields& store) {
     const HandshakeResult broken{Outcome::ConnectionBroken, false};
     if (!ConfigureLine(kNormalBaud))
@@ -230,14 +228,14 @@ std::uint32_t BoxLink::DeviceCount() {
 bool BoxLink::OpenFirstDevice() {
     // A handle still open (from before a second box came, or one whose close
     // failed) is released before device 0 is opened again, so none leaks.
-    if (g_hDevice != 0) {
-        (void)m_bridge.Close(g_hDevice);
-        g_hDevice = 0;
+    if (m_handle != 0) {
+        (void)m_bridge.Close(m_handle);
+        m_handle = 0;
     }
     DeviceHandle handle = 0;
     if (m_bridge.Open(0, handle) != kBridgeOk)
         return false;
-    g_hDevice = handle;
+    m_handle = handle;
     return true;
 }
 
@@ -261,8 +259,8 @@ void BoxLink::Release() {
 }
 
 void BoxLink::CloseHandle() {
-    if (m_bridge.Close(g_hDevice) == kBridgeOk)
-        g_hDevice = 0;
+    if (m_bridge.Close(m_handle) == kBridgeOk)
+        m_handle = 0;
 }
 
 namespace {

@@ -48,6 +48,9 @@ class BoxLink {
 
     Bridge& GetBridge() { return m_bridge; }
     Clock& GetClock() { return m_clock; }
+    // The box's handle while it is open (0 otherwise): each link holds its own.
+    [[nodiscard]] bool IsOpen() const { return m_handle != 0; }
+    [[nodiscard]] std::uint32_t Handle() const { return m_handle; }
 
     // The modem lines. DTR is the box's reset line; RTS on tells it the PC
     // listens. A failed call is left to the next status query to notice.
@@ -79,7 +82,7 @@ class BoxLink {
 
     // The connect sequence after the reset: line set-up, readiness, and the
     // handshake with the ID code; Completed when the box answered 'O'.
-    [[nodiscard]] HandshakeResult Connect(Handshake kind, const std::array<std::uint8_t, 7>& idCode,
+    [[nodiscard]] HandshakeResult Connect(Handshake kind, const IdCode& idCode,
                                           const StoreHeaderFields& store = {});
     // Load's first exchange: '?' and the 16-byte name of the stored image.
     [[nodiscard]] StoreQuery QueryStore();
@@ -111,6 +114,7 @@ class BoxLink {
 
     Bridge& m_bridge;
     Clock& m_clock;
+    std::uint32_t m_handle = 0;
 };
 
 // The 16-byte name field of the Load header for a file path: the file name

@@ -3,21 +3,14 @@
 #include <utility>
 
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeRules.h"
 
 namespace o8r {
 
-std::string AddressRangeEntry::Prompt() const {
-    return g_rangePrompt;
-}
-
 bool AddressRangeEntry::PressOk(std::string& startText, std::string& endText) {
-    const RangeCheck check = CheckAddressRange(startText, endText, CurrentMemoryMap());
-    // Written before any check, so a failed press leaves them too; callers use
-    // them only after the dialog ends with OK.
-    g_rangeStart = check.start;
-    g_rangeEnd = check.end;
+    const RangeCheck check = CheckAddressRange(startText, endText, m_map);
+    m_start = check.start;
+    m_end = check.end;
 
     auto fail = [this](const char* message) {
         m_prompts.ShowMessage(Message{message, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
@@ -43,13 +36,13 @@ bool AddressRangeEntry::PressOk(std::string& startText, std::string& endText) {
                 return false;
             }
             std::swap(startText, endText);
-            std::swap(g_rangeStart, g_rangeEnd);
+            std::swap(m_start, m_end);
             break;
         }
         case RangeOutcome::Accepted:
             break;
     }
-    g_rangePageCount = check.pageCount;
+    m_pageCount = check.pageCount;
     return true;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/model/SharedState.h"
+#include "core/model/MemoryMap.h"
 
 namespace o8r {
 

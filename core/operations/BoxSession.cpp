@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/model/SharedState.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/operations/LoaderExchange.h"
 #include "core/operations/RangePages.h"
@@ -38,21 +37,12 @@ OperationResult Result(Operation operation, Outcome outcome) {
     return result;
 }
 
-// Sets the range as the address dialog does for the window.
-void SetRange(std::uint32_t start, std::uint32_t end) {
-    g_rangeStart = start;
-    g_rangeEnd = end;
-    g_rangePageCount = static_cast<std::uint16_t>((end >> 8) - (start >> 8) + 1);
-    g_currentPage = static_cast<std::uint16_t>(start >> 8);
-}
-
 }  // namespace
 
 OperationResult BoxSession::Detect() {
     std::uint32_t count = 0;
     // A failed count leaves the count it reported, as the window's poll takes it.
     (void)m_link.GetBridge().GetDeviceCount(count);
-    g_lastDeviceCount = static_cast<std::int8_t>(count & 0xFF);
     m_open = true;  // released at the end whatever was found, as the window does
     if (count == 0)
         return Result(Operation::Detect, Outcome::NoProgrammer);
@@ -62,7 +52,7 @@ OperationResult BoxSession::Detect() {
         return Result(Operation::Detect, Outcome::CanNotOpenProgrammer);
     m_updateMode = m_link.StartOpenedBox();
     if (m_updateMode) {
-        SetMemoryMap(kFirmwareUpdateMap);
+        m_target.map = kFirmwareUpdateMap;
         return Result(Operation::Detect, Outcome::FirmwareUpdateMode);
     }
     return Result(Operation::Detect, Outcome::NormalMode);
@@ -98,6 +88,12 @@ OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
                                                const OperationHooks& hooks) {
     Announce(result, hooks);
     return EndWithReset(result);
+}
+
+OperationResult BoxSession::UseImage(const std::string& imagePath, const OperationHooks& hooks) {
+    if (auto refused = LoadImage(Operation::Program, imagePath, hooks))
+        return *refused;
+    return Result(Operation::Program, Outcome::Completed);
 }
 
 OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
@@ -136,8 +132,8 @@ OperationResult BoxSession::Connect(Operation operation, Handshake kind) {
         return Result(operation, Outcome::ResetFailed);
     StoreHeaderFields store;
     if (kind == Handshake::Store)
-        store = {g_pageCount, LoadNameField(g_filePath)};
-    const HandshakeResult handshake = m_link.Connect(kind, g_idCode, store);
+        store = {m_image->pageCount, LoadNameField(m_imagePath)};
+    const HandshakeResult handshake = m_link.Connect(kind, m_target.idCode, store);
     OperationResult result = Result(operation, handshake.outcome);
     if (handshake.outcome != Outcome::Completed && handshake.resetAfter)
         EndWithReset(result);
@@ -148,8 +144,8 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
                                                      const OperationHooks& hooks) {
     if (path.empty())
         return Result(operation, Outcome::FileNotChosen);
-    g_filePath = path;
-    switch (CheckImageFile(path)) {
+    m_imagePath = path;
+    switch (CheckImageFile(*m_image, path, m_target.map)) {
         case ImageFileCheck::TooLarge:
             return Result(operation, Outcome::FileTooLarge);
         case ImageFileCheck::ReuseLastLoad:
@@ -159,7 +155,8 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
     }
     Started(hooks, Phase::LoadingFile);
     Reached(hooks, 0);
-    auto failure = LoadImageFile(path, [&hooks](int percent) { Reached(hooks, percent); });
+    auto failure = LoadImageFile(*m_image, path, m_target.map,
+                                 [&hooks](int percent) { Reached(hooks, percent); });
     Ended(hooks, Phase::LoadingFile);
     if (!failure)
         return std::nullopt;
@@ -208,13 +205,13 @@ BoxSession::Wait BoxSession::AwaitAnswer(std::int32_t ticks, Operation operation
 OperationResult BoxSession::SendRecords(Operation operation, Phase phase, bool withCommand,
                                         std::int32_t ticks, const OperationHooks& hooks) {
     // Never more records than their array holds, whatever the count says.
-    const int count = std::min<int>(g_pageCount, static_cast<int>(kMaxPageRecords));
+    const int count = static_cast<int>(m_image->RecordCount());
     OperationResult result = Result(operation, Outcome::Completed);
     Started(hooks, phase);
     for (int i = 0; i < count; ++i) {
         result.percent = i * 100 / count;
         // A write the box did not take shows as its silence: the wait times out.
-        (void)m_link.SendPageRecord(g_pageRecords[static_cast<std::size_t>(i)], withCommand);
+        (void)m_link.SendPageRecord(m_image->pageRecords[static_cast<std::size_t>(i)], withCommand);
         Reached(hooks, result.percent);
         const Wait wait = AwaitAnswer(ticks, operation, hooks);
         if (wait != Wait::Answered) {
@@ -231,12 +228,11 @@ OperationResult BoxSession::SendRecords(Operation operation, Phase phase, bool w
 }
 
 Outcome BoxSession::ReadRangePages(
-    Operation operation, Outcome lost, const OperationHooks& hooks,
+    const AddressRange& range, Operation operation, Outcome lost, const OperationHooks& hooks,
     const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage) {
-    for (std::uint32_t page = g_rangeStart >> 8; page <= (g_rangeEnd >> 8); ++page) {
-        g_currentPage = static_cast<std::uint16_t>(page);
+    for (std::uint32_t page = range.FirstPage(); page <= range.LastPage(); ++page) {
         // A request the box did not take shows as its silence: the wait times out.
-        (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
+        (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(page));
         const Wait wait = AwaitAnswer(kReadPageTicks, operation, hooks);
         if (wait == Wait::Cancelled)
             return Outcome::Cancelled;
@@ -250,7 +246,7 @@ Outcome BoxSession::ReadRangePages(
 }
 
 OperationResult BoxSession::RunProgram(const std::string& imagePath, const OperationHooks& hooks) {
-    if (g_selectedMcu.empty())
+    if (m_target.part.empty())
         return Result(Operation::Program, Outcome::NoMcuSelected);
     OperationResult connected = Connect(Operation::Program, Handshake::Target);
     if (connected.outcome != Outcome::Completed)
@@ -269,8 +265,8 @@ OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
         return connected;
     Started(hooks, Phase::Verify);
     Reached(hooks, 0);
-    OperationResult result =
-        VerifyResult(VerifyPages(m_link, g_pageRecords.data(), g_pageCount, [&hooks](int percent) {
+    OperationResult result = VerifyResult(VerifyPages(
+        m_link, m_image->pageRecords.data(), m_image->RecordCount(), [&hooks](int percent) {
             RefuseCancel(hooks, Phase::Verify);
             Reached(hooks, percent);
         }));
@@ -280,7 +276,7 @@ OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
 
 OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPages,
                                      const OperationHooks& hooks) {
-    if (g_selectedMcu.empty())
+    if (m_target.part.empty())
         return Result(Operation::Erase, Outcome::NoMcuSelected);
     OperationResult result = Connect(Operation::Erase, Handshake::Target);
     if (result.outcome != Outcome::Completed)
@@ -311,26 +307,26 @@ OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPage
 
 OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end,
                                           const OperationHooks& hooks) {
-    if (g_selectedMcu.empty())
+    if (m_target.part.empty())
         return Result(Operation::BlankCheck, Outcome::NoMcuSelected);
     OperationResult result = Connect(Operation::BlankCheck, Handshake::Target);
     if (result.outcome != Outcome::Completed)
         return result;
-    SetRange(start, end);
+    const AddressRange range{start, end};
     Started(hooks, Phase::BlankCheck);
     // Bytes that never came must not pass for erased ones.
-    const Outcome walked =
-        ReadRangePages(Operation::BlankCheck, Outcome::TimeOut, hooks,
-                       [&](std::uint32_t page, const PageBytes& bytes) {
-                           if (auto filled = FirstFilledAddress(bytes, page, start, end)) {
-                               result.outcome = Outcome::CheckAreaNotEmpty;
-                               result.address = *filled;
-                               return false;
-                           }
-                           result.percent = RangePercent(page - (start >> 8) + 1, g_rangePageCount);
-                           Reached(hooks, result.percent);
-                           return true;
-                       });
+    const Outcome walked = ReadRangePages(
+        range, Operation::BlankCheck, Outcome::TimeOut, hooks,
+        [&](std::uint32_t page, const PageBytes& bytes) {
+            if (auto filled = FirstFilledAddress(bytes, page, start, end)) {
+                result.outcome = Outcome::CheckAreaNotEmpty;
+                result.address = *filled;
+                return false;
+            }
+            result.percent = RangePercent(page - range.FirstPage() + 1, range.PageCount());
+            Reached(hooks, result.percent);
+            return true;
+        });
     if (walked != Outcome::Completed)
         result.outcome = walked;
     Ended(hooks, Phase::BlankCheck);
@@ -343,25 +339,25 @@ OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end
 
 OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
                                     const OperationHooks& hooks) {
-    if (g_selectedMcu.empty())
+    if (m_target.part.empty())
         return Result(Operation::Read, Outcome::NoMcuSelected);
     OperationResult result = Connect(Operation::Read, Handshake::Target);
     if (result.outcome != Outcome::Completed)
         return result;
-    SetRange(start, end);
+    const AddressRange range{start, end};
     result.rangeStart = start;
     Started(hooks, Phase::Read);
     Reached(hooks, 0);
     // A page that does not arrive whole is never kept as if it had.
-    result.outcome =
-        ReadRangePages(Operation::Read, Outcome::ReadTimeOut, hooks,
-                       [&](std::uint32_t page, const PageBytes& bytes) {
-                           const PageSpan span = BytesInRange(page, start, end);
-                           result.data.insert(result.data.end(), bytes.begin() + span.from,
-                                              bytes.begin() + span.to + 1);
-                           Reached(hooks, RangePercent(page - (start >> 8) + 1, g_rangePageCount));
-                           return true;
-                       });
+    result.outcome = ReadRangePages(
+        range, Operation::Read, Outcome::ReadTimeOut, hooks,
+        [&](std::uint32_t page, const PageBytes& bytes) {
+            const PageSpan span = BytesInRange(page, start, end);
+            result.data.insert(result.data.end(), bytes.begin() + span.from,
+                               bytes.begin() + span.to + 1);
+            Reached(hooks, RangePercent(page - range.FirstPage() + 1, range.PageCount()));
+            return true;
+        });
     if (result.outcome == Outcome::Completed) {
         // A short reset pulse tells the box the read is over.
         m_link.HoldReset();
@@ -374,7 +370,7 @@ OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
 }
 
 OperationResult BoxSession::RunLoad(const std::string& imagePath, const OperationHooks& hooks) {
-    if (g_selectedMcu.empty())
+    if (m_target.part.empty())
         return Result(Operation::Load, Outcome::NoMcuSelected);
     const StoreQuery query = m_link.QueryStore();
     if (query.outcome != Outcome::Completed) {
@@ -436,7 +432,8 @@ OperationResult BoxSession::RunUpdate(const std::string& imagePath, const Operat
         RefuseCancel(hooks, Phase::Update);
         Reached(hooks, percent);
     };
-    OperationResult result = Result(Operation::Update, RunLoaderExchange(m_link, callbacks));
+    OperationResult result =
+        Result(Operation::Update, RunLoaderExchange(m_link, *m_image, callbacks));
     if (result.outcome == Outcome::Completed)
         Reached(hooks, 100);
     Ended(hooks, Phase::Update);

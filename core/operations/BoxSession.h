@@ -7,17 +7,20 @@
 // program shares its link, protocol steps and outcomes while it keeps its
 // own timer-driven engine.
 //
-// The part, its memory map and the ID code are the process-wide selection
-// (g_selectedMcu, the g_mapRegion values, g_idCode), set before a call.
+// A session is handed what it works on (the part, its memory map and the ID
+// code) and keeps the image it loads, so several sessions can run side by side.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/image/PageImage.h"
 #include "core/link/BoxLink.h"
+#include "core/model/MemoryMap.h"
 #include "core/model/Outcome.h"
 #include "core/operations/RangePages.h"
 #include "core/protocol/Bridge.h"
@@ -74,27 +77,43 @@ struct OperationHooks {
     OperationQuestions* questions = nullptr;
 };
 
+// What a session works on.
+struct SessionTarget {
+    std::string part;  // empty: no part chosen
+    MemoryMap map;
+    IdCode idCode = ErasedIdCode();
+};
+
 class BoxSession {
   public:
-    BoxSession(Bridge& bridge, Clock& clock) : m_link(bridge, clock), m_clock(clock) {}
+    BoxSession(Bridge& bridge, Clock& clock)
+        : m_link(bridge, clock), m_clock(clock), m_image(std::make_unique<PageImage>()) {}
+
+    void SetTarget(SessionTarget target) { m_target = std::move(target); }
+    [[nodiscard]] const SessionTarget& Target() const { return m_target; }
+    // The image the last Program, Load or Update loaded: its page records as sent.
+    [[nodiscard]] const PageImage& Image() const { return *m_image; }
 
     // Finds exactly one box, opens it and starts it; NormalMode or
-    // FirmwareUpdateMode, else why not. In firmware-update mode the memory
-    // map becomes the box's own program memory.
+    // FirmwareUpdateMode, else why not. In firmware-update mode the target's
+    // memory map becomes the box's own program memory.
     [[nodiscard]] OperationResult Detect();
     // Holds the box in reset and closes it, as closing the window does.
     void Release();
 
+    // Loads an image file under the target's memory map without touching the
+    // box, for a Verify of it; Completed or the refusal.
+    [[nodiscard]] OperationResult UseImage(const std::string& imagePath,
+                                           const OperationHooks& hooks);
     // Connects, loads the image file, and programs it page by page.
     [[nodiscard]] OperationResult Program(const std::string& imagePath,
                                           const OperationHooks& hooks);
-    // Reads every page of the page records back and compares it.
+    // Reads every page of the image's page records back and compares it.
     [[nodiscard]] OperationResult Verify(const OperationHooks& hooks);
     // Erases the blocks starting at these pages, in this order; not cancellable.
     [[nodiscard]] OperationResult Erase(const std::vector<std::uint16_t>& blockPages,
                                         const OperationHooks& hooks);
-    // The inclusive range, as the address dialog has accepted it (the
-    // g_range values are set from it).
+    // The inclusive range, start <= end, as the address dialog accepts it.
     [[nodiscard]] OperationResult BlankCheck(std::uint32_t start, std::uint32_t end,
                                              const OperationHooks& hooks);
     [[nodiscard]] OperationResult Read(std::uint32_t start, std::uint32_t end,
@@ -127,11 +146,11 @@ class BoxSession {
     template <typename Run>
     [[nodiscard]] OperationResult Announced(const OperationHooks& hooks, Run run);
     void Announce(const OperationResult& result, const OperationHooks& hooks);
-    // Requests each page of the g_range values with 'R' and hands it to
+    // Requests each page of the range with 'R' and hands it to
     // `onPage`, which returns false to stop there. Completed, Cancelled, or
     // `lost` for a page that did not come whole in time.
     [[nodiscard]] Outcome ReadRangePages(
-        Operation operation, Outcome lost, const OperationHooks& hooks,
+        const AddressRange& range, Operation operation, Outcome lost, const OperationHooks& hooks,
         const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage);
     OperationResult& AnnounceThenReset(OperationResult& result, const OperationHooks& hooks);
 
@@ -158,6 +177,9 @@ class BoxSession {
 
     BoxLink m_link;
     Clock& m_clock;
+    SessionTarget m_target;
+    std::unique_ptr<PageImage> m_image;  // large: kept off the stack
+    std::string m_imagePath;
     bool m_updateMode = false;
     bool m_open = false;
     bool m_announced = false;

@@ -3,7 +3,6 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/model/HexText.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 
 namespace o8r {
 
@@ -14,17 +13,17 @@ std::vector<std::uint16_t> ErasePagesOfList(const std::string& list) {
     return pages;
 }
 
-bool EraseBlockChoice::Fill() {
+bool EraseBlockChoice::Fill(const std::string& cataloguePath, const std::string& part) {
     m_rows.clear();
     bool usable = true;
-    if (auto lines = ReadCatalogueLines(g_mcuFilePath)) {
+    if (auto lines = ReadCatalogueLines(cataloguePath)) {
         // A block left out of the list would be left unerased without a word.
-        if (const auto problem = BlockEntryProblem(*lines, g_selectedMcu)) {
+        if (const auto problem = BlockEntryProblem(*lines, part)) {
             m_prompts.ShowMessage(Message{*problem, text::kCaptionError, MsgIcon::Error,
                                           MsgButtons::Ok, Owner::MainWindow});
             usable = false;
         } else {
-            m_rows = EraseBlocksForPart(*lines, g_selectedMcu);
+            m_rows = EraseBlocksForPart(*lines, part);
         }
     }
     m_checked.assign(m_rows.size(), false);
@@ -44,18 +43,18 @@ void EraseBlockChoice::ToggleRow(int row) {
 }
 
 bool EraseBlockChoice::PressOk() {
-    g_eraseList.clear();
-    g_eraseBlockCount = 0;
+    m_eraseList.clear();
+    m_blockCount = 0;
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         if (!m_checked[row])
             continue;
         // "  0x0C000" -> "00C0": the block's first page, four digits wide.
         const std::string& address = m_rows[row].address;
-        g_eraseList += '0';
-        g_eraseList += address.substr(4, 3);
-        ++g_eraseBlockCount;
+        m_eraseList += '0';
+        m_eraseList += address.substr(4, 3);
+        ++m_blockCount;
     }
-    if (g_eraseBlockCount == 0) {
+    if (m_blockCount == 0) {
         m_prompts.ShowMessage(Message{text::kNoEraseBlock, text::kCaptionWarning,
                                       MsgIcon::Exclamation, MsgButtons::Ok, Owner::EraseSetting});
         return false;

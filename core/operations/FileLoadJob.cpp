@@ -5,23 +5,24 @@
 #include "core/image/LoadedFile.h"
 #include "core/image/SRecordLoader.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "platform/Utf8Path.h"
 
 namespace o8r {
 
-ImageFileCheck CheckImageFile(const std::string& path) {
+ImageFileCheck CheckImageFile(const PageImage& image, const std::string& path,
+                              const MemoryMap& map) {
     const FileStatus status = ReadFileStatus(path);
     if (!status.readable)
         return ImageFileCheck::Load;
     if (status.size > kMaxImageFileSize)
         return ImageFileCheck::TooLarge;
-    if (CanReuseLastLoad(path, status, CurrentMemoryMap()))
+    if (CanReuseLastLoad(image.lastLoad, path, status, map))
         return ImageFileCheck::ReuseLastLoad;
     return ImageFileCheck::Load;
 }
 
-std::optional<Message> LoadImageFile(const std::string& path,
+std::optional<Message> LoadImageFile(PageImage& image, const std::string& path,
+                                     const MemoryMap& map,
                                      const std::function<void(int)>& progress) {
     const FileStatus status = ReadFileStatus(path);
     // Line ends are handled by the parser, so CR LF and LF read alike everywhere.
@@ -29,17 +30,16 @@ std::optional<Message> LoadImageFile(const std::string& path,
     if (status.readable)
         in.open(PathFromUtf8(path), std::ios::in | std::ios::binary);
     if (!status.readable || !in.is_open()) {
-        ForgetLastLoad();
+        ForgetLastLoad(image.lastLoad);
         return Message{text::kCanNotOpenFile, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
                        Owner::FileLoading};
     }
-    const MemoryMap map = CurrentMemoryMap();
-    const SRecordLoadResult result = LoadSRecordImage(in, status.size, map, progress);
+    const SRecordLoadResult result = LoadSRecordImage(image, in, status.size, map, progress);
     if (!result.ok) {
-        ForgetLastLoad();
+        ForgetLastLoad(image.lastLoad);
         return result.message;
     }
-    RememberSuccessfulLoad(path, status, map);
+    RememberSuccessfulLoad(image.lastLoad, path, status, map);
     return std::nullopt;
 }
 
@@ -47,7 +47,7 @@ bool FileLoadJob::Run(FileLoadView& view) {
     view.SetText(text::kLoadingFile);
     view.SetProgress(0);
     const auto failure =
-        LoadImageFile(g_filePath, [&view](int percent) { view.SetProgress(percent); });
+        LoadImageFile(m_image, m_path, m_map, [&view](int percent) { view.SetProgress(percent); });
     if (failure)
         m_prompts.ShowMessage(*failure);
     return !failure;

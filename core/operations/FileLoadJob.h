@@ -1,13 +1,15 @@
 #pragma once
 
 // The "File loading" dialog (template 168) without widgets: run once from the
-// dialog's 100 ms timer 115, it loads g_filePath into the memory image and the
-// page records under the current memory map.
+// dialog's 100 ms timer 115, it loads the chosen file into an image under a
+// memory map.
 
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "core/image/PageImage.h"
+#include "core/model/MemoryMap.h"
 #include "core/operations/Prompts.h"
 
 namespace o8r {
@@ -16,11 +18,13 @@ namespace o8r {
 enum class ImageFileCheck { Load, ReuseLastLoad, TooLarge };
 // A file whose status cannot be read goes on to loading, whose open then fails
 // with its own message.
-[[nodiscard]] ImageFileCheck CheckImageFile(const std::string& path);
+[[nodiscard]] ImageFileCheck CheckImageFile(const PageImage& image, const std::string& path,
+                                            const MemoryMap& map);
 
-// Loads the file into the memory image and the page records under the current
-// memory map; nothing on success, else the loading dialog's message.
-[[nodiscard]] std::optional<Message> LoadImageFile(const std::string& path,
+// Loads the file into the image under `map`; nothing on success, else the
+// loading dialog's message.
+[[nodiscard]] std::optional<Message> LoadImageFile(PageImage& image, const std::string& path,
+                                                   const MemoryMap& map,
                                                    const std::function<void(int)>& progress);
 
 class FileLoadView {
@@ -32,13 +36,17 @@ class FileLoadView {
 
 class FileLoadJob {
   public:
-    explicit FileLoadJob(Prompts& prompts) : m_prompts(prompts) {}
+    FileLoadJob(Prompts& prompts, PageImage& image, std::string path, const MemoryMap& map)
+        : m_prompts(prompts), m_image(image), m_path(std::move(path)), m_map(map) {}
 
-    // Loads g_filePath; messages are owned by the loading dialog. True when loaded.
+    // Loads the file; messages are owned by the loading dialog. True when loaded.
     [[nodiscard]] bool Run(FileLoadView& view);
 
   private:
     Prompts& m_prompts;
+    PageImage& m_image;
+    std::string m_path;
+    MemoryMap m_map;
 };
 
 }  // namespace o8r

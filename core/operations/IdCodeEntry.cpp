@@ -2,7 +2,6 @@
 
 #include "core/catalogue/IdCodeRules.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 
 namespace o8r {
 
@@ -18,7 +17,7 @@ bool IdCodeEntry::PressOk(const std::string& text) {
         return false;
     }
     // From here on a failed or declined entry leaves the erased code.
-    g_idCode.fill(0xFF);
+    m_code = ErasedIdCode();
 
     switch (check.outcome) {
         case IdCodeOutcome::BadHex:
@@ -40,7 +39,7 @@ bool IdCodeEntry::PressOk(const std::string& text) {
         case IdCodeOutcome::EmptyText:
             break;
     }
-    g_idCode = check.code;
+    m_code = check.code;
     return true;
 }
 

@@ -8,12 +8,14 @@
 #include <string>
 
 #include "core/operations/Prompts.h"
+#include "core/protocol/BoxProtocol.h"
 
 namespace o8r {
 
 class IdCodeEntry {
   public:
-    explicit IdCodeEntry(Prompts& prompts) : m_prompts(prompts) {}
+    // `code` is the ID code the dialog sets.
+    IdCodeEntry(Prompts& prompts, IdCode& code) : m_prompts(prompts), m_code(code) {}
 
     // The text the edit shows when the dialog opens: the erased code, fourteen F.
     static std::string InitialText() { return std::string(14, 'F'); }
@@ -25,11 +27,12 @@ class IdCodeEntry {
     void SetCharacterMode(bool checked) { m_characterMode = checked; }
 
     // The OK button with the edit's text: shows any message (owned by the ID code
-    // dialog), writes g_idCode, and returns true when the dialog closes with OK.
+    // dialog), sets the code, and returns true when the dialog closes with OK.
     bool PressOk(const std::string& text);
 
   private:
     Prompts& m_prompts;
+    IdCode& m_code;
     bool m_characterMode = false;
 };
 

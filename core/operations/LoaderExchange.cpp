@@ -3,8 +3,6 @@
 #include <array>
 #include <optional>
 
-#include "core/model/SharedState.h"
-
 namespace o8r {
 
 namespace {
@@ -13,8 +11,8 @@ using Failure = std::optional<Outcome>;
 
 class Exchange {
   public:
-    Exchange(BoxLink& link, const LoaderCallbacks& callbacks)
-        : m_link(link), m_clock(link.GetClock()), m_callbacks(callbacks) {}
+    Exchange(BoxLink& link, const PageImage& image, const LoaderCallbacks& callbacks)
+        : m_link(link), m_clock(link.GetClock()), m_image(image), m_callbacks(callbacks) {}
 
     Outcome Run() {
         if (Failure failure = Synchronise())
@@ -29,10 +27,11 @@ class Exchange {
             return *failure;
         if (m_callbacks.programming)
             m_callbacks.programming();
-        for (int i = 0; i < g_pageCount; ++i) {
+        const int count = m_image.pageCount;
+        for (int i = 0; i < count; ++i) {
             if (m_callbacks.progress)
-                m_callbacks.progress(i * 100 / g_pageCount);
-            if (Failure failure = ProgramPage(g_pageRecords[static_cast<std::size_t>(i)]))
+                m_callbacks.progress(i * 100 / count);
+            if (Failure failure = ProgramPage(m_image.pageRecords[static_cast<std::size_t>(i)]))
                 return *failure;
         }
         return Outcome::Completed;
@@ -147,13 +146,14 @@ class Exchange {
 
     BoxLink& m_link;
     Clock& m_clock;
+    const PageImage& m_image;
     const LoaderCallbacks& m_callbacks;
 };
 
 }  // namespace
 
-Outcome RunLoaderExchange(BoxLink& link, const LoaderCallbacks& callbacks) {
-    return Exchange(link, callbacks).Run();
+Outcome RunLoaderExchange(BoxLink& link, const PageImage& image, const LoaderCallbacks& callbacks) {
+    return Exchange(link, image, callbacks).Run();
 }
 
 }  // namespace o8r

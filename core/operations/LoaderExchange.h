@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "core/image/PageImage.h"
 #include "core/link/BoxLink.h"
 #include "core/model/Outcome.h"
 
@@ -19,7 +20,8 @@ struct LoaderCallbacks {
     std::function<void(int)> progress;  // before each page, in percent
 };
 
-// Completed when every page was programmed, else the failure.
-[[nodiscard]] Outcome RunLoaderExchange(BoxLink& link, const LoaderCallbacks& callbacks);
+// Completed when every page of the image's records was programmed, else the failure.
+[[nodiscard]] Outcome RunLoaderExchange(BoxLink& link, const PageImage& image,
+                                        const LoaderCallbacks& callbacks);
 
 }  // namespace o8r

@@ -12,6 +12,18 @@ namespace o8r {
 
 using PageBytes = std::array<std::uint8_t, kPageSize>;
 
+// An inclusive address range, start <= end, as the address dialog accepts it.
+struct AddressRange {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+
+    [[nodiscard]] std::uint32_t FirstPage() const { return start >> 8; }
+    [[nodiscard]] std::uint32_t LastPage() const { return end >> 8; }
+    [[nodiscard]] std::uint16_t PageCount() const {
+        return static_cast<std::uint16_t>(LastPage() - FirstPage() + 1);
+    }
+};
+
 // The offsets [from, to] of page `page` that lie inside the inclusive range.
 struct PageSpan {
     std::uint32_t from = 0;

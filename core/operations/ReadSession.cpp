@@ -6,7 +6,6 @@
 #include "core/image/SRecordWriter.h"
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "platform/NewFile.h"
 #include "platform/Utf8Path.h"
 
@@ -22,8 +21,12 @@ bool PathTaken(const std::string& path) {
 
 }  // namespace
 
-ReadSession::ReadSession(Bridge& bridge, Clock& clock, Prompts& prompts)
-    : m_link(bridge, clock), m_clock(clock), m_prompts(prompts) {}
+ReadSession::ReadSession(BoxLink& link, Prompts& prompts, const AddressRange& range)
+    : m_link(link),
+      m_clock(link.GetClock()),
+      m_prompts(prompts),
+      m_range(range),
+      m_page(range.FirstPage()) {}
 
 void ReadSession::Open(ReadView& view) {
     m_view = &view;
@@ -61,7 +64,7 @@ void ReadSession::OnTimer(TimerId timerId) {
 }
 
 void ReadSession::RequestOrFinish() {
-    if (static_cast<std::uint32_t>(g_currentPage) > (g_rangeEnd >> 8)) {
+    if (m_page > m_range.LastPage()) {
         StopReadTimer();
         // A short reset pulse tells the box the read is over.
         m_link.HoldReset();
@@ -76,7 +79,7 @@ void ReadSession::RequestOrFinish() {
         return;
     }
     // A request the box did not take shows as its silence: the wait times out.
-    (void)m_link.SendPageCommand(cmd::kReadPage, g_currentPage);
+    (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(m_page));
     m_deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
     m_pageRequested = true;
 }
@@ -96,19 +99,17 @@ void ReadSession::ReceivePage() {
         return;
     }
     AddPage(page);
-    ++g_currentPage;
-    if (g_rangePageCount != 0) {
-        const int received = g_currentPage - static_cast<int>(g_rangeStart >> 8);
-        m_view->SetProgress(received * 100 / g_rangePageCount);
-    }
+    ++m_page;
+    const auto received = static_cast<int>(m_page - m_range.FirstPage());
+    m_view->SetProgress(RangePercent(static_cast<std::uint32_t>(received), m_range.PageCount()));
 }
 
 void ReadSession::AddPage(const PageBytes& page) {
-    const PageSpan span = BytesInRange(g_currentPage, g_rangeStart, g_rangeEnd);
+    const PageSpan span = BytesInRange(m_page, m_range.start, m_range.end);
     const std::size_t firstNew = m_data.size();
     m_data.insert(m_data.end(), page.begin() + span.from, page.begin() + span.to + 1);
     const std::size_t firstChanged = m_rows.size();
-    AppendReadRows(m_rows, g_rangeStart, m_data, firstNew);
+    AppendReadRows(m_rows, m_range.start, m_data, firstNew);
     m_view->RowsChanged(firstChanged);
 }
 
@@ -204,7 +205,7 @@ void ReadSession::Save() {
                                         text::kMotPattern, text::kMotDefaultExtension});
     if (!chosen || chosen->empty())
         return;
-    if (SaveReadData(m_prompts, *chosen, g_rangeStart, m_data) != SaveResult::Saved)
+    if (SaveReadData(m_prompts, *chosen, m_range.start, m_data) != SaveResult::Saved)
         return;
     m_dataSaved = true;
     m_view->SetStatusText(text::kReadDataSavedStatus);

@@ -15,7 +15,6 @@
 #include "core/model/Ids.h"
 #include "core/operations/Prompts.h"
 #include "core/operations/RangePages.h"
-#include "core/protocol/Bridge.h"
 #include "core/protocol/Clock.h"
 
 namespace o8r {
@@ -48,7 +47,8 @@ enum class SaveResult { Saved, Declined, Failed };
 
 class ReadSession {
   public:
-    ReadSession(Bridge& bridge, Clock& clock, Prompts& prompts);
+    // Reads `range` from the box behind `link`, which is open and connected.
+    ReadSession(BoxLink& link, Prompts& prompts, const AddressRange& range);
 
     // Binds the window; called once when it opens (icon 160, progress 0, timer 114).
     void Open(ReadView& view);
@@ -58,7 +58,7 @@ class ReadSession {
 
     // The hex dump rows as the window shows them.
     const std::vector<ReadRow>& Rows() const { return m_rows; }
-    // The bytes read so far, from g_rangeStart on.
+    // The bytes read so far, from the range's start on.
     const std::vector<std::uint8_t>& Data() const { return m_data; }
     bool ReadFinished() const { return m_readFinished; }
     bool DataSaved() const { return m_dataSaved; }
@@ -76,9 +76,11 @@ class ReadSession {
     MsgAnswer Ask(const std::string& text, const std::string& caption, MsgIcon icon,
                   MsgButtons buttons);
 
-    BoxLink m_link;
+    BoxLink& m_link;
     Clock& m_clock;
     Prompts& m_prompts;
+    AddressRange m_range;
+    std::uint32_t m_page = 0;  // the page requested next, or awaited
     ReadView* m_view = nullptr;
     std::vector<ReadRow> m_rows;
     std::vector<std::uint8_t> m_data;

@@ -77,6 +77,14 @@ constexpr std::array<std::uint8_t, 3> StoreHeader(std::uint16_t pageCount) {
 constexpr std::size_t kStoredNameSize = 16;  // the name field of the Load header and of '?'
 constexpr std::uint8_t kStoreHeaderEnd = 0x00;
 constexpr std::size_t kIdCodeSize = 7;
+// The seven ID-code bytes the connect handshake sends; all 0xFF is the erased code.
+using IdCode = std::array<std::uint8_t, kIdCodeSize>;
+[[nodiscard]] constexpr IdCode ErasedIdCode() {
+    IdCode code{};
+    for (auto& byte : code)
+        byte = 0xFF;
+    return code;
+}
 
 // Allowances for an answer, in ticks of the operation timer; a tick allowance
 // of N ticks is N x 15.625 ms of elapsed time.

@@ -5,10 +5,10 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/RangePages.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -22,7 +22,7 @@ void ProgrammerController::OnBlankCheck() {
         return;
     }
     g_rangePrompt = text::kPromptCheckRange;
-    AddressRangeEntry dialog(m_prompts);
+    AddressRangeEntry dialog(m_prompts, CurrentMemoryMap(), g_rangePrompt);
     m_operationType = OP_BLANK_CHECK;
     m_progressPercent = 0;
     if (!ConnectProgrammer())
@@ -31,6 +31,7 @@ void ProgrammerController::OnBlankCheck() {
         ResetProgrammer();
         return;
     }
+    TakeRange(dialog);
     g_currentPage = static_cast<std::uint16_t>(g_rangeStart >> 8);
     m_blankSoFar = true;
     EnableCommandButtons(false);

@@ -4,8 +4,8 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -24,7 +24,7 @@ void ProgrammerController::PollProgrammer() {
         m_view.ShowControl(IDC_PROGRESS, false);
         m_view.ShowControl(IDC_MCU_LIST, false);
         m_view.ShowControl(IDC_MCU_TREE, false);
-        if (g_hDevice != 0)
+        if (m_link.IsOpen())
             m_link.CloseHandle();
         return;
     }

@@ -3,9 +3,9 @@
 #include "core/model/HexText.h"
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/EraseBlockChoice.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -22,10 +22,13 @@ void ProgrammerController::OnErase() {
     m_operationType = OP_ERASE;
     if (!ConnectProgrammer())
         return;
-    if (!dialog.Fill() || m_prompts.RunEraseDialog(dialog) != DialogResult::Ok) {
+    if (!dialog.Fill(g_cataloguePath, g_selectedMcu) ||
+        m_prompts.RunEraseDialog(dialog) != DialogResult::Ok) {
         ResetProgrammer();
         return;
     }
+    g_eraseList = dialog.EraseList();
+    g_eraseBlockCount = dialog.BlockCount();
     // Erase has no Cancel: every command control stays disabled while it runs.
     EnableCommandButtons(false);
     m_view.ShowControl(IDC_PROGRESS, true);

@@ -4,9 +4,9 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/LoaderExchange.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -30,7 +30,7 @@ void ProgrammerController::RunFirmwareUpdate() {
     callbacks.progress = [this](int percent) { m_view.SetProgress(percent); };
     // After a failure the window stays as it is; the message asks for a reset
     // of the box, whose fresh detection restores the view.
-    const Outcome outcome = RunLoaderExchange(m_link, callbacks);
+    const Outcome outcome = RunLoaderExchange(m_link, g_state.image, callbacks);
     if (outcome != Outcome::Completed) {
         ShowOutcome(Operation::Update, outcome);
         return;

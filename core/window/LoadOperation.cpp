@@ -3,8 +3,8 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 

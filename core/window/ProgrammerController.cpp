@@ -4,8 +4,9 @@
 #include "core/catalogue/CatalogueLocation.h"
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
+#include "core/operations/AddressRangeEntry.h"
 #include "core/operations/IdCodeEntry.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -34,14 +35,14 @@ void ProgrammerController::OnInitDialog(const std::string& programDirectory,
     if (!directory.empty() && directory.back() != '/' && directory.back() != '\\') {
         directory += '/';
     }
-    g_mcuFilePath = cataloguePath.empty() ? directory + kCatalogueFileName : cataloguePath;
+    g_cataloguePath = cataloguePath.empty() ? directory + kCatalogueFileName : cataloguePath;
 
-    if (const CatalogueRead file = ReadCatalogueFile(g_mcuFilePath);
+    if (const CatalogueRead file = ReadCatalogueFile(g_cataloguePath);
         file.error == CatalogueFileError::None) {
         m_view.FillMcuTree(BuildMcuTree(file.lines));
         m_view.SetUpMcuListColumns();
     } else {
-        ShowMessage(CatalogueFileProblem(file.error, g_mcuFilePath), text::kCaptionError,
+        ShowMessage(CatalogueFileProblem(file.error, g_cataloguePath), text::kCaptionError,
                     MsgIcon::Error);
     }
     m_view.StartTimer(TIMER_DEVICE_POLL, 200);
@@ -58,9 +59,9 @@ void ProgrammerController::OnTimer(TimerId timerId) {
 void ProgrammerController::OnTreeSelectionChanged(const std::string& itemText) {
     m_listRows.clear();
     m_view.SetMcuListRows(m_listRows);
-    const CatalogueRead file = ReadCatalogueFile(g_mcuFilePath);
+    const CatalogueRead file = ReadCatalogueFile(g_cataloguePath);
     if (file.error != CatalogueFileError::None) {
-        ShowMessage(CatalogueFileProblem(file.error, g_mcuFilePath), text::kCaptionError,
+        ShowMessage(CatalogueFileProblem(file.error, g_cataloguePath), text::kCaptionError,
                     MsgIcon::Error);
         return;
     }
@@ -80,7 +81,7 @@ void ProgrammerController::OnListClick(int row) {
     // Without the file, or without the part in it, the map stays empty and
     // refuses every address.
     SetMemoryMap(MemoryMap{});
-    auto lines = ReadCatalogueLines(g_mcuFilePath);
+    auto lines = ReadCatalogueLines(g_cataloguePath);
     if (!lines)
         return;
     if (auto map = MemoryMapForPart(*lines, g_selectedMcu))
@@ -93,8 +94,14 @@ void ProgrammerController::OnListDoubleClick(int row) {
     g_selectedMcu = m_listRows[static_cast<std::size_t>(row)].part;
     m_view.SetControlText(IDC_STATUS, text::SelectedStatus(g_selectedMcu));
     g_idCode.fill(0xFF);
-    IdCodeEntry dialog(m_prompts);
+    IdCodeEntry dialog(m_prompts, g_idCode);
     m_prompts.RunIdCodeDialog(dialog);
+}
+
+void ProgrammerController::TakeRange(const AddressRangeEntry& dialog) {
+    g_rangeStart = dialog.Start();
+    g_rangeEnd = dialog.End();
+    g_rangePageCount = dialog.PageCount();
 }
 
 void ProgrammerController::EnableCommandButtons(bool enable) {

@@ -19,11 +19,13 @@
 
 namespace o8r {
 
+class AddressRangeEntry;
+
 class ProgrammerController {
   public:
     ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
 
-    // Window initialisation: the button icons, g_mcuFilePath (`cataloguePath`
+    // Window initialisation: the button icons, g_cataloguePath (`cataloguePath`
     // when given, else MCUType.mcu in the program directory, with or without
     // its closing separator), the MCU tree, the list columns, then
     // TIMER_DEVICE_POLL.
@@ -59,6 +61,8 @@ class ProgrammerController {
     void OnOperationTimer();
 
     bool SelectAndLoadFile();
+    // The range the address dialog accepted becomes the window's range.
+    void TakeRange(const AddressRangeEntry& dialog);
     void EnableCommandButtons(bool enable);
     void ShowCommandButtons(int show);
 

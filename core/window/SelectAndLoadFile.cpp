@@ -3,9 +3,9 @@
 
 #include "core/image/LoadedFile.h"
 #include "core/model/Messages.h"
-#include "core/model/SharedState.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -20,7 +20,7 @@ bool ProgrammerController::SelectAndLoadFile() {
     m_pageIndex = 0;
     g_filePath = *chosen;
 
-    switch (CheckImageFile(g_filePath)) {
+    switch (CheckImageFile(g_state.image, g_filePath, CurrentMemoryMap())) {
         case ImageFileCheck::TooLarge:
             ShowOutcome(CurrentOperationKind(), Outcome::FileTooLarge);
             return false;
@@ -29,7 +29,7 @@ bool ProgrammerController::SelectAndLoadFile() {
         case ImageFileCheck::Load:
             break;
     }
-    FileLoadJob job(m_prompts);
+    FileLoadJob job(m_prompts, g_state.image, g_filePath, CurrentMemoryMap());
     return m_prompts.RunFileLoadDialog(job) == DialogResult::Ok;
 }
 

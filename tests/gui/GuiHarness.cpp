@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "support/SimRig.h"
 #include "support/TestData.h"
 

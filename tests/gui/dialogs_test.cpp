@@ -17,10 +17,10 @@
 
 #include "GuiHarness.h"
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/EraseBlockChoice.h"
 #include "core/operations/IdCodeEntry.h"
+#include "core/window/SharedState.h"
 #include "gui/QtDialogUnits.h"
 #include "gui/QtPicture.h"
 #include "gui/QtResources.h"
@@ -386,8 +386,7 @@ void DialogsTest::idCodeDialogClosedWithoutOkKeepsTheErasedCode() {
 void DialogsTest::addressDialogFieldsAndExchange() {
     ScriptedPrompts s;
     SetMemoryMap(MemoryMap{0, 0, 0x4000, 0x14000});
-    g_rangePrompt = "Please set read range";
-    AddressRangeEntry logic(s.prompts);
+    AddressRangeEntry logic(s.prompts, CurrentMemoryMap(), "Please set read range");
     AddressRangeDialog dialog(logic);
     dialog.show();
     QCOMPARE(dialog.PromptLine()->text(), QString("Please set read range"));
@@ -424,9 +423,9 @@ void DialogsTest::addressDialogFieldsAndExchange() {
     QCOMPARE(dialog.EndField()->text(), QString("C1FF"));
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), IdNumber(DialogResult::Ok));
-    QCOMPARE(g_rangeStart, 0xC0F0u);
-    QCOMPARE(g_rangeEnd, 0xC1FFu);
-    QCOMPARE(g_rangePageCount, std::uint16_t(2));
+    QCOMPARE(logic.Start(), 0xC0F0u);
+    QCOMPARE(logic.End(), 0xC1FFu);
+    QCOMPARE(logic.PageCount(), std::uint16_t(2));
 }
 
 void DialogsTest::addressDialogMessagesAreOwnedByTheDialog() {
@@ -445,8 +444,7 @@ void DialogsTest::addressDialogMessagesAreOwnedByTheDialog() {
     };
     for (const Case& c : cases) {
         ScriptedPrompts s;
-        SetMemoryMap(MemoryMap{0, 0, 0x4000, 0x14000});
-        AddressRangeEntry logic(s.prompts);
+        AddressRangeEntry logic(s.prompts, MemoryMap{0, 0, 0x4000, 0x14000}, "");
         AddressRangeDialog dialog(logic);
         dialog.show();
         QTest::keyClicks(dialog.StartField(), c.start);
@@ -463,10 +461,10 @@ void DialogsTest::addressDialogMessagesAreOwnedByTheDialog() {
 
 void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     ScriptedPrompts s;
-    g_mcuFilePath = BinPath("MCUType.mcu");
+    g_cataloguePath = BinPath("MCUType.mcu");
     g_selectedMcu = "R5F212B8SN";
     EraseBlockChoice logic(s.prompts);
-    logic.Fill();
+    QVERIFY(logic.Fill(g_cataloguePath, g_selectedMcu));
     EraseBlocksDialog dialog(logic);
     dialog.show();
 
@@ -509,8 +507,8 @@ void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {
     QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), IdNumber(DialogResult::Ok));
-    QCOMPARE(g_eraseList, std::string("00240040008000C00100"));
-    QCOMPARE(g_eraseBlockCount, 5);
+    QCOMPARE(logic.EraseList(), std::string("00240040008000C00100"));
+    QCOMPARE(logic.BlockCount(), 5);
 
     // Unchecking select-all unchecks every row.
     QTest::mouseClick(dialog.SelectAllBox(), Qt::LeftButton);

@@ -11,7 +11,7 @@
 
 #include "GuiHarness.h"
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "gui/QtDialogUnits.h"
 #include "support/ScratchDir.h"
 

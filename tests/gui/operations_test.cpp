@@ -14,7 +14,7 @@
 
 #include "GuiHarness.h"
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 #include "gui/dialogs/AddressRangeDialog.h"
 #include "gui/dialogs/EraseBlocksDialog.h"
 #include "gui/dialogs/FileLoadingDialog.h"

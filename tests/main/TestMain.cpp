@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <iterator>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/EraseBlockChoice.h"
 #include "core/operations/FileLoadJob.h"
+#include "core/window/SharedState.h"
 #include "support/SRecordText.h"
 #include "support/SimRig.h"
 #include "support/TestData.h"

@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "core/link/TracingBridge.h"
+#include "core/operations/BoxSession.h"
 #include "core/protocol/Clock.h"
 #include "core/window/ProgrammerController.h"
+#include "core/window/SharedState.h"
 #include "core/window/TimerSchedule.h"
 #include "sim/SimulatedBox.h"
 #include "support/RecordingMainView.h"
@@ -37,6 +39,7 @@ class ControllerTestAccess {
     O8R_ENGINE_FIELD(m_operationType)
     O8R_ENGINE_FIELD(m_pageIndex)
     O8R_ENGINE_FIELD(m_progressPercent)
+    O8R_ENGINE_FIELD(m_link)
 #undef O8R_ENGINE_FIELD
 };
 
@@ -163,6 +166,10 @@ class ControllerHarness {
     std::vector<std::string> TraceLines() const;
     // Only the lines that carry bytes to or from the box ("write ..." and "read ...").
     std::vector<std::string> DataLines() const;
+    // The part, memory map and ID code the window has chosen, for a session.
+    SessionTarget WindowTarget() const { return {g_selectedMcu, CurrentMemoryMap(), g_idCode}; }
+    // The handle the controller's link holds open (0: none).
+    std::uint32_t Handle() { return ControllerTestAccess::m_link(controller).Handle(); }
     void ClearTrace();
 
     // Scripts for the dialogs: the chooser picks `path`; the address dialog

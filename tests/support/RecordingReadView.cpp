@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "core/model/Ids.h"
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 
 #include <gtest/gtest.h>
 
@@ -63,13 +63,13 @@ void RecordingReadView::RunTicks(ReadSession& session, int count) {
         });
 }
 
-ReadWindowRig::ReadWindowRig(SimOptions options)
-    : h(std::move(options)), session(h.bridge, h.clock, h.prompts), window(h.clock) {
+ReadWindowRig::ReadWindowRig(SimOptions options) : h(std::move(options)), window(h.clock) {
     EXPECT_TRUE(h.StartWithPart(kPart));
     ControllerTestAccess::m_operationType(h.controller) = OP_READ;
     EXPECT_TRUE(h.controller.ConnectProgrammer());
     h.ClearTrace();
     h.prompts.Clear();
+    SetRange(0, 0);
 }
 
 void ReadWindowRig::SetRange(std::uint32_t start, std::uint32_t end) {
@@ -77,6 +77,8 @@ void ReadWindowRig::SetRange(std::uint32_t start, std::uint32_t end) {
     g_rangeEnd = end;
     g_rangePageCount = static_cast<std::uint16_t>((end >> 8) - (start >> 8) + 1);
     g_currentPage = static_cast<std::uint16_t>(start >> 8);
+    m_session.emplace(ControllerTestAccess::m_link(h.controller), h.prompts,
+                      AddressRange{start, end});
 }
 
 void ReadWindowRig::Fill(std::uint32_t start, std::uint32_t end,
@@ -87,7 +89,7 @@ void ReadWindowRig::Fill(std::uint32_t start, std::uint32_t end,
 
 bool ReadWindowRig::ReadAll() {
     Open();
-    return window.RunTimer(session);
+    return window.RunTimer(Session());
 }
 
 std::vector<std::uint16_t> ReadWindowRig::RequestedPages() const {

@@ -70,15 +70,19 @@ struct ReadWindowRig {
     // Target flash bytes of [start, end] set to byteAt(address).
     void Fill(std::uint32_t start, std::uint32_t end,
               const std::function<std::uint8_t(std::uint32_t)>& byteAt);
-    void Open() { session.Open(window); }
+    void Open() { Session().Open(window); }
+    // The read window's session, over the range SetRange gave (0-0 until then).
+    ReadSession& Session() { return *m_session; }
     // Opens the window and lets its timer run until it stops.
     bool ReadAll();
     // The pages requested since the rig was made, from the 'R' writes.
     std::vector<std::uint16_t> RequestedPages() const;
 
     ControllerHarness h;
-    ReadSession session;
     RecordingReadView window;
+
+  private:
+    std::optional<ReadSession> m_session;
 };
 
 // A message box as the read-data window shows it.

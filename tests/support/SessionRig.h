@@ -26,6 +26,10 @@ struct SessionRig {
     explicit SessionRig(SimOptions options = {}) : h(options) {
         if (!options.updateMode) {
             EXPECT_TRUE(h.StartWithPart(kPart));
+            session.SetTarget(h.WindowTarget());
+            // The session opens the box afresh; the window's handle is let go.
+            EXPECT_EQ(session.Detect().outcome, Outcome::NormalMode);
+            h.ClearTrace();
             image = h.WriteImage("image.mot", kImageBase, PatternBytes(2 * 256));
         }
     }

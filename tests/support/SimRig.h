@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/model/SharedState.h"
 #include "core/protocol/Clock.h"
+#include "core/window/SharedState.h"
 #include "sim/SimulatedBox.h"
 
 namespace o8r::test {

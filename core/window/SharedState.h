@@ -1,42 +1,35 @@
 #pragma once
 
-// Process-wide state shared by every subsystem. The values keep their plain
-// global names, but all of them live in one struct, so that one reset puts
-// every one of them back to its start-up value. One user-interface thread
-// touches them: no locks, no accessors.
+// The main window's model: the values its controls and dialogs set, kept
+// under the plain global names the window has always used. All of them live in
+// one struct, so that one reset puts every one of them back to its start-up
+// value. One user-interface thread touches them: no locks, no accessors. Below
+// the window nothing reads them: a session is handed what it works on.
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "core/image/PageImage.h"
 #include "core/model/MemoryMap.h"
 #include "core/protocol/BoxProtocol.h"
 
 namespace o8r {
 
-// Memory image and page records: large, cleared by filling.
-struct ImageState {
-    std::array<std::uint8_t, kMemImageSize> memImage{};
-    std::array<PageRecord, kMaxPageRecords> pageRecords{};
-};
-
-// Everything else: reset by assigning a fresh value, so a new member is reset
+// The window's values: reset by assigning a fresh value, so a new member is reset
 // without anyone remembering to.
 struct SessionState {
-    std::uint16_t pageCount = 0;
-
-    // Programmer link.
-    std::uint32_t hDevice = 0;
+    // Programmer link: the count the last poll saw.
     std::int8_t lastDeviceCount = 0;
 
     // Target selection and ID code.
-    std::string mcuFilePath;
+    std::string cataloguePath;
     std::string selectedMcu;
     std::uint32_t mapRegion1Start = 0;
     std::uint32_t mapRegion1End = 0;
     std::uint32_t mapRegion2Start = 0;
     std::uint32_t mapRegion2End = 0;
-    std::array<std::uint8_t, kIdCodeSize> idCode{};
+    IdCode idCode{};
 
     // Address range of Read and Blank Check.
     std::uint32_t rangeStart = 0;
@@ -49,19 +42,12 @@ struct SessionState {
     std::string eraseList;
     int eraseBlockCount = 0;
 
-    // Last loaded file. fileMap remembers the memory map the file was checked
-    // against, so that the same-file shortcut never reuses records under another map.
+    // The file chosen last; the image remembers the file it was loaded from.
     std::string filePath;
-    std::uint32_t fileSize = 0;
-    std::string fileTimeStamp;
-    MemoryMap fileMap;
-    // The path and full-resolution modification time of the last complete load.
-    std::string loadedFilePath;
-    std::int64_t loadedFileTicks = 0;
 };
 
 struct SharedState {
-    ImageState image;
+    PageImage image;  // large: cleared by filling
     SessionState session;
 
     void Reset();
@@ -69,13 +55,12 @@ struct SharedState {
 
 extern SharedState g_state;
 
-// The names every subsystem uses, bound to g_state.
+// The names the window uses, bound to g_state.
 inline auto& g_memImage = g_state.image.memImage;
 inline auto& g_pageRecords = g_state.image.pageRecords;
-inline auto& g_pageCount = g_state.session.pageCount;
-inline auto& g_hDevice = g_state.session.hDevice;
+inline auto& g_pageCount = g_state.image.pageCount;
 inline auto& g_lastDeviceCount = g_state.session.lastDeviceCount;
-inline auto& g_mcuFilePath = g_state.session.mcuFilePath;
+inline auto& g_cataloguePath = g_state.session.cataloguePath;
 inline auto& g_selectedMcu = g_state.session.selectedMcu;
 inline auto& g_mapRegion1Start = g_state.session.mapRegion1Start;
 inline auto& g_mapRegion1End = g_state.session.mapRegion1End;
@@ -90,9 +75,9 @@ inline auto& g_rangePrompt = g_state.session.rangePrompt;
 inline auto& g_eraseList = g_state.session.eraseList;
 inline auto& g_eraseBlockCount = g_state.session.eraseBlockCount;
 inline auto& g_filePath = g_state.session.filePath;
-inline auto& g_fileSize = g_state.session.fileSize;
-inline auto& g_fileTimeStamp = g_state.session.fileTimeStamp;
-inline auto& g_fileMap = g_state.session.fileMap;
+inline auto& g_fileSize = g_state.image.lastLoad.size;
+inline auto& g_fileTimeStamp = g_state.image.lastLoad.timeStamp;
+inline auto& g_fileMap = g_state.image.lastLoad.map;
 
 // Puts every global back to its start-up value (tests start each case from here).
 void ResetSharedState();

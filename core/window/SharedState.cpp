@@ -1,4 +1,4 @@
-#include "core/model/SharedState.h"
+#include "core/window/SharedState.h"
 
 namespace o8r {
 
@@ -8,6 +8,8 @@ void SharedState::Reset() {
     image.memImage.fill(0);
     for (auto& record : image.pageRecords)
         record.fill(0);
+    image.pageCount = 0;
+    image.lastLoad = LastLoad{};
     session = SessionState{};
 }
 
