@@ -109,6 +109,7 @@ std::optional<Message> MessageFor(const OperationResult& result) {
         case Outcome::StoredName:
         case Outcome::StoreKept:
         case Outcome::FileNotChosen:
+        case Outcome::ChoiceCancelled:
             return std::nullopt;
         case Outcome::NoMcuSelected:
             return Warning(result.operation == Operation::Erase ? text::kNoMcuSelectedErase
@@ -227,6 +228,7 @@ const char* OutcomeName(Outcome outcome) {
         O8R_OUTCOME_NAME(Cancelled)
         O8R_OUTCOME_NAME(StoreKept)
         O8R_OUTCOME_NAME(FileNotChosen)
+        O8R_OUTCOME_NAME(ChoiceCancelled)
         O8R_OUTCOME_NAME(NoMcuSelected)
         O8R_OUTCOME_NAME(NoProgrammer)
         O8R_OUTCOME_NAME(MoreThanOneProgrammer)

@@ -25,9 +25,10 @@ enum class Outcome {
     StoreEmpty,          // Query: the box stores no image
     StoredName,          // Query: `storedName` names the image the box stores
     // Endings that are no failure of the box but end the operation.
-    Cancelled,      // confirmed by the user; `percent` is what was done
-    StoreKept,      // Load: the user kept the image the box stores
-    FileNotChosen,  // no file was given
+    Cancelled,        // confirmed by the user; `percent` is what was done
+    StoreKept,        // Load: the user kept the image the box stores
+    FileNotChosen,    // no file was given
+    ChoiceCancelled,  // the blocks or the range were not chosen: their dialog was cancelled
     NoMcuSelected,
     // Detection.
     NoProgrammer,

@@ -30,7 +30,7 @@ void Ended(const OperationHooks& hooks, Phase phase) {
         hooks.listener->PhaseEnded(phase);
 }
 
-OperationResult Result(Operation operation, Outcome outcome) {
+OperationResult MakeResult(Operation operation, Outcome outcome) {
     OperationResult result;
     result.operation = operation;
     result.outcome = outcome;
@@ -39,23 +39,29 @@ OperationResult Result(Operation operation, Outcome outcome) {
 
 }  // namespace
 
+BoxSession::BoxSession(Bridge& bridge, Clock& clock, PageImage* image)
+    : m_link(bridge, clock),
+      m_clock(clock),
+      m_ownImage(image == nullptr ? std::make_unique<PageImage>() : nullptr),
+      m_image(image == nullptr ? m_ownImage.get() : image) {}
+
 OperationResult BoxSession::Detect() {
     std::uint32_t count = 0;
     // A failed count leaves the count it reported, as the window's poll takes it.
     (void)m_link.GetBridge().GetDeviceCount(count);
     m_open = true;  // released at the end whatever was found, as the window does
     if (count == 0)
-        return Result(Operation::Detect, Outcome::NoProgrammer);
+        return MakeResult(Operation::Detect, Outcome::NoProgrammer);
     if (count != 1)
-        return Result(Operation::Detect, Outcome::MoreThanOneProgrammer);
+        return MakeResult(Operation::Detect, Outcome::MoreThanOneProgrammer);
     if (!m_link.OpenFirstDevice())
-        return Result(Operation::Detect, Outcome::CanNotOpenProgrammer);
+        return MakeResult(Operation::Detect, Outcome::CanNotOpenProgrammer);
     m_updateMode = m_link.StartOpenedBox();
     if (m_updateMode) {
         m_target.map = kFirmwareUpdateMap;
-        return Result(Operation::Detect, Outcome::FirmwareUpdateMode);
+        return MakeResult(Operation::Detect, Outcome::FirmwareUpdateMode);
     }
-    return Result(Operation::Detect, Outcome::NormalMode);
+    return MakeResult(Operation::Detect, Outcome::NormalMode);
 }
 
 void BoxSession::Release() {
@@ -64,7 +70,9 @@ void BoxSession::Release() {
     m_open = false;
 }
 
-OperationResult& BoxSession::EndWithReset(OperationResult& result) {
+OperationResult& BoxSession::EndWithReset(OperationResult& result, const OperationHooks& hooks) {
+    if (hooks.listener != nullptr)
+        hooks.listener->EndingReset();
     result.resetFailed = !m_link.Reset();
     return result;
 }
@@ -87,67 +95,30 @@ OperationResult BoxSession::Announced(const OperationHooks& hooks, Run run) {
 OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
                                                const OperationHooks& hooks) {
     Announce(result, hooks);
-    return EndWithReset(result);
-}
-
-OperationResult BoxSession::UseImage(const std::string& imagePath, const OperationHooks& hooks) {
-    if (auto refused = LoadImage(Operation::Program, imagePath, hooks))
-        return *refused;
-    return Result(Operation::Program, Outcome::Completed);
-}
-
-OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunProgram(imagePath, hooks); });
-}
-
-OperationResult BoxSession::Verify(const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunVerify(hooks); });
-}
-
-OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
-                                  const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunErase(blockPages, hooks); });
-}
-
-OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
-                                       const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunBlankCheck(start, end, hooks); });
-}
-
-OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
-                                 const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunRead(start, end, hooks); });
-}
-
-OperationResult BoxSession::Load(const std::string& imagePath, const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunLoad(imagePath, hooks); });
-}
-
-OperationResult BoxSession::Update(const std::string& imagePath, const OperationHooks& hooks) {
-    return Announced(hooks, [&] { return RunUpdate(imagePath, hooks); });
+    return EndWithReset(result, hooks);
 }
 
 OperationResult BoxSession::Connect(Operation operation, Handshake kind) {
     if (!m_link.Reset())
-        return Result(operation, Outcome::ResetFailed);
+        return MakeResult(operation, Outcome::ResetFailed);
     StoreHeaderFields store;
     if (kind == Handshake::Store)
         store = {m_image->pageCount, LoadNameField(m_imagePath)};
     const HandshakeResult handshake = m_link.Connect(kind, m_target.idCode, store);
-    OperationResult result = Result(operation, handshake.outcome);
+    OperationResult result = MakeResult(operation, handshake.outcome);
     if (handshake.outcome != Outcome::Completed && handshake.resetAfter)
-        EndWithReset(result);
+        EndWithReset(result, m_hooks);
     return result;
 }
 
 std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const std::string& path,
                                                      const OperationHooks& hooks) {
     if (path.empty())
-        return Result(operation, Outcome::FileNotChosen);
+        return MakeResult(operation, Outcome::FileNotChosen);
     m_imagePath = path;
     switch (CheckImageFile(*m_image, path, m_target.map)) {
         case ImageFileCheck::TooLarge:
-            return Result(operation, Outcome::FileTooLarge);
+            return MakeResult(operation, Outcome::FileTooLarge);
         case ImageFileCheck::ReuseLastLoad:
             return std::nullopt;
         case ImageFileCheck::Load:
@@ -160,7 +131,7 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
     Ended(hooks, Phase::LoadingFile);
     if (!failure)
         return std::nullopt;
-    OperationResult result = Result(operation, Outcome::FileRefused);
+    OperationResult result = MakeResult(operation, Outcome::FileRefused);
     result.fileMessage = std::move(failure);
     return result;
 }
@@ -178,10 +149,9 @@ void BoxSession::RefuseCancel(const OperationHooks& hooks, Phase phase) {
         hooks.listener->CannotCancel(phase);
 }
 
-BoxSession::Wait BoxSession::AwaitAnswer(std::int32_t ticks, Operation operation,
+BoxSession::Wait BoxSession::AwaitAnswer(std::uint64_t& deadline, Operation operation,
                                          const OperationHooks& hooks,
                                          std::optional<Phase> uncancellable) {
-    std::uint64_t deadline = m_clock.DeadlineAfter(TickAllowance(ticks));
     for (;;) {
         if (uncancellable) {
             RefuseCancel(hooks, *uncancellable);
@@ -202,29 +172,364 @@ BoxSession::Wait BoxSession::AwaitAnswer(std::int32_t ticks, Operation operation
     }
 }
 
-OperationResult BoxSession::SendRecords(Operation operation, Phase phase, bool withCommand,
-                                        std::int32_t ticks, const OperationHooks& hooks) {
-    // Never more records than their array holds, whatever the count says.
-    const int count = static_cast<int>(m_image->RecordCount());
-    OperationResult result = Result(operation, Outcome::Completed);
-    Started(hooks, phase);
-    for (int i = 0; i < count; ++i) {
-        result.percent = i * 100 / count;
+// ---- The stepped operations: Program, Load, Erase, Blank Check ----
+
+void BoxSession::Begin(Operation operation, const OperationHooks& hooks) {
+    m_hooks = hooks;
+    m_result = MakeResult(operation, Outcome::Completed);
+    m_phaseStarted = false;
+    m_index = 0;
+    m_stage = Stage::Start;
+}
+
+Pending BoxSession::Step() {
+    switch (m_stage) {
+        case Stage::Idle:
+            return Pending::Ended;
+        case Stage::Start:
+            return Start();
+        case Stage::Asking:
+            return Pending::Question;
+        case Stage::SendRecord:
+        case Stage::SendErase:
+        case Stage::RequestPage:
+            return SendNext();
+        case Stage::AwaitRecordAnswer:
+        case Stage::AwaitEraseAnswer:
+        case Stage::AwaitPage:
+            // One look at the answer; a failed status query reads as busy.
+            return EvaluateAnswer(m_link.AnswerReady(AnswerSignal::CtsLow));
+    }
+    return Pending::Ended;
+}
+
+Pending BoxSession::Start() {
+    const Operation operation = m_result.operation;
+    if (m_target.part.empty())
+        return End(Outcome::NoMcuSelected, Ending::NoReset);
+    if (operation == Operation::Load) {
+        // Load asks the store first; it connects once the image is loaded.
+        const StoreQuery query = m_link.QueryStore();
+        if (query.outcome != Outcome::Completed)
+            return End(query.outcome,
+                       query.resetAfter ? Ending::ResetThenAnnounce : Ending::NoReset);
+        if (query.storedName) {
+            m_storedName = *query.storedName;
+            return Ask(Question::ReplaceStoredImage);
+        }
+        return Ask(Question::ImageFile);
+    }
+    const OperationResult connected = Connect(operation, Handshake::Target);
+    if (connected.outcome != Outcome::Completed)
+        return EndWith(connected, Ending::NoReset);
+    switch (operation) {
+        case Operation::Erase:
+            return Ask(Question::EraseBlocks);
+        case Operation::BlankCheck:
+            return Ask(Question::Range);
+        default:
+            return Ask(Question::ImageFile);
+    }
+}
+
+Pending BoxSession::Ask(Question question) {
+    m_question = question;
+    m_stage = Stage::Asking;
+    return Pending::Question;
+}
+
+Pending BoxSession::AnswerReplaceStoredImage(bool replace) {
+    if (m_stage != Stage::Asking)
+        return Step();
+    if (!replace)
+        return End(Outcome::StoreKept);
+    return Ask(Question::ImageFile);
+}
+
+Pending BoxSession::AnswerImageFile(const std::string& path) {
+    if (m_stage != Stage::Asking)
+        return Step();
+    // The loading dialog shows why before the box is reset.
+    if (auto refused = LoadImage(m_result.operation, path, m_hooks))
+        return EndWith(*refused, Ending::AnnounceThenReset);
+    return ImageReady();
+}
+
+Pending BoxSession::AnswerImageLoaded(const std::string& path, bool loaded) {
+    if (m_stage != Stage::Asking)
+        return Step();
+    m_imagePath = path;
+    if (!loaded)
+        return End(Outcome::FileNotChosen, Ending::AnnounceThenReset);
+    return ImageReady();
+}
+
+Pending BoxSession::ImageReady() {
+    if (m_result.operation == Operation::Load) {
+        const OperationResult connected = Connect(Operation::Load, Handshake::Store);
+        // The window resets the box once more after a failed connect.
+        if (connected.outcome != Outcome::Completed)
+            return EndWith(connected, Ending::AnnounceThenReset);
+        return BeginExchanges(Phase::Load, Stage::SendRecord);
+    }
+    return BeginExchanges(Phase::Program, Stage::SendRecord);
+}
+
+Pending BoxSession::AnswerEraseBlocks(std::optional<std::vector<std::uint16_t>> blockPages) {
+    if (m_stage != Stage::Asking)
+        return Step();
+    if (!blockPages)
+        return End(Outcome::ChoiceCancelled);
+    m_blockPages = std::move(*blockPages);
+    m_eraseStep = m_blockPages.empty() ? 0 : 100 / static_cast<int>(m_blockPages.size());
+    m_result.percent = 0;
+    // An erase cannot be cancelled: a block half erased is worse than one erased in full.
+    return BeginExchanges(Phase::Erase, Stage::SendErase);
+}
+
+Pending BoxSession::AnswerRange(std::optional<AddressRange> range) {
+    if (m_stage != Stage::Asking)
+        return Step();
+    if (!range)
+        return End(Outcome::ChoiceCancelled);
+    m_range = *range;
+    m_page = m_range.FirstPage();
+    return BeginExchanges(Phase::BlankCheck, Stage::RequestPage);
+}
+
+Pending BoxSession::BeginExchanges(Phase phase, Stage first) {
+    m_phase = phase;
+    m_phaseStarted = true;
+    Started(m_hooks, phase);
+    m_stage = first;
+    return Pending::Box;
+}
+
+Pending BoxSession::SendNext() {
+    const Operation operation = m_result.operation;
+    if (m_stage == Stage::SendRecord) {
+        const int count = static_cast<int>(m_image->RecordCount());
+        if (m_index >= count)
+            return End(Outcome::Completed);
+        m_result.percent = m_index * 100 / count;
         // A write the box did not take shows as its silence: the wait times out.
-        (void)m_link.SendPageRecord(m_image->pageRecords[static_cast<std::size_t>(i)], withCommand);
-        Reached(hooks, result.percent);
-        const Wait wait = AwaitAnswer(ticks, operation, hooks);
-        if (wait != Wait::Answered) {
-            result.outcome = wait == Wait::Cancelled ? Outcome::Cancelled : Outcome::TimeOut;
+        (void)m_link.SendPageRecord(m_image->pageRecords[static_cast<std::size_t>(m_index)],
+                                    operation == Operation::Program);
+        Reached(m_hooks, m_result.percent);
+        m_deadline = m_clock.DeadlineAfter(
+            TickAllowance(operation == Operation::Program ? kProgramPageTicks : kStoreRecordTicks));
+        ++m_index;
+        m_stage = Stage::AwaitRecordAnswer;
+        return Pending::Box;
+    }
+    if (m_stage == Stage::SendErase) {
+        if (m_index >= static_cast<int>(m_blockPages.size()))
+            return End(Outcome::Completed);
+        // A command the box did not take shows as its silence: the wait times out.
+        (void)m_link.SendPageCommand(cmd::kEraseBlock,
+                                     m_blockPages[static_cast<std::size_t>(m_index)]);
+        m_result.percent += m_eraseStep;
+        Reached(m_hooks, m_result.percent);
+        m_deadline = m_clock.DeadlineAfter(TickAllowance(kEraseBlockTicks));
+        ++m_index;
+        m_stage = Stage::AwaitEraseAnswer;
+        return Pending::Box;
+    }
+    if (m_page > m_range.LastPage())
+        return End(Outcome::Completed);
+    // A request the box did not take shows as its silence: the wait times out.
+    (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(m_page));
+    m_deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
+    m_stage = Stage::AwaitPage;
+    return Pending::Box;
+}
+
+Pending BoxSession::EvaluateAnswer(bool ready) {
+    if (!ready) {
+        // The decision is on elapsed time, so a fast look never cuts a slow box short.
+        if (m_clock.Now() >= m_deadline)
+            return End(Outcome::TimeOut);
+        return Pending::Box;
+    }
+    switch (m_stage) {
+        case Stage::AwaitRecordAnswer:
+            if (m_link.ReadAnswer() != answer::kOk)
+                return End(Outcome::VerifyError);
+            m_stage = Stage::SendRecord;
+            break;
+        case Stage::AwaitEraseAnswer:
+            if (m_link.ReadAnswer() != answer::kOk)
+                return End(Outcome::EraseError);
+            m_stage = Stage::SendErase;
+            break;
+        case Stage::AwaitPage: {
+            PageBytes bytes{};
+            // Bytes that never came must not pass for erased ones.
+            if (!m_link.ReadExactly(bytes))
+                return End(Outcome::TimeOut);
+            if (auto filled = FirstFilledAddress(bytes, m_page, m_range.start, m_range.end)) {
+                m_result.address = *filled;
+                // A finding is shown while the box still holds the range.
+                return End(Outcome::CheckAreaNotEmpty, Ending::AnnounceThenReset);
+            }
+            m_result.percent = RangePercent(m_page - m_range.FirstPage() + 1, m_range.PageCount());
+            Reached(m_hooks, m_result.percent);
+            ++m_page;
+            m_stage = Stage::RequestPage;
             break;
         }
-        if (m_link.ReadAnswer() != answer::kOk) {
-            result.outcome = Outcome::VerifyError;
+        default:
+            return Step();
+    }
+    // A good answer: the next command goes out in this same step, so a page
+    // costs the box's time and not a step more.
+    return SendNext();
+}
+
+Pending BoxSession::End(Outcome outcome, Ending ending) {
+    OperationResult result = m_result;
+    result.outcome = outcome;
+    return EndWith(result, ending);
+}
+
+Pending BoxSession::EndWith(const OperationResult& result, Ending ending) {
+    OperationResult ended = result;
+    if (m_phaseStarted)
+        Ended(m_hooks, m_phase);
+    m_phaseStarted = false;
+    m_stage = Stage::Idle;
+    switch (ending) {
+        case Ending::ResetThenAnnounce:
+            EndWithReset(ended, m_hooks);
+            Announce(ended, m_hooks);
             break;
+        case Ending::AnnounceThenReset:
+            AnnounceThenReset(ended, m_hooks);
+            break;
+        case Ending::NoReset:
+            Announce(ended, m_hooks);
+            break;
+    }
+    m_result = std::move(ended);
+    return Pending::Ended;
+}
+
+bool BoxSession::CancellableStage() const {
+    switch (m_stage) {
+        case Stage::SendRecord:
+        case Stage::AwaitRecordAnswer:
+        case Stage::RequestPage:
+        case Stage::AwaitPage:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool BoxSession::Cancel() {
+    if (!CancellableStage())
+        return false;
+    (void)End(Outcome::Cancelled);
+    return true;
+}
+
+bool BoxSession::AwaitingAnswer() const {
+    return m_stage == Stage::AwaitRecordAnswer || m_stage == Stage::AwaitEraseAnswer ||
+           m_stage == Stage::AwaitPage;
+}
+
+void BoxSession::DiscountWait(std::uint64_t ns) {
+    if (AwaitingAnswer())
+        m_deadline += ns;
+}
+
+OperationResult BoxSession::RunToEnd(const std::function<Pending(Question)>& answer) {
+    Pending pending = Step();
+    for (;;) {
+        switch (pending) {
+            case Pending::Ended:
+                return m_result;
+            case Pending::Question:
+                pending = answer(m_question);
+                break;
+            case Pending::Box: {
+                if (!AwaitingAnswer()) {
+                    pending = Step();
+                    break;
+                }
+                std::optional<Phase> uncancellable;
+                if (m_stage == Stage::AwaitEraseAnswer)
+                    uncancellable = Phase::Erase;
+                switch (AwaitAnswer(m_deadline, m_result.operation, m_hooks, uncancellable)) {
+                    case Wait::Answered:
+                        pending = EvaluateAnswer(true);
+                        break;
+                    case Wait::TimedOut:
+                        pending = EvaluateAnswer(false);
+                        break;
+                    case Wait::Cancelled:
+                        (void)Cancel();
+                        pending = Pending::Ended;
+                        break;
+                }
+                break;
+            }
         }
     }
-    Ended(hooks, phase);
-    return result;
+}
+
+// ---- The blocking calls ----
+
+OperationResult BoxSession::UseImage(const std::string& imagePath, const OperationHooks& hooks) {
+    if (auto refused = LoadImage(Operation::Program, imagePath, hooks))
+        return *refused;
+    return MakeResult(Operation::Program, Outcome::Completed);
+}
+
+OperationResult BoxSession::Program(const std::string& imagePath, const OperationHooks& hooks) {
+    Begin(Operation::Program, hooks);
+    return RunToEnd([&](Question) { return AnswerImageFile(imagePath); });
+}
+
+OperationResult BoxSession::Load(const std::string& imagePath, const OperationHooks& hooks) {
+    Begin(Operation::Load, hooks);
+    return RunToEnd([&](Question question) {
+        if (question == Question::ReplaceStoredImage) {
+            return AnswerReplaceStoredImage(hooks.questions != nullptr &&
+                                            hooks.questions->ReplaceStoredImage(m_storedName));
+        }
+        return AnswerImageFile(imagePath);
+    });
+}
+
+OperationResult BoxSession::Erase(const std::vector<std::uint16_t>& blockPages,
+                                  const OperationHooks& hooks) {
+    Begin(Operation::Erase, hooks);
+    return RunToEnd([&](Question) { return AnswerEraseBlocks(blockPages); });
+}
+
+OperationResult BoxSession::BlankCheck(std::uint32_t start, std::uint32_t end,
+                                       const OperationHooks& hooks) {
+    Begin(Operation::BlankCheck, hooks);
+    return RunToEnd([&](Question) { return AnswerRange(AddressRange{start, end}); });
+}
+
+OperationResult BoxSession::Verify(const OperationHooks& hooks) {
+    m_hooks = hooks;
+    return Announced(hooks, [&] {
+        OperationResult connected = Connect(Operation::Verify, Handshake::Target);
+        if (connected.outcome != Outcome::Completed)
+            return connected;
+        Started(hooks, Phase::Verify);
+        Reached(hooks, 0);
+        OperationResult result = VerifyResult(VerifyPages(
+            m_link, m_image->pageRecords.data(), m_image->RecordCount(), [&hooks](int percent) {
+                RefuseCancel(hooks, Phase::Verify);
+                Reached(hooks, percent);
+            }));
+        Ended(hooks, Phase::Verify);
+        return EndWithReset(result, hooks);
+    });
 }
 
 Outcome BoxSession::ReadRangePages(
@@ -233,7 +538,8 @@ Outcome BoxSession::ReadRangePages(
     for (std::uint32_t page = range.FirstPage(); page <= range.LastPage(); ++page) {
         // A request the box did not take shows as its silence: the wait times out.
         (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(page));
-        const Wait wait = AwaitAnswer(kReadPageTicks, operation, hooks);
+        std::uint64_t deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
+        const Wait wait = AwaitAnswer(deadline, operation, hooks);
         if (wait == Wait::Cancelled)
             return Outcome::Cancelled;
         PageBytes bytes{};
@@ -245,199 +551,89 @@ Outcome BoxSession::ReadRangePages(
     return Outcome::Completed;
 }
 
-OperationResult BoxSession::RunProgram(const std::string& imagePath, const OperationHooks& hooks) {
-    if (m_target.part.empty())
-        return Result(Operation::Program, Outcome::NoMcuSelected);
-    OperationResult connected = Connect(Operation::Program, Handshake::Target);
-    if (connected.outcome != Outcome::Completed)
-        return connected;
-    // The loading dialog shows why before the box is reset.
-    if (auto refused = LoadImage(Operation::Program, imagePath, hooks))
-        return AnnounceThenReset(*refused, hooks);
-    OperationResult result =
-        SendRecords(Operation::Program, Phase::Program, true, kProgramPageTicks, hooks);
-    return EndWithReset(result);
-}
-
-OperationResult BoxSession::RunVerify(const OperationHooks& hooks) {
-    OperationResult connected = Connect(Operation::Verify, Handshake::Target);
-    if (connected.outcome != Outcome::Completed)
-        return connected;
-    Started(hooks, Phase::Verify);
-    Reached(hooks, 0);
-    OperationResult result = VerifyResult(VerifyPages(
-        m_link, m_image->pageRecords.data(), m_image->RecordCount(), [&hooks](int percent) {
-            RefuseCancel(hooks, Phase::Verify);
-            Reached(hooks, percent);
-        }));
-    Ended(hooks, Phase::Verify);
-    return EndWithReset(result);
-}
-
-OperationResult BoxSession::RunErase(const std::vector<std::uint16_t>& blockPages,
-                                     const OperationHooks& hooks) {
-    if (m_target.part.empty())
-        return Result(Operation::Erase, Outcome::NoMcuSelected);
-    OperationResult result = Connect(Operation::Erase, Handshake::Target);
-    if (result.outcome != Outcome::Completed)
-        return result;
-    // An erase cannot be cancelled: a block half erased is worse than one
-    // erased in full.
-    Started(hooks, Phase::Erase);
-    int percent = 0;
-    const int step = blockPages.empty() ? 0 : 100 / static_cast<int>(blockPages.size());
-    for (std::uint16_t page : blockPages) {
-        // A command the box did not take shows as its silence: the wait times out.
-        (void)m_link.SendPageCommand(cmd::kEraseBlock, page);
-        percent += step;
-        Reached(hooks, percent);
-        const Wait wait = AwaitAnswer(kEraseBlockTicks, Operation::Erase, hooks, Phase::Erase);
-        if (wait != Wait::Answered) {
-            result.outcome = Outcome::TimeOut;
-            break;
+OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
+                                 const OperationHooks& hooks) {
+    m_hooks = hooks;
+    return Announced(hooks, [&] {
+        if (m_target.part.empty())
+            return MakeResult(Operation::Read, Outcome::NoMcuSelected);
+        OperationResult result = Connect(Operation::Read, Handshake::Target);
+        if (result.outcome != Outcome::Completed)
+            return result;
+        const AddressRange range{start, end};
+        result.rangeStart = start;
+        Started(hooks, Phase::Read);
+        Reached(hooks, 0);
+        // A page that does not arrive whole is never kept as if it had.
+        result.outcome = ReadRangePages(
+            range, Operation::Read, Outcome::ReadTimeOut, hooks,
+            [&](std::uint32_t page, const PageBytes& bytes) {
+                const PageSpan span = BytesInRange(page, start, end);
+                result.data.insert(result.data.end(), bytes.begin() + span.from,
+                                   bytes.begin() + span.to + 1);
+                Reached(hooks, RangePercent(page - range.FirstPage() + 1, range.PageCount()));
+                return true;
+            });
+        if (result.outcome == Outcome::Completed) {
+            // A short reset pulse tells the box the read is over.
+            m_link.HoldReset();
+            m_clock.Pause(kReadEndPulse);
+            m_link.ReleaseReset();
         }
-        if (m_link.ReadAnswer() != answer::kOk) {
-            result.outcome = Outcome::EraseError;
-            break;
-        }
-    }
-    Ended(hooks, Phase::Erase);
-    return EndWithReset(result);
-}
-
-OperationResult BoxSession::RunBlankCheck(std::uint32_t start, std::uint32_t end,
-                                          const OperationHooks& hooks) {
-    if (m_target.part.empty())
-        return Result(Operation::BlankCheck, Outcome::NoMcuSelected);
-    OperationResult result = Connect(Operation::BlankCheck, Handshake::Target);
-    if (result.outcome != Outcome::Completed)
-        return result;
-    const AddressRange range{start, end};
-    Started(hooks, Phase::BlankCheck);
-    // Bytes that never came must not pass for erased ones.
-    const Outcome walked = ReadRangePages(
-        range, Operation::BlankCheck, Outcome::TimeOut, hooks,
-        [&](std::uint32_t page, const PageBytes& bytes) {
-            if (auto filled = FirstFilledAddress(bytes, page, start, end)) {
-                result.outcome = Outcome::CheckAreaNotEmpty;
-                result.address = *filled;
-                return false;
-            }
-            result.percent = RangePercent(page - range.FirstPage() + 1, range.PageCount());
-            Reached(hooks, result.percent);
-            return true;
-        });
-    if (walked != Outcome::Completed)
-        result.outcome = walked;
-    Ended(hooks, Phase::BlankCheck);
-    // A finding is shown while the box still holds the range; every other
-    // ending resets the box first.
-    if (result.outcome == Outcome::CheckAreaNotEmpty)
+        Ended(hooks, Phase::Read);
+        // The read window shows how the read ended; the box is reset once it closes.
         return AnnounceThenReset(result, hooks);
-    return EndWithReset(result);
-}
-
-OperationResult BoxSession::RunRead(std::uint32_t start, std::uint32_t end,
-                                    const OperationHooks& hooks) {
-    if (m_target.part.empty())
-        return Result(Operation::Read, Outcome::NoMcuSelected);
-    OperationResult result = Connect(Operation::Read, Handshake::Target);
-    if (result.outcome != Outcome::Completed)
-        return result;
-    const AddressRange range{start, end};
-    result.rangeStart = start;
-    Started(hooks, Phase::Read);
-    Reached(hooks, 0);
-    // A page that does not arrive whole is never kept as if it had.
-    result.outcome = ReadRangePages(
-        range, Operation::Read, Outcome::ReadTimeOut, hooks,
-        [&](std::uint32_t page, const PageBytes& bytes) {
-            const PageSpan span = BytesInRange(page, start, end);
-            result.data.insert(result.data.end(), bytes.begin() + span.from,
-                               bytes.begin() + span.to + 1);
-            Reached(hooks, RangePercent(page - range.FirstPage() + 1, range.PageCount()));
-            return true;
-        });
-    if (result.outcome == Outcome::Completed) {
-        // A short reset pulse tells the box the read is over.
-        m_link.HoldReset();
-        m_clock.Pause(kReadEndPulse);
-        m_link.ReleaseReset();
-    }
-    Ended(hooks, Phase::Read);
-    // The read window shows how the read ended; the box is reset once it closes.
-    return AnnounceThenReset(result, hooks);
-}
-
-OperationResult BoxSession::RunLoad(const std::string& imagePath, const OperationHooks& hooks) {
-    if (m_target.part.empty())
-        return Result(Operation::Load, Outcome::NoMcuSelected);
-    const StoreQuery query = m_link.QueryStore();
-    if (query.outcome != Outcome::Completed) {
-        OperationResult failed = Result(Operation::Load, query.outcome);
-        return query.resetAfter ? EndWithReset(failed) : failed;
-    }
-    if (query.storedName &&
-        (hooks.questions == nullptr || !hooks.questions->ReplaceStoredImage(*query.storedName))) {
-        OperationResult kept = Result(Operation::Load, Outcome::StoreKept);
-        return EndWithReset(kept);
-    }
-    if (auto refused = LoadImage(Operation::Load, imagePath, hooks))
-        return AnnounceThenReset(*refused, hooks);
-    OperationResult connected = Connect(Operation::Load, Handshake::Store);
-    if (connected.outcome != Outcome::Completed) {
-        // The window resets the box once more after a failed connect.
-        return AnnounceThenReset(connected, hooks);
-    }
-    OperationResult result =
-        SendRecords(Operation::Load, Phase::Load, false, kStoreRecordTicks, hooks);
-    return EndWithReset(result);
+    });
 }
 
 OperationResult BoxSession::QueryStore() {
+    m_hooks = {};
     const StoreQuery query = m_link.QueryStore();
-    OperationResult result = Result(Operation::Query, query.outcome);
+    OperationResult result = MakeResult(Operation::Query, query.outcome);
     if (query.outcome != Outcome::Completed)
-        return query.resetAfter ? EndWithReset(result) : result;
+        return query.resetAfter ? EndWithReset(result, m_hooks) : result;
     if (query.storedName) {
         result.outcome = Outcome::StoredName;
         result.storedName = *query.storedName;
     } else {
         result.outcome = Outcome::StoreEmpty;
     }
-    return EndWithReset(result);
+    return EndWithReset(result, m_hooks);
 }
 
-OperationResult BoxSession::RunUpdate(const std::string& imagePath, const OperationHooks& hooks) {
-    if (!m_updateMode)
-        return Result(Operation::Update, Outcome::NotInUpdateMode);
-    if (!m_link.ConfigureLine(kLoaderBaud))
-        return Result(Operation::Update, Outcome::UpdateLineSetupFailed);
-    if (auto refused = LoadImage(Operation::Update, imagePath, hooks))
-        return *refused;
-    LoaderCallbacks callbacks;
-    // The box's own firmware is half written once the erase begins: the
-    // update cannot be cancelled, and says so when asked.
-    callbacks.erasing = [&hooks] {
-        RefuseCancel(hooks, Phase::Update);
-        if (hooks.listener != nullptr)
-            hooks.listener->Erasing();
-    };
-    callbacks.programming = [&hooks] {
-        RefuseCancel(hooks, Phase::Update);
-        Started(hooks, Phase::Update);
-        Reached(hooks, 0);
-    };
-    callbacks.progress = [&hooks](int percent) {
-        RefuseCancel(hooks, Phase::Update);
-        Reached(hooks, percent);
-    };
-    OperationResult result =
-        Result(Operation::Update, RunLoaderExchange(m_link, *m_image, callbacks));
-    if (result.outcome == Outcome::Completed)
-        Reached(hooks, 100);
-    Ended(hooks, Phase::Update);
-    return result;
+OperationResult BoxSession::Update(const std::string& imagePath, const OperationHooks& hooks) {
+    m_hooks = hooks;
+    return Announced(hooks, [&] {
+        if (!m_updateMode)
+            return MakeResult(Operation::Update, Outcome::NotInUpdateMode);
+        if (!m_link.ConfigureLine(kLoaderBaud))
+            return MakeResult(Operation::Update, Outcome::UpdateLineSetupFailed);
+        if (auto refused = LoadImage(Operation::Update, imagePath, hooks))
+            return *refused;
+        LoaderCallbacks callbacks;
+        // The box's own firmware is half written once the erase begins: the
+        // update cannot be cancelled, and says so when asked.
+        callbacks.erasing = [&hooks] {
+            RefuseCancel(hooks, Phase::Update);
+            if (hooks.listener != nullptr)
+                hooks.listener->Erasing();
+        };
+        callbacks.programming = [&hooks] {
+            RefuseCancel(hooks, Phase::Update);
+            Started(hooks, Phase::Update);
+            Reached(hooks, 0);
+        };
+        callbacks.progress = [&hooks](int percent) {
+            RefuseCancel(hooks, Phase::Update);
+            Reached(hooks, percent);
+        };
+        OperationResult result =
+            MakeResult(Operation::Update, RunLoaderExchange(m_link, *m_image, callbacks));
+        if (result.outcome == Outcome::Completed)
+            Reached(hooks, 100);
+        Ended(hooks, Phase::Update);
+        return result;
+    });
 }
 
 }  // namespace o8r

@@ -1,14 +1,17 @@
 #pragma once
 
-// The operations API: one call per operation on the box, each returning a
-// typed result. Progress goes to a listener, cancel comes through a token,
-// and the questions an operation asks on its way come through one small
-// interface the caller answers. The command line runs on it; the desktop
-// program shares its link, protocol steps and outcomes while it keeps its
-// own timer-driven engine.
+// The operations API and its one engine. Program, Load, Erase and Blank Check
+// advance one exchange with the box per Step() and never block on the box's
+// answer: a step sends the next command, or looks at the awaited answer once,
+// and says what the operation waits for next. The desktop program steps them
+// from its 1 ms operation timer; the blocking calls (Program(), Erase(), ...)
+// run the same steps to the end, waiting on the answer in between. Progress
+// goes to a listener, cancel comes through a token or Cancel(), and what the
+// operation must be told on its way (the image file, the blocks, the range,
+// whether to replace the stored image) it asks as a question.
 //
 // A session is handed what it works on (the part, its memory map and the ID
-// code) and keeps the image it loads, so several sessions can run side by side.
+// code) and keeps the image it loads, so several sessions run side by side.
 
 #include <atomic>
 #include <cstdint>
@@ -54,6 +57,8 @@ class OperationListener {
     // A cancel was requested in a phase that cannot be cancelled (an erase,
     // the verify read-back, the firmware update); the operation carries on.
     virtual void CannotCancel(Phase) {}
+    // The box is about to be reset to end the operation.
+    virtual void EndingReset() {}
     // The operation's ending, at the moment the window would show it: before
     // or after the reset that ends the operation, as the ending has it. The
     // result returned afterwards is the same, and says whether that reset
@@ -84,15 +89,32 @@ struct SessionTarget {
     IdCode idCode = ErasedIdCode();
 };
 
+// What a stepped operation waits for after a step.
+enum class Pending {
+    Box,       // the box: step again (at once if no answer is awaited)
+    Question,  // an answer to Asked()
+    Ended,     // nothing: Result() holds the ending
+};
+
+// What a stepped operation asks.
+enum class Question {
+    ImageFile,           // AnswerImageFile or AnswerImageLoaded
+    EraseBlocks,         // AnswerEraseBlocks
+    Range,               // AnswerRange
+    ReplaceStoredImage,  // AnswerReplaceStoredImage; StoredName() names it
+};
+
 class BoxSession {
   public:
-    BoxSession(Bridge& bridge, Clock& clock)
-        : m_link(bridge, clock), m_clock(clock), m_image(std::make_unique<PageImage>()) {}
+    // With `image`, the session loads into that image (the main window's own)
+    // instead of one of its own.
+    BoxSession(Bridge& bridge, Clock& clock, PageImage* image = nullptr);
 
     void SetTarget(SessionTarget target) { m_target = std::move(target); }
     [[nodiscard]] const SessionTarget& Target() const { return m_target; }
     // The image the last Program, Load or Update loaded: its page records as sent.
     [[nodiscard]] const PageImage& Image() const { return *m_image; }
+    [[nodiscard]] BoxLink& Link() { return m_link; }
 
     // Finds exactly one box, opens it and starts it; NormalMode or
     // FirmwareUpdateMode, else why not. In firmware-update mode the target's
@@ -101,6 +123,38 @@ class BoxSession {
     // Holds the box in reset and closes it, as closing the window does.
     void Release();
 
+    // Stepping: Begin, then Step() until it says Pending::Ended. Program and
+    // Load ask for the image file, Erase for the blocks, Blank Check for the
+    // range, each once the box is connected; Load first asks whether to
+    // replace an image the box stores.
+    void Begin(Operation operation, const OperationHooks& hooks);
+    [[nodiscard]] Pending Step();
+    [[nodiscard]] Question Asked() const { return m_question; }
+    [[nodiscard]] const std::string& StoredName() const { return m_storedName; }
+    // The engine loads the file (progress goes to the listener); empty: none chosen.
+    // Each answer takes the operation on as far as a step would.
+    [[nodiscard]] Pending AnswerImageFile(const std::string& path);
+    // The caller has loaded the file into Image() itself, showing its own messages.
+    [[nodiscard]] Pending AnswerImageLoaded(const std::string& path, bool loaded);
+    // The first pages of the blocks, in the order to erase them; nothing: cancelled.
+    [[nodiscard]] Pending AnswerEraseBlocks(std::optional<std::vector<std::uint16_t>> blockPages);
+    [[nodiscard]] Pending AnswerRange(std::optional<AddressRange> range);
+    [[nodiscard]] Pending AnswerReplaceStoredImage(bool replace);
+    // Stops the running operation at once when it can be cancelled (the box is
+    // reset and the result is Cancelled); false when it cannot.
+    [[nodiscard]] bool Cancel();
+    // Time spent on a question is not the box's: the awaited answer's
+    // allowance is moved on by `ns`.
+    void DiscountWait(std::uint64_t ns);
+    [[nodiscard]] bool AwaitingAnswer() const;
+    [[nodiscard]] std::uint64_t AnswerDeadline() const { return m_deadline; }
+    [[nodiscard]] bool Running() const { return m_stage != Stage::Idle; }
+    [[nodiscard]] Operation Current() const { return m_result.operation; }
+    // Page records or erase commands sent so far by the running operation.
+    [[nodiscard]] int CommandsSent() const { return m_index; }
+    [[nodiscard]] const OperationResult& Result() const { return m_result; }
+
+    // The blocking calls: each runs its operation to the end.
     // Loads an image file under the target's memory map without touching the
     // box, for a Verify of it; Completed or the refusal.
     [[nodiscard]] OperationResult UseImage(const std::string& imagePath,
@@ -126,29 +180,47 @@ class BoxSession {
     [[nodiscard]] OperationResult Update(const std::string& imagePath, const OperationHooks& hooks);
 
   private:
+    enum class Stage {
+        Idle,
+        Start,              // begun: the checks and the connect come first
+        Asking,             // m_question is out
+        SendRecord,         // Program, Load: the next page record, or the end
+        AwaitRecordAnswer,  //
+        SendErase,          // Erase: the next block, or the end
+        AwaitEraseAnswer,   //
+        RequestPage,        // Blank Check: the next page, or the end
+        AwaitPage,          //
+    };
     enum class Wait { Answered, TimedOut, Cancelled };
 
-    [[nodiscard]] OperationResult RunProgram(const std::string& imagePath,
-                                             const OperationHooks& hooks);
-    [[nodiscard]] OperationResult RunVerify(const OperationHooks& hooks);
-    [[nodiscard]] OperationResult RunErase(const std::vector<std::uint16_t>& blockPages,
-                                           const OperationHooks& hooks);
-    [[nodiscard]] OperationResult RunBlankCheck(std::uint32_t start, std::uint32_t end,
-                                                const OperationHooks& hooks);
-    [[nodiscard]] OperationResult RunRead(std::uint32_t start, std::uint32_t end,
-                                          const OperationHooks& hooks);
-    [[nodiscard]] OperationResult RunLoad(const std::string& imagePath,
-                                          const OperationHooks& hooks);
-    [[nodiscard]] OperationResult RunUpdate(const std::string& imagePath,
-                                            const OperationHooks& hooks);
+    // Runs a begun operation to its end, answering its questions with `answer`
+    // and waiting on the box's answers.
+    [[nodiscard]] OperationResult RunToEnd(const std::function<Pending(Question)>& answer);
+    [[nodiscard]] Pending Start();
+    // The image is in the page records: Program sends them, Load connects to the store first.
+    [[nodiscard]] Pending ImageReady();
+    [[nodiscard]] Pending Ask(Question question);
+    [[nodiscard]] Pending SendNext();
+    // The look at the awaited answer: `ready` says whether it came.
+    [[nodiscard]] Pending EvaluateAnswer(bool ready);
+    // The phase of the exchanges begins with its first command.
+    [[nodiscard]] Pending BeginExchanges(Phase phase, Stage first);
+    // Ends the operation with m_result: the phase's end, then (as asked) the
+    // ending announced before or after the closing reset, or no reset at all.
+    enum class Ending { ResetThenAnnounce, AnnounceThenReset, NoReset };
+    [[nodiscard]] Pending End(Outcome outcome, Ending ending = Ending::ResetThenAnnounce);
+    [[nodiscard]] Pending EndWith(const OperationResult& result,
+                                  Ending ending = Ending::ResetThenAnnounce);
+    [[nodiscard]] bool CancellableStage() const;
+
     // Runs an operation and hands its ending to the listener, unless the
     // operation did so already at its own moment.
     template <typename Run>
     [[nodiscard]] OperationResult Announced(const OperationHooks& hooks, Run run);
     void Announce(const OperationResult& result, const OperationHooks& hooks);
-    // Requests each page of the range with 'R' and hands it to
-    // `onPage`, which returns false to stop there. Completed, Cancelled, or
-    // `lost` for a page that did not come whole in time.
+    // Requests each page of the range with 'R' and hands it to `onPage`,
+    // which returns false to stop there. Completed, Cancelled, or `lost` for
+    // a page that did not come whole in time.
     [[nodiscard]] Outcome ReadRangePages(
         const AddressRange& range, Operation operation, Outcome lost, const OperationHooks& hooks,
         const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage);
@@ -157,32 +229,45 @@ class BoxSession {
     // Reset, then the handshake; Completed or the failure, the box reset after it as needed.
     [[nodiscard]] OperationResult Connect(Operation operation, Handshake kind);
     // The reset that ends an operation; notes in `result` when the box stayed busy.
-    OperationResult& EndWithReset(OperationResult& result);
+    OperationResult& EndWithReset(OperationResult& result, const OperationHooks& hooks);
     // The image file into the page records (or the last complete load of it).
     [[nodiscard]] std::optional<OperationResult> LoadImage(Operation operation,
                                                            const std::string& path,
                                                            const OperationHooks& hooks);
-    // Waits for CTS low within `ticks` tick allowances; a cancel request is
-    // put to the questions while waiting (the question's time not counted),
-    // or, in a phase that cannot be cancelled, refused.
-    [[nodiscard]] Wait AwaitAnswer(std::int32_t ticks, Operation operation,
+    // Waits for CTS low until `deadline`; a cancel request is put to the
+    // questions while waiting (the question's time not counted), or, in a
+    // phase that cannot be cancelled, refused.
+    [[nodiscard]] Wait AwaitAnswer(std::uint64_t& deadline, Operation operation,
                                    const OperationHooks& hooks,
                                    std::optional<Phase> uncancellable = std::nullopt);
     // Takes a cancel request back and tells the listener this phase runs on.
     static void RefuseCancel(const OperationHooks& hooks, Phase phase);
     [[nodiscard]] bool CancelConfirmed(Operation operation, const OperationHooks& hooks);
-    // Sends the page records one by one, each after its answer; Completed or the failure.
-    [[nodiscard]] OperationResult SendRecords(Operation operation, Phase phase, bool withCommand,
-                                              std::int32_t ticks, const OperationHooks& hooks);
 
     BoxLink m_link;
     Clock& m_clock;
     SessionTarget m_target;
-    std::unique_ptr<PageImage> m_image;  // large: kept off the stack
+    std::unique_ptr<PageImage> m_ownImage;
+    PageImage* m_image;
     std::string m_imagePath;
     bool m_updateMode = false;
     bool m_open = false;
     bool m_announced = false;
+
+    // The stepped operation.
+    Stage m_stage = Stage::Idle;
+    OperationHooks m_hooks;
+    OperationResult m_result;
+    Question m_question = Question::ImageFile;
+    std::string m_storedName;
+    Phase m_phase = Phase::Program;
+    bool m_phaseStarted = false;
+    int m_index = 0;  // page records or blocks sent
+    std::vector<std::uint16_t> m_blockPages;
+    int m_eraseStep = 0;
+    AddressRange m_range;
+    std::uint32_t m_page = 0;
+    std::uint64_t m_deadline = 0;
 };
 
 }  // namespace o8r
