@@ -128,9 +128,7 @@ TEST(BlankCheckTest, CancelAnsweredNoReadsEveryPageOnce) {
     Check check("0F000", "0F9FF");
     auto& h = check.h;
     h.controller.OnBlankCheck();
-    h.RunUntil([&] {
-        return g_currentPage == 0xF3 && ControllerTestAccess::m_waitingReply(h.controller);
-    });
+    h.RunUntil([&] { return g_currentPage == 0xF3 && h.controller.WaitingReply(); });
     h.prompts.answers.push_back(MsgAnswer::No);
     h.controller.OnBlankCheck();
     EXPECT_TRUE(h.OperationTimerRunning());

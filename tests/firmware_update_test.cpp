@@ -28,7 +28,7 @@ struct UpdateRun {
 
     explicit UpdateRun(SimOptions options = {}) : h(WithLoader(options)) {
         h.Start();
-        EXPECT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
+        EXPECT_TRUE(ControllerTestAccess::m_updateMode(h.controller));
         h.ClearTrace();
         h.view.ClearProgressHistory();
         h.prompts.onMessage = [this](const Message&) {

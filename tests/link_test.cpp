@@ -22,7 +22,7 @@ namespace {
 
 // The connect the window's current operation makes: the Load header for Load.
 bool Connect(ControllerHarness& h) {
-    const bool load = ControllerTestAccess::m_operationType(h.controller) == OP_LOAD;
+    const bool load = ControllerTestAccess::m_operation(h.controller) == Operation::Load;
     return h.controller.ConnectProgrammer(load ? Handshake::Store : Handshake::Target);
 }
 
@@ -96,10 +96,8 @@ TEST(ConnectTest, TargetConnectMatchesTheGoldenTrace) {
     ControllerHarness h;
     ASSERT_TRUE(h.StartWithPart("R5F212A8SN"));
     g_idCode = kCode;
-    ControllerTestAccess::m_operationType(h.controller) = OP_PROGRAM;
-    ControllerTestAccess::m_waitingReply(h.controller) = true;
+    ControllerTestAccess::m_operation(h.controller) = Operation::Program;
     EXPECT_TRUE(Connect(h));
-    EXPECT_FALSE(ControllerTestAccess::m_waitingReply(h.controller));
     EXPECT_TRUE(h.prompts.messages.empty());
     EXPECT_EQ(h.box.CommandLog(), (std::vector<std::string>{"C", "U"}));
     const auto data = h.DataLines();
@@ -114,7 +112,7 @@ TEST(ConnectTest, LoadConnectSendsTheHeaderAndNeverCOrU) {
     g_idCode = kCode;
     g_pageCount = 0x0102;
     g_filePath = "/home/user/images/blink.mot";
-    ControllerTestAccess::m_operationType(h.controller) = OP_LOAD;
+    ControllerTestAccess::m_operation(h.controller) = Operation::Load;
     EXPECT_TRUE(Connect(h));
     EXPECT_TRUE(h.prompts.messages.empty());
     const auto data = h.DataLines();
@@ -134,7 +132,7 @@ TEST(ConnectTest, AProtectedTargetOpensWithItsIdCode) {
     ControllerHarness h(options);
     ASSERT_TRUE(h.StartWithPart("R5F212A8SN"));
     g_idCode = kCode;
-    ControllerTestAccess::m_operationType(h.controller) = OP_ERASE;
+    ControllerTestAccess::m_operation(h.controller) = Operation::Erase;
     EXPECT_TRUE(Connect(h));
     EXPECT_TRUE(h.prompts.messages.empty());
 }
@@ -145,7 +143,7 @@ TEST(ConnectTest, AProtectedTargetOpensWithItsIdCode) {
 
 struct FailureRow {
     const char* name;
-    OperationType operation;
+    Operation operation;
     std::function<void(ControllerHarness&)> setUp;
     const char* text;
     const char* caption;
@@ -159,84 +157,84 @@ std::vector<FailureRow> FailureRows() {
         (void)h;
     };
     return {
-        {"box never ready after reset", OP_PROGRAM,
+        {"box never ready after reset", Operation::Program,
          [](ControllerHarness& h) { h.faults.failWhen = CallIs("modem"); },
          "Please reset programmer!", "Error", MsgIcon::Error, false},
-        {"baud rate refused", OP_PROGRAM,
+        {"baud rate refused", Operation::Program,
          [](ControllerHarness& h) { h.faults.failWhen = CallIs("baud 500000"); },
          "Can not open target!", "ERROR", MsgIcon::Error, false},
-        {"line control refused", OP_LOAD,
+        {"line control refused", Operation::Load,
          [](ControllerHarness& h) { h.faults.failWhen = CallIs("line 0800"); },
          "Can not open target!", "ERROR", MsgIcon::Error, false},
-        {"flow control refused", OP_PROGRAM,
+        {"flow control refused", Operation::Program,
          [](ControllerHarness& h) { h.faults.failWhen = CallIs("flow 0 1 0 0 0 0"); },
          "Can not open target!", "ERROR", MsgIcon::Error, false},
-        {"not ready after line set-up", OP_PROGRAM,
+        {"not ready after line set-up", Operation::Program,
          [](ControllerHarness& h) { h.faults.holdCtsAfter = CallIs("line 0800"); },
          "Time out error!", "ERROR", MsgIcon::Error, true},
-        {"'C' not written", OP_PROGRAM,
+        {"'C' not written", Operation::Program,
          [](ControllerHarness& h) { h.faults.shortWriteWhen = CallIs("write 43"); },
          "Connection is broken!", "ERROR", MsgIcon::None, false},
-        {"no answer to 'C'", OP_PROGRAM,
+        {"no answer to 'C'", Operation::Program,
          [](ControllerHarness& h) { h.faults.holdCtsAfter = CallIs("write 43"); },
          "Time out error!", "ERROR", MsgIcon::Error, true},
-        {"no target in the socket", OP_PROGRAM,
+        {"no target in the socket", Operation::Program,
          [](ControllerHarness& h) { h.box.SetTargetPresent(false); },
          "Can not connect with target!", "ERROR", MsgIcon::Error, true},
-        {"answer to 'C' never read", OP_BLANK_CHECK,
+        {"answer to 'C' never read", Operation::BlankCheck,
          [](ControllerHarness& h) {
              h.faults.replyAfter = CallIs("write 43");
              h.faults.reply = {};
          },
          "Can not connect with target!", "ERROR", MsgIcon::Error, true},
-        {"'U' not written", OP_ERASE,
+        {"'U' not written", Operation::Erase,
          [](ControllerHarness& h) { h.faults.shortWriteWhen = CallIs("write 55"); },
          "Connection is broken!", "ERROR", MsgIcon::None, false},
-        {"ID code not written", OP_PROGRAM,
+        {"ID code not written", Operation::Program,
          [](ControllerHarness& h) { h.faults.shortWriteWhen = CallIs("write 01020304050607"); },
          "Connection is broken!", "ERROR", MsgIcon::None, false},
-        {"no final answer", OP_PROGRAM,
+        {"no final answer", Operation::Program,
          [](ControllerHarness& h) { h.faults.holdCtsAfter = CallIs("write 55"); },
          "Time out error!", "ERROR", MsgIcon::Error, true},
-        {"ID code refused", OP_PROGRAM, protectedWithOtherCode, "ID code error!", "ERROR",
+        {"ID code refused", Operation::Program, protectedWithOtherCode, "ID code error!", "ERROR",
          MsgIcon::Error, true},
-        {"target timed out", OP_READ,
+        {"target timed out", Operation::Read,
          [](ControllerHarness& h) {
              h.faults.replyAfter = CallIs("write 01020304050607");
              h.faults.reply = {'T'};
          },
          "Time out error!", "ERROR", MsgIcon::Error, true},
-        {"any other final answer", OP_PROGRAM,
+        {"any other final answer", Operation::Program,
          [](ControllerHarness& h) {
              h.faults.replyAfter = CallIs("write 01020304050607");
              h.faults.reply = {'X'};
          },
          "Can not connect with programmer!", "ERROR", MsgIcon::Error, true},
-        {"final answer never read", OP_PROGRAM,
+        {"final answer never read", Operation::Program,
          [](ControllerHarness& h) {
              h.faults.replyAfter = CallIs("write 01020304050607");
              h.faults.reply = {};
          },
          "Can not connect with programmer!", "ERROR", MsgIcon::Error, true},
-        {"Load: 'D' header not written", OP_LOAD,
+        {"Load: 'D' header not written", Operation::Load,
          [](ControllerHarness& h) { h.faults.shortWriteWhen = CallStartsWith("write 44"); },
          "Connection is broken!", "ERROR", MsgIcon::None, false},
-        {"Load: ID code not written", OP_LOAD,
+        {"Load: ID code not written", Operation::Load,
          [](ControllerHarness& h) { h.faults.shortWriteWhen = CallIs("write 01020304050607"); },
          "Connection is broken!", "ERROR", MsgIcon::None, false},
-        {"Load: name not written", OP_LOAD,
+        {"Load: name not written", Operation::Load,
          [](ControllerHarness& h) { h.faults.shortWriteWhen = CallStartsWith("write 626C696E6B"); },
          "Connection is broken!", "ERROR", MsgIcon::None, false},
-        {"Load: no final answer", OP_LOAD,
+        {"Load: no final answer", Operation::Load,
          [](ControllerHarness& h) { h.faults.holdCtsAfter = CallIs("write 00"); },
          "Time out error!", "ERROR", MsgIcon::Error, true},
-        {"Load: 'I' is no ID code error here", OP_LOAD,
+        {"Load: 'I' is no ID code error here", Operation::Load,
          [](ControllerHarness& h) {
              h.faults.replyAfter = CallIs("write 00");
              h.faults.reply = {'I'};
          },
          "Can not connect with programmer!", "ERROR", MsgIcon::Error, true},
-        {"Load: 'T' is no time-out here", OP_LOAD,
+        {"Load: 'T' is no time-out here", Operation::Load,
          [](ControllerHarness& h) {
              h.faults.replyAfter = CallIs("write 00");
              h.faults.reply = {'T'};
@@ -258,7 +256,7 @@ TEST(ConnectFailureTest, EachRowShowsOneMessageAndResetsAsItShould) {
         row.setUp(h);
         std::size_t resetsAtMessage = 0;
         h.prompts.onMessage = [&](const Message&) { resetsAtMessage = ResetsIn(h.TraceLines()); };
-        ControllerTestAccess::m_operationType(h.controller) = row.operation;
+        ControllerTestAccess::m_operation(h.controller) = row.operation;
 
         EXPECT_FALSE(Connect(h));
         EXPECT_EQ(h.prompts.messages,
@@ -267,7 +265,7 @@ TEST(ConnectFailureTest, EachRowShowsOneMessageAndResetsAsItShould) {
         EXPECT_EQ(resetsAtMessage, row.resetBeforeMessage ? 2u : 1u);
         EXPECT_EQ(ResetsIn(h.TraceLines()), resetsAtMessage) << "nothing resets after the message";
         const auto lines = h.TraceLines();
-        if (row.operation == OP_LOAD) {
+        if (row.operation == Operation::Load) {
             EXPECT_FALSE(HasLineStartingWith(lines, "write 1 43")) << "Load never sends 'C'";
             EXPECT_FALSE(HasLineStartingWith(lines, "write 1 55")) << "Load never sends 'U'";
         } else {
@@ -376,7 +374,7 @@ TEST(LinkRoutinesTest, WaitBoxReadyCountsItsPollsInEitherMode) {
     for (const auto& c : cases) {
         ControllerHarness h;
         h.Start();
-        ControllerTestAccess::m_bUpdateMode(h.controller) = c.updateMode;
+        ControllerTestAccess::m_updateMode(h.controller) = c.updateMode;
         if (c.holdBusy)
             h.faults.holdCtsAfter = CallIs("modem");
         h.ClearTrace();
@@ -391,7 +389,7 @@ TEST(LinkRoutinesTest, WaitBoxReadyInUpdateModeWaitsForReceivedBytes) {
     options.updateMode = true;
     ControllerHarness h(options);
     h.Start();
-    ASSERT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    ASSERT_TRUE(ControllerTestAccess::m_updateMode(h.controller));
     ASSERT_TRUE(ControllerTestAccess::m_link(h.controller).ConfigureLine(19200));
     // The loader answers only once it has seen its sixteen synchronisation bytes.
     std::uint32_t written = 0;

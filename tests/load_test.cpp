@@ -157,13 +157,10 @@ TEST(LoadTest, CancelAnsweredNoAwaitsTheOutstandingRecordAndGoesOn) {
     LoadRun run(4);
     auto& h = run.h;
     h.controller.OnLoadButton();
-    h.RunUntil([&] {
-        return ControllerTestAccess::m_pageIndex(h.controller) == 3 &&
-               ControllerTestAccess::m_waitingReply(h.controller);
-    });
+    h.RunUntil([&] { return h.controller.PageIndex() == 3 && h.controller.WaitingReply(); });
     h.prompts.answers.push_back(MsgAnswer::No);
     h.controller.OnLoadButton();
-    EXPECT_TRUE(ControllerTestAccess::m_waitingReply(h.controller));
+    EXPECT_TRUE(h.controller.WaitingReply());
     h.RunUntilIdle();
     EXPECT_EQ(h.prompts.messages, (std::vector<Message>{kCancelQuestion, kCompleted}));
     EXPECT_EQ(RecordWrites(h.DataLines()),

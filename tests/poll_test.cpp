@@ -49,7 +49,7 @@ TEST(TimerScheduleTest, DeliversEachTimerAtItsPeriodInTimeOrder) {
             if (id == TIMER_DEVICE_POLL)
                 seen.emplace_back(id, clock.Now() / kNsPerMs);
         });
-    EXPECT_EQ(outcome, TimerSchedule::Outcome::Done);
+    EXPECT_EQ(outcome, TimerSchedule::RunEnd::Done);
     EXPECT_EQ(seen, (std::vector<std::pair<TimerId, std::uint64_t>>{{TIMER_DEVICE_POLL, 200},
                                                                     {TIMER_DEVICE_POLL, 400}}));
     EXPECT_EQ(timers.Deliveries(), 401u);  // 399 ticks of 1 ms and two polls
@@ -83,7 +83,7 @@ TEST(TimerScheduleTest, AHandlerMayStopAndRestartTimers) {
             if (ticks < 3)
                 timers.Start(id, 5);  // a restart counts its period from now
         });
-    EXPECT_EQ(outcome, TimerSchedule::Outcome::NoTimer);
+    EXPECT_EQ(outcome, TimerSchedule::RunEnd::NoTimer);
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(clock.Now(), 11 * kNsPerMs);
     EXPECT_FALSE(timers.IsRunning(TIMER_OPERATION));
@@ -96,7 +96,7 @@ TEST(TimerScheduleTest, StopsAtTheLimitWhenNothingEnds) {
     EXPECT_EQ(timers.PeriodMs(TIMER_DEVICE_POLL), 200);
     EXPECT_EQ(timers.RunUntil(
                   clock, [] { return false; }, [](TimerId) {}, 1000 * kNsPerMs),
-              TimerSchedule::Outcome::LimitReached);
+              TimerSchedule::RunEnd::LimitReached);
     EXPECT_EQ(clock.Now(), 1000 * kNsPerMs);
     EXPECT_EQ(timers.PeriodMs(TIMER_OPERATION), 0);
 }
@@ -212,7 +212,7 @@ TEST(ProgrammerPollTest, OneBoxInNormalModeOpensResetsAndShowsTheNormalView) {
                               }));
     EXPECT_NE(h.Handle(), 0u);
     EXPECT_EQ(h.Handle(), h.box.CurrentHandle());
-    EXPECT_FALSE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    EXPECT_FALSE(ControllerTestAccess::m_updateMode(h.controller));
     for (ControlId id : kCommandControls) {
         EXPECT_TRUE(h.view.Shown(id)) << id;
         EXPECT_TRUE(h.view.Enabled(id)) << id;
@@ -239,7 +239,7 @@ TEST(ProgrammerPollTest, ABoxInUpdateModeShowsOnlyTheUpdateButton) {
     ControllerHarness h(options);
     h.InitWindow();
     h.Poll();
-    EXPECT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    EXPECT_TRUE(ControllerTestAccess::m_updateMode(h.controller));
     for (ControlId id : kCommandControls) {
         const bool loadControl = id == IDC_LOAD || id == IDC_LOAD_LABEL;
         EXPECT_TRUE(h.view.Shown(id)) << id;
@@ -259,7 +259,7 @@ TEST(ProgrammerPollTest, AFailedModemQueryAfterTheResetCountsAsUpdateMode) {
     h.InitWindow();
     h.faults.failWhen = CallIs("modem");
     h.Poll();
-    EXPECT_TRUE(ControllerTestAccess::m_bUpdateMode(h.controller));
+    EXPECT_TRUE(ControllerTestAccess::m_updateMode(h.controller));
     EXPECT_EQ(h.view.StatusText(), "Click to update firmware");
 }
 

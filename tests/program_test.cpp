@@ -60,7 +60,7 @@ TEST(ProgramTest, FourPagesGoToTheTargetWithProgressAndCompletion) {
     h.ExpectRunningWindow(IDC_PROGRAM, IDC_PROGRAM_LABEL,
                           {IDC_ERASE, IDC_READ, IDC_LOAD, IDC_BLANK_CHECK, IDC_LOAD_LABEL});
 
-    EXPECT_EQ(h.RunUntilIdle(), TimerSchedule::Outcome::Done);
+    EXPECT_EQ(h.RunUntilIdle(), TimerSchedule::RunEnd::Done);
     EXPECT_EQ(h.prompts.messages, std::vector<Message>{kCompleted});
     ASSERT_EQ(g_pageCount, 4);
     std::vector<std::string> expected;
@@ -82,7 +82,7 @@ TEST(ProgramTest, AllFiveHundredTwelvePagesOfTheLargestPartAreProgrammed) {
     ProgramRun run(512, {}, "R5F212ACSN");
     auto& h = run.h;
     h.controller.OnProgram();
-    EXPECT_EQ(h.RunUntilIdle(), TimerSchedule::Outcome::Done);
+    EXPECT_EQ(h.RunUntilIdle(), TimerSchedule::RunEnd::Done);
     EXPECT_EQ(h.prompts.messages, std::vector<Message>{kCompleted});
     EXPECT_EQ(g_pageCount, 512);
     EXPECT_EQ(CountStarting(h.DataLines(), "write 1 56 -> 1"), 512u);
@@ -151,10 +151,7 @@ TEST(ProgramTest, CancelAnsweredNoGoesOnWithoutRepeatingOrSkipping) {
     ProgramRun run(4);
     auto& h = run.h;
     h.controller.OnProgram();
-    h.RunUntil([&] {
-        return ControllerTestAccess::m_pageIndex(h.controller) == 2 &&
-               ControllerTestAccess::m_waitingReply(h.controller);
-    });
+    h.RunUntil([&] { return h.controller.PageIndex() == 2 && h.controller.WaitingReply(); });
     bool timerStoppedDuringQuestion = false;
     h.prompts.onMessage = [&](const Message&) {
         timerStoppedDuringQuestion = !h.OperationTimerRunning();
@@ -180,7 +177,7 @@ TEST(ProgramTest, TheTimeTheCancelQuestionIsOpenDoesNotCountAgainstTheBox) {
     ProgramRun run(1, options);
     auto& h = run.h;
     h.controller.OnProgram();
-    h.RunUntil([&] { return ControllerTestAccess::m_waitingReply(h.controller); });
+    h.RunUntil([&] { return h.controller.WaitingReply(); });
     h.RunTicks(100);  // 0.1 s into the page
     // The question stays open for a second; ticks stop meanwhile.
     h.prompts.onMessage = [&](const Message&) { h.clock.Advance(1'000'000'000); };
@@ -331,15 +328,11 @@ TEST(SelectAndLoadFileTest, TheLastLoadIsReusedOnlyForTheSameFileUnderTheSameMap
     std::filesystem::last_write_time(
         path, std::chrono::time_point_cast<std::chrono::seconds>(
                   std::filesystem::file_time_type::clock::now() - std::chrono::hours(1)));
-    ControllerTestAccess::m_pageIndex(h.controller) = 7;
-    ControllerTestAccess::m_waitingReply(h.controller) = true;
 
     h.ChooseFile(path);
     EXPECT_TRUE(h.controller.SelectAndLoadFile());
     EXPECT_EQ(h.loadDialogRuns, 1);
     EXPECT_EQ(g_filePath, path);
-    EXPECT_EQ(ControllerTestAccess::m_pageIndex(h.controller), 0);
-    EXPECT_FALSE(ControllerTestAccess::m_waitingReply(h.controller));
     EXPECT_FALSE(h.view.Enabled(IDC_PROGRAM));
 
     h.ChooseFile(path);

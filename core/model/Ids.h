@@ -80,16 +80,6 @@ enum class BitmapId : int {
 };
 using enum BitmapId;
 
-// Operation types.
-enum class OperationType : int {
-    OP_PROGRAM = 0,
-    OP_ERASE = 1,
-    OP_READ = 2,
-    OP_LOAD = 3,
-    OP_BLANK_CHECK = 4,
-};
-using enum OperationType;
-
 // The resource number of an id, for tables and traces.
 template <typename Id>
 constexpr int IdNumber(Id id) {

@@ -72,7 +72,7 @@ void BoxSession::Release() {
 
 OperationResult& BoxSession::EndWithReset(OperationResult& result, const OperationHooks& hooks) {
     if (hooks.listener != nullptr)
-        hooks.listener->EndingReset();
+        hooks.listener->Resetting();
     result.resetFailed = !m_link.Reset();
     return result;
 }
@@ -99,6 +99,8 @@ OperationResult& BoxSession::AnnounceThenReset(OperationResult& result,
 }
 
 OperationResult BoxSession::Connect(Operation operation, Handshake kind) {
+    if (m_hooks.listener != nullptr)
+        m_hooks.listener->Resetting();
     if (!m_link.Reset())
         return MakeResult(operation, Outcome::ResetFailed);
     StoreHeaderFields store;
@@ -373,8 +375,8 @@ Pending BoxSession::EvaluateAnswer(bool ready) {
                 return End(Outcome::CheckAreaNotEmpty, Ending::AnnounceThenReset);
             }
             m_result.percent = RangePercent(m_page - m_range.FirstPage() + 1, m_range.PageCount());
-            Reached(m_hooks, m_result.percent);
             ++m_page;
+            Reached(m_hooks, m_result.percent);
             m_stage = Stage::RequestPage;
             break;
         }

@@ -57,8 +57,8 @@ class OperationListener {
     // A cancel was requested in a phase that cannot be cancelled (an erase,
     // the verify read-back, the firmware update); the operation carries on.
     virtual void CannotCancel(Phase) {}
-    // The box is about to be reset to end the operation.
-    virtual void EndingReset() {}
+    // The box is about to be reset: to connect, or to end the operation.
+    virtual void Resetting() {}
     // The operation's ending, at the moment the window would show it: before
     // or after the reset that ends the operation, as the ending has it. The
     // result returned afterwards is the same, and says whether that reset
@@ -150,6 +150,8 @@ class BoxSession {
     [[nodiscard]] std::uint64_t AnswerDeadline() const { return m_deadline; }
     [[nodiscard]] bool Running() const { return m_stage != Stage::Idle; }
     [[nodiscard]] Operation Current() const { return m_result.operation; }
+    // Blank Check: the page of the range requested next, or awaited.
+    [[nodiscard]] std::uint32_t RangePage() const { return m_page; }
     // Page records or erase commands sent so far by the running operation.
     [[nodiscard]] int CommandsSent() const { return m_index; }
     [[nodiscard]] const OperationResult& Result() const { return m_result; }

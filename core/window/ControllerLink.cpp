@@ -42,7 +42,7 @@ void ProgrammerController::PollProgrammer() {
     m_view.EnableControl(IDC_MCU_TREE, true);
     // A box that keeps CTS high after its reset runs its firmware loader.
     if (m_link.StartOpenedBox()) {
-        m_bUpdateMode = true;
+        m_updateMode = true;
         SetMemoryMap(kFirmwareUpdateMap);
         EnableCommandButtons(false);
         m_view.SetControlText(IDC_LOAD_LABEL, text::kLabelUpdate);
@@ -52,7 +52,7 @@ void ProgrammerController::PollProgrammer() {
         m_view.ShowControl(IDC_MCU_LIST, false);
         m_view.SetControlText(IDC_STATUS, text::kStatusClickToUpdate);
     } else {
-        m_bUpdateMode = false;
+        m_updateMode = false;
         m_view.SetControlText(IDC_LOAD_LABEL, text::kLabelLoad);
         EnableCommandButtons(true);
         m_view.ShowControl(IDC_MCU_TREE, true);
@@ -64,15 +64,23 @@ void ProgrammerController::PollProgrammer() {
 void ProgrammerController::CloseLink() {
     // The window's timers end with it; a host that keeps running (the command
     // line) must not tick an engine on a closed handle.
-    m_view.StopTimer(TIMER_OPERATION);
+    StopOperationTimer();
     m_view.StopTimer(TIMER_DEVICE_POLL);
     m_link.Release();
 }
 
 bool ProgrammerController::ResetProgrammer(bool askWhenStuck) {
-    m_operationRunning = false;
     m_link.HoldReset();
+    RestoreIdleView();
+    if (m_link.FinishReset())
+        return true;
+    if (askWhenStuck)
+        ShowOutcome(m_operation, Outcome::ResetFailed);
+    return false;
+}
 
+void ProgrammerController::RestoreIdleView() {
+    m_operationRunning = false;
     EnableCommandButtons(true);
     m_view.SetProgress(0);
     m_view.ShowControl(IDC_PROGRESS, false);
@@ -83,24 +91,15 @@ bool ProgrammerController::ResetProgrammer(bool askWhenStuck) {
     m_view.SetControlText(IDC_PROGRAM_LABEL, text::kLabelProgram);
     m_view.SetControlText(IDC_LOAD_LABEL, text::kLabelLoad);
     m_view.SetControlText(IDC_BLANK_CHECK_LABEL, text::kLabelBlankCheck);
-
-    if (m_link.FinishReset())
-        return true;
-    if (askWhenStuck) {
-        ShowOutcome(CurrentOperationKind(), Outcome::ResetFailed);
-        m_resetRequested = true;
-    }
-    return false;
 }
 
 bool ProgrammerController::WaitBoxReady(int maxPolls) {
-    return m_link.WaitReady(maxPolls, m_bUpdateMode);
+    return m_link.WaitReady(maxPolls, m_updateMode);
 }
 
 bool ProgrammerController::ConnectProgrammer(Handshake kind) {
     if (!ResetProgrammer())
         return false;
-    m_waitingReply = false;
     StoreHeaderFields store;
     if (kind == Handshake::Store)
         store = {g_pageCount, LoadNameField(g_filePath)};
@@ -109,7 +108,7 @@ bool ProgrammerController::ConnectProgrammer(Handshake kind) {
         return true;
     if (result.resetAfter)
         ResetProgrammer();
-    ShowOutcome(CurrentOperationKind(), result.outcome);
+    ShowOutcome(m_operation, result.outcome);
     return false;
 }
 

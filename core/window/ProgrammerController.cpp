@@ -21,7 +21,12 @@ constexpr ControlId kCommandControls[] = {
 
 ProgrammerController::ProgrammerController(Bridge& bridge, Clock& clock, MainView& view,
                                            Prompts& prompts)
-    : m_bridge(bridge), m_clock(clock), m_link(bridge, clock), m_view(view), m_prompts(prompts) {}
+    : m_bridge(bridge),
+      m_clock(clock),
+      m_session(bridge, clock, &g_state.image),
+      m_link(m_session.Link()),
+      m_view(view),
+      m_prompts(prompts) {}
 
 void ProgrammerController::OnInitDialog(const std::string& programDirectory,
                                         const std::string& cataloguePath) {
@@ -129,22 +134,6 @@ void ProgrammerController::ShowOutcome(Operation operation, Outcome outcome) {
     result.operation = operation;
     result.outcome = outcome;
     ShowResult(result);
-}
-
-Operation ProgrammerController::CurrentOperationKind() const {
-    switch (m_operationType) {
-        case OP_ERASE:
-            return Operation::Erase;
-        case OP_READ:
-            return Operation::Read;
-        case OP_LOAD:
-            return Operation::Load;
-        case OP_BLANK_CHECK:
-            return Operation::BlankCheck;
-        case OP_PROGRAM:
-            break;
-    }
-    return Operation::Program;
 }
 
 }  // namespace o8r

@@ -1,17 +1,20 @@
 #pragma once
 
-// The main window's logic: programmer detection, the connect sequence, the
-// operation engine and every button handler. The desktop program, the command
-// line and the tests drive it through MainView and Prompts; it reaches the box
-// only through the Bridge and lets time pass only through the Clock.
+// The main window's logic: programmer detection, every button handler, and the
+// window's side of the operations, which it steps on the session's one engine
+// from its 1 ms operation timer. The desktop program and the tests drive it
+// through MainView and Prompts; it reaches the box only through the Bridge and
+// lets time pass only through the Clock.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/link/BoxLink.h"
 #include "core/model/Ids.h"
 #include "core/model/Outcome.h"
+#include "core/operations/BoxSession.h"
 #include "core/operations/Prompts.h"
 #include "core/protocol/Bridge.h"
 #include "core/protocol/Clock.h"
@@ -21,7 +24,7 @@ namespace o8r {
 
 class AddressRangeEntry;
 
-class ProgrammerController {
+class ProgrammerController : private OperationListener {
   public:
     ProgrammerController(Bridge& bridge, Clock& clock, MainView& view, Prompts& prompts);
 
@@ -68,10 +71,11 @@ class ProgrammerController {
 
     // Engine state, readable by front ends and tests.
     bool OperationRunning() const { return m_operationRunning; }
-    bool UpdateMode() const { return m_bUpdateMode; }
-    bool WaitingReply() const { return m_waitingReply; }
-    OperationType CurrentOperation() const { return m_operationType; }
-    std::int32_t PageIndex() const { return m_pageIndex; }
+    bool UpdateMode() const { return m_updateMode; }
+    bool WaitingReply() const { return m_session.AwaitingAnswer(); }
+    Operation CurrentOperation() const { return m_operation; }
+    // Page records or erase commands sent by the running operation.
+    std::int32_t PageIndex() const { return m_session.CommandsSent(); }
     std::int32_t ProgressPercent() const { return m_progressPercent; }
 
   private:
@@ -82,50 +86,47 @@ class ProgrammerController {
     // The messages of an outcome (the reset request is ResetProgrammer's own).
     void ShowOutcome(Operation operation, Outcome outcome);
     void ShowResult(const OperationResult& result);
-    Operation CurrentOperationKind() const;
+    // The look of the idle window: what every reset of the box restores.
+    void RestoreIdleView();
 
-    // Operation start, pause and resume around a question.
+    // The operations stepped on the session: begun by a button, driven by
+    // TIMER_OPERATION, their questions answered with the window's dialogs.
+    void BeginOperation(Operation operation);
+    // Answers questions until the operation waits for the box (the timer
+    // then steps it) or has ended.
+    void Drive(Pending pending);
+    [[nodiscard]] Pending AnswerQuestion();
+    void OperationEnded();
+    // The button of the running operation pressed again: the cancel question.
+    void CancelRunning();
     void StartOperationTimer();
-    void PauseOperation();
-    void ResumeOperation();
+    void StopOperationTimer();
+    // Stops TIMER_OPERATION for a question, and restarts it after a No.
     MsgAnswer AskToCancel(Operation operation);
-
-    void ArmReplyWait(std::int32_t ticks);
-    bool ReplyTimedOut();
-    void SendPageRecord(bool withCommandByte, std::int32_t ticks);
-    static std::int32_t PageRecordCount();
-    void ProgramStep();
-    void EraseStep();
-    void LoadStep();
-    void BlankCheckStep();
-    bool EvaluateBlankPage();  // false when the check has ended on a short page
-    // Stops the engine, resets the box (restoring the idle window) and shows the outcome.
-    void EndWith(const OperationResult& result, bool setFailureStatus);
-    void CancelProgram();
-    void CancelBlankCheck();
     void RunFirmwareUpdate();
-    void StartLoad();
-    void CancelLoad();
+
+    // OperationListener: the running operation as the window shows it.
+    void PhaseStarted(Phase phase) override;
+    void Progress(int percent) override;
+    void Resetting() override;
+    void Finished(const OperationResult& result) override;
 
     bool m_operationRunning = false;
-    bool m_resetRequested = false;  // "Please reset programmer!" shown since it was cleared
-    bool m_bUpdateMode = false;
-    bool m_waitingReply = false;
-    std::int32_t m_timeoutTicks = 0;
-    OperationType m_operationType = OP_PROGRAM;
-    std::int32_t m_pageIndex = 0;
+    bool m_updateMode = false;
+    bool m_operationTimer = false;  // TIMER_OPERATION runs
+    Operation m_operation = Operation::Program;
     std::int32_t m_progressPercent = 0;
-    bool m_blankSoFar = false;
-    std::uint32_t m_firstFilledAddress = 0;
+    bool m_phaseRan = false;                       // the operation reached its exchanges
+    std::optional<OperationResult> m_shownEnding;  // shown as the operation ended
 
     Bridge& m_bridge;
     Clock& m_clock;
-    BoxLink m_link;
+    BoxSession m_session;
+    BoxLink& m_link;  // the session's: polls, resets and the read window share its handle
     MainView& m_view;
     Prompts& m_prompts;
     std::vector<McuListRow> m_listRows;
-    std::uint64_t m_replyDeadline = 0;  // Clock time at which the awaited answer is late
-    std::uint64_t m_pausedAt = 0;       // when TIMER_OPERATION was stopped for a question
+    std::uint64_t m_pausedAt = 0;  // when TIMER_OPERATION was stopped for a question
 };
 
 }  // namespace o8r

@@ -13,7 +13,7 @@ void ProgrammerController::OnRead() {
         return;
     }
     AddressRangeEntry rangeDialog(m_prompts, CurrentMemoryMap(), text::kPromptReadRange);
-    m_operationType = OP_READ;
+    m_operation = Operation::Read;
     if (!ConnectProgrammer())
         return;
 

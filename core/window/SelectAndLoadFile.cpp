@@ -16,13 +16,11 @@ bool ProgrammerController::SelectAndLoadFile() {
         return false;
 
     EnableCommandButtons(false);
-    m_waitingReply = false;
-    m_pageIndex = 0;
     g_filePath = *chosen;
 
     switch (CheckImageFile(g_state.image, g_filePath, CurrentMemoryMap())) {
         case ImageFileCheck::TooLarge:
-            ShowOutcome(CurrentOperationKind(), Outcome::FileTooLarge);
+            ShowOutcome(m_operation, Outcome::FileTooLarge);
             return false;
         case ImageFileCheck::ReuseLastLoad:
             return true;

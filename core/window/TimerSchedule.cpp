@@ -54,26 +54,26 @@ void TimerSchedule::Bind(Clock& clock) {
     }
 }
 
-TimerSchedule::Outcome TimerSchedule::RunUntil(Clock& clock, const std::function<bool()>& done,
-                                               const std::function<void(TimerId)>& dispatch,
-                                               std::optional<std::uint64_t> limitNs) {
+TimerSchedule::RunEnd TimerSchedule::RunUntil(Clock& clock, const std::function<bool()>& done,
+                                              const std::function<void(TimerId)>& dispatch,
+                                              std::optional<std::uint64_t> limitNs) {
     Bind(clock);
     return RunUntil(done, dispatch, limitNs);
 }
 
-TimerSchedule::Outcome TimerSchedule::RunUntil(const std::function<bool()>& done,
-                                               const std::function<void(TimerId)>& dispatch,
-                                               std::optional<std::uint64_t> limitNs) {
+TimerSchedule::RunEnd TimerSchedule::RunUntil(const std::function<bool()>& done,
+                                              const std::function<void(TimerId)>& dispatch,
+                                              std::optional<std::uint64_t> limitNs) {
     if (!m_clock)
-        return done() ? Outcome::Done : Outcome::NoTimer;
+        return done() ? RunEnd::Done : RunEnd::NoTimer;
     Bind(*m_clock);
     Clock& clock = *m_clock;
     const std::uint64_t start = clock.Now();
     for (;;) {
         if (done())
-            return Outcome::Done;
+            return RunEnd::Done;
         if (m_timers.empty())
-            return Outcome::NoTimer;
+            return RunEnd::NoTimer;
 
         auto next = std::min_element(m_timers.begin(), m_timers.end(),
                                      [](const Timer& a, const Timer& b) { return a.due < b.due; });
@@ -82,7 +82,7 @@ TimerSchedule::Outcome TimerSchedule::RunUntil(const std::function<bool()>& done
         const std::uint64_t generation = next->generation;
 
         if (limitNs && due > start + *limitNs)
-            return Outcome::LimitReached;
+            return RunEnd::LimitReached;
         const std::uint64_t now = clock.Now();
         if (due > now)
             clock.SleepFor(due - now);

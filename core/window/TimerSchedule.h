@@ -31,7 +31,7 @@ class TimerSchedule {
     int PeriodMs(TimerId id) const;
     bool AnyRunning() const { return !m_timers.empty(); }
 
-    enum class Outcome { Done, NoTimer, LimitReached };
+    enum class RunEnd { Done, NoTimer, LimitReached };
 
     // Lets time pass on `clock` to the next due timer and delivers it through
     // `dispatch`, until `done()` holds (checked before every delivery), no
@@ -39,13 +39,12 @@ class TimerSchedule {
     // handler ran longer than its period fires once more at once and then keeps
     // its period; missed ticks are not delivered in a burst, as with the timer
     // messages of a window system. The clock becomes the schedule's clock.
-    Outcome RunUntil(Clock& clock, const std::function<bool()>& done,
-                     const std::function<void(TimerId)>& dispatch,
-                     std::optional<std::uint64_t> limitNs = std::nullopt);
+    RunEnd RunUntil(Clock& clock, const std::function<bool()>& done,
+                    const std::function<void(TimerId)>& dispatch,
+                    std::optional<std::uint64_t> limitNs = std::nullopt);
     // The same on the schedule's own clock (NoTimer when it has none yet).
-    Outcome RunUntil(const std::function<bool()>& done,
-                     const std::function<void(TimerId)>& dispatch,
-                     std::optional<std::uint64_t> limitNs = std::nullopt);
+    RunEnd RunUntil(const std::function<bool()>& done, const std::function<void(TimerId)>& dispatch,
+                    std::optional<std::uint64_t> limitNs = std::nullopt);
 
     // Number of timer deliveries so far.
     std::uint64_t Deliveries() const { return m_deliveries; }

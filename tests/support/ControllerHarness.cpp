@@ -237,7 +237,7 @@ bool ControllerHarness::StartWithPart(const std::string& part) {
     return found;
 }
 
-TimerSchedule::Outcome ControllerHarness::RunUntilIdle(std::uint64_t limitNs) {
+TimerSchedule::RunEnd ControllerHarness::RunUntilIdle(std::uint64_t limitNs) {
     return view.timers.RunUntil(
         clock, [this] { return !OperationTimerRunning(); },
         [this](TimerId id) { controller.OnTimer(id); }, limitNs);
@@ -263,7 +263,7 @@ void ControllerHarness::RunUntil(const std::function<bool()>& done) {
 std::vector<std::string> ControllerHarness::CancelAtPage(void (ProgrammerController::*button)(),
                                                          int index, MsgAnswer answer) {
     (controller.*button)();
-    RunUntil([&] { return ControllerTestAccess::m_pageIndex(controller) == index; });
+    RunUntil([&] { return controller.PageIndex() == index; });
     std::vector<std::string> before = DataLines();
     prompts.answers.push_back(answer);
     (controller.*button)();

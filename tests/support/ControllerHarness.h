@@ -34,10 +34,8 @@ class ControllerTestAccess {
         return controller.name;                 \
     }
     O8R_ENGINE_FIELD(m_operationRunning)
-    O8R_ENGINE_FIELD(m_bUpdateMode)
-    O8R_ENGINE_FIELD(m_waitingReply)
-    O8R_ENGINE_FIELD(m_operationType)
-    O8R_ENGINE_FIELD(m_pageIndex)
+    O8R_ENGINE_FIELD(m_updateMode)
+    O8R_ENGINE_FIELD(m_operation)
     O8R_ENGINE_FIELD(m_progressPercent)
     O8R_ENGINE_FIELD(m_link)
 #undef O8R_ENGINE_FIELD
@@ -150,7 +148,7 @@ class ControllerHarness {
 
     // Delivers the window timers until TIMER_OPERATION has stopped (or the
     // limit of virtual time has passed).
-    TimerSchedule::Outcome RunUntilIdle(std::uint64_t limitNs = 600'000'000'000ull);
+    TimerSchedule::RunEnd RunUntilIdle(std::uint64_t limitNs = 600'000'000'000ull);
     // Runs `count` ticks of TIMER_OPERATION (and any poll falling due) at most.
     void RunTicks(int count);
     // Delivers the window timers until `done()` holds or the operation ends.

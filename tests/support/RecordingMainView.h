@@ -30,9 +30,6 @@ inline std::ostream& operator<<(std::ostream& out, IconId id) {
 inline std::ostream& operator<<(std::ostream& out, TimerId id) {
     return out << IdNumber(id);
 }
-inline std::ostream& operator<<(std::ostream& out, OperationType id) {
-    return out << IdNumber(id);
-}
 inline std::ostream& operator<<(std::ostream& out, DialogResult id) {
     return out << IdNumber(id);
 }

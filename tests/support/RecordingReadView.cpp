@@ -50,7 +50,7 @@ bool RecordingReadView::RunTimer(ReadSession& session, std::uint64_t limitNs) {
     const auto outcome = timers.RunUntil(
         m_clock, [this] { return Closed(); }, [&session](TimerId id) { session.OnTimer(id); },
         limitNs);
-    return outcome != TimerSchedule::Outcome::LimitReached;
+    return outcome != TimerSchedule::RunEnd::LimitReached;
 }
 
 void RecordingReadView::RunTicks(ReadSession& session, int count) {
@@ -65,7 +65,7 @@ void RecordingReadView::RunTicks(ReadSession& session, int count) {
 
 ReadWindowRig::ReadWindowRig(SimOptions options) : h(std::move(options)), window(h.clock) {
     EXPECT_TRUE(h.StartWithPart(kPart));
-    ControllerTestAccess::m_operationType(h.controller) = OP_READ;
+    ControllerTestAccess::m_operation(h.controller) = Operation::Read;
     EXPECT_TRUE(h.controller.ConnectProgrammer());
     h.ClearTrace();
     h.prompts.Clear();
