@@ -1,6 +1,7 @@
 #pragma once
 
-// The rules of the Address Setting dialog (template 166), without widgets.
+// The rules of the "Address Setting" dialog, which asks for the range to read or check, without
+// widgets.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,7 @@ namespace o8r {
 
 class AddressRangeEntry {
   public:
-    // Checks addresses against `map`; `prompt` is the prompt line 1048.
+    // Checks addresses against `map`; `prompt` is the dialog's prompt line.
     AddressRangeEntry(Prompts& prompts, const MemoryMap& map, std::string prompt)
         : m_prompts(prompts), m_map(map), m_prompt(std::move(prompt)) {}
 

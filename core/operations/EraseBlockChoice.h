@@ -1,6 +1,6 @@
 #pragma once
 
-// The rules of the Erase setting dialog (template 131), without widgets.
+// The rules of the "Erase setting" dialog, which picks the blocks to erase, without widgets.
 
 #include <cstdint>
 #include <string>

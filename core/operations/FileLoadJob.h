@@ -1,7 +1,7 @@
 #pragma once
 
-// The "File loading" dialog (template 168) without widgets: run once from the
-// dialog's 100 ms timer 115, it loads the chosen file into an image under a
+// The "File loading" dialog without widgets: run once from the dialog's 100 ms
+// timer, it loads the chosen file into an image under a
 // memory map.
 
 #include <functional>
@@ -30,8 +30,8 @@ enum class ImageFileCheck { Load, ReuseLastLoad, TooLarge };
 class FileLoadView {
   public:
     virtual ~FileLoadView() = default;
-    virtual void SetText(const std::string& text) = 0;  // text 1055
-    virtual void SetProgress(int percent) = 0;          // bar 1053
+    virtual void SetText(const std::string& text) = 0;  // the dialog's line of text
+    virtual void SetProgress(int percent) = 0;          // its progress bar
 };
 
 class FileLoadJob {

@@ -1,6 +1,6 @@
 #pragma once
 
-// The rules of the ID code dialog (template 139, caption "ID code"), without widgets.
+// The rules of the "ID code" dialog, which asks for the code that unlocks a part, without widgets.
 
 #include <array>
 #include <cstddef>
@@ -23,7 +23,7 @@ class IdCodeEntry {
     bool CharacterMode() const { return m_characterMode; }
     // 14 in hexadecimal mode, 7 in character mode.
     std::size_t MaxLength() const { return m_characterMode ? 7 : 14; }
-    // Check box 1025 clicked: the edit is emptied and its limit follows MaxLength().
+    // The character-input check box clicked: the edit is emptied and its limit follows MaxLength().
     void SetCharacterMode(bool checked) { m_characterMode = checked; }
 
     // The OK button with the edit's text: shows any message (owned by the ID code

@@ -1,7 +1,7 @@
 #pragma once
 
-// The read-data window (template 167, caption "Read data") without widgets: it
-// fetches the range page by page on its own 1 ms timer 114, keeps the hex dump
+// The read-data window (caption "Read data") without widgets: it fetches the
+// range page by page on its own 1 ms timer, keeps the hex dump
 // rows, and saves them as an S-record file.
 
 #include <array>
@@ -23,10 +23,10 @@ namespace o8r {
 class ReadView {
   public:
     virtual ~ReadView() = default;
-    virtual void SetButtonIcon(IconId icon) = 0;              // button 1050
-    virtual void SetStatusText(const std::string& text) = 0;  // text 1052
+    virtual void SetButtonIcon(IconId icon) = 0;              // the Cancel/Save button
+    virtual void SetStatusText(const std::string& text) = 0;  // the status line
     virtual void ShowStatus(bool show) = 0;
-    virtual void ShowProgress(bool show) = 0;  // bar 1051
+    virtual void ShowProgress(bool show) = 0;  // the progress bar
     virtual void SetProgress(int percent) = 0;
     virtual void StartTimer(TimerId timerId, int periodMs) = 0;
     virtual void StopTimer(TimerId timerId) = 0;
@@ -50,10 +50,10 @@ class ReadSession {
     // Reads `range` from the box behind `link`, which is open and connected.
     ReadSession(BoxLink& link, Prompts& prompts, const AddressRange& range);
 
-    // Binds the window; called once when it opens (icon 160, progress 0, timer 114).
+    // Binds the window; called once when it opens (the Cancel icon, progress 0, the timer).
     void Open(ReadView& view);
     void OnTimer(TimerId timerId);
-    void OnButton();         // button 1050 (or Enter): cancel while reading, else save
+    void OnButton();         // the Cancel/Save button (or Enter): cancel while reading, else save
     void OnCancelCommand();  // Escape or the close box
 
     // The hex dump rows as the window shows them.

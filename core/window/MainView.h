@@ -2,7 +2,7 @@
 
 // What the core asks of the main window: its controls by id, its timers, the
 // MCU tree and property list. The desktop program maps these to widgets, the
-// command line to a terminal, the tests to a recording fake.
+// tests and benchmarks to a recording fake.
 
 #include <string>
 #include <vector>
@@ -20,7 +20,7 @@ class MainView {
     virtual void EnableControl(ControlId id, bool enable) = 0;
     virtual void SetControlText(ControlId id, const std::string& text) = 0;
     virtual void SetButtonIcon(ControlId id, IconId icon) = 0;
-    // Progress bar 1020, range 0 to 100.
+    // The progress bar, range 0 to 100.
     virtual void SetProgress(int percent) = 0;
     virtual int Progress() const = 0;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Window timers for hosts without an event loop (the command line, benchmarks,
+// Window timers for hosts without an event loop (benchmarks and the window
 // tests). It keeps the running timers and their next due times on a Clock;
 // RunUntil lets time pass to the next due timer and delivers it, as a
 // platform's timer messages would, until the caller's condition holds. On a
