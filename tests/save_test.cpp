@@ -30,8 +30,8 @@ const Message kUnsavedQuestion =
 struct SavedRead : ReadWindowRig {
     SavedRead(std::uint32_t start, std::uint32_t end,
               const std::function<std::uint8_t(std::uint32_t)>& byteAt) {
-        Fill(start, end, byteAt);
         SetRange(start, end);
+        Fill(start, end, byteAt);
         EXPECT_TRUE(ReadAll());
         h.prompts.Clear();
     }

@@ -190,6 +190,11 @@ Pending BoxSession::Step() {
             return Pending::Ended;
         case Stage::Start:
             return Start();
+        case Stage::Closing:
+            // The ending was announced already: only the reset is left.
+            m_stage = Stage::Idle;
+            EndWithReset(m_result, m_hooks);
+            return Pending::Ended;
         case Stage::Asking:
             return Pending::Question;
         case Stage::SendRecord:
@@ -228,6 +233,7 @@ Pending BoxSession::Start() {
         case Operation::Erase:
             return Ask(Question::EraseBlocks);
         case Operation::BlankCheck:
+        case Operation::Read:
             return Ask(Question::Range);
         default:
             return Ask(Question::ImageFile);
@@ -296,6 +302,13 @@ Pending BoxSession::AnswerRange(std::optional<AddressRange> range) {
         return End(Outcome::ChoiceCancelled);
     m_range = *range;
     m_page = m_range.FirstPage();
+    if (m_result.operation == Operation::Read) {
+        m_result.rangeStart = m_range.start;
+        m_result.data.clear();
+        const Pending pending = BeginExchanges(Phase::Read, Stage::RequestPage);
+        Reached(m_hooks, 0);
+        return pending;
+    }
     return BeginExchanges(Phase::BlankCheck, Stage::RequestPage);
 }
 
@@ -337,8 +350,15 @@ Pending BoxSession::SendNext() {
         m_stage = Stage::AwaitEraseAnswer;
         return Pending::Box;
     }
-    if (m_page > m_range.LastPage())
-        return End(Outcome::Completed);
+    if (m_page > m_range.LastPage()) {
+        if (operation != Operation::Read)
+            return End(Outcome::Completed);
+        // A short reset pulse tells the box the read is over.
+        m_link.HoldReset();
+        m_clock.Pause(kReadEndPulse);
+        m_link.ReleaseReset();
+        return End(Outcome::Completed, Ending::AnnounceThenResetLater);
+    }
     // A request the box did not take shows as its silence: the wait times out.
     (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(m_page));
     m_deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
@@ -347,10 +367,12 @@ Pending BoxSession::SendNext() {
 }
 
 Pending BoxSession::EvaluateAnswer(bool ready) {
+    const bool reading = m_result.operation == Operation::Read;
     if (!ready) {
         // The decision is on elapsed time, so a fast look never cuts a slow box short.
         if (m_clock.Now() >= m_deadline)
-            return End(Outcome::TimeOut);
+            return reading ? End(Outcome::ReadTimeOut, Ending::AnnounceThenResetLater)
+                           : End(Outcome::TimeOut);
         return Pending::Box;
     }
     switch (m_stage) {
@@ -366,10 +388,18 @@ Pending BoxSession::EvaluateAnswer(bool ready) {
             break;
         case Stage::AwaitPage: {
             PageBytes bytes{};
-            // Bytes that never came must not pass for erased ones.
-            if (!m_link.ReadExactly(bytes))
-                return End(Outcome::TimeOut);
-            if (auto filled = FirstFilledAddress(bytes, m_page, m_range.start, m_range.end)) {
+            // Bytes that never came must not pass for erased ones, and a page
+            // that does not arrive whole is never kept as if it had.
+            if (!m_link.ReadExactly(bytes)) {
+                return reading ? End(Outcome::ReadTimeOut, Ending::AnnounceThenResetLater)
+                               : End(Outcome::TimeOut);
+            }
+            if (reading) {
+                const PageSpan span = BytesInRange(m_page, m_range.start, m_range.end);
+                m_result.data.insert(m_result.data.end(), bytes.begin() + span.from,
+                                     bytes.begin() + span.to + 1);
+            } else if (auto filled =
+                           FirstFilledAddress(bytes, m_page, m_range.start, m_range.end)) {
                 m_result.address = *filled;
                 // A finding is shown while the box still holds the range.
                 return End(Outcome::CheckAreaNotEmpty, Ending::AnnounceThenReset);
@@ -408,6 +438,12 @@ Pending BoxSession::EndWith(const OperationResult& result, Ending ending) {
         case Ending::AnnounceThenReset:
             AnnounceThenReset(ended, m_hooks);
             break;
+        case Ending::AnnounceThenResetLater:
+            // The box holds the range until the caller steps once more.
+            Announce(ended, m_hooks);
+            m_result = std::move(ended);
+            m_stage = Stage::Closing;
+            return Pending::Box;
         case Ending::NoReset:
             Announce(ended, m_hooks);
             break;
@@ -431,7 +467,9 @@ bool BoxSession::CancellableStage() const {
 bool BoxSession::Cancel() {
     if (!CancellableStage())
         return false;
-    (void)End(Outcome::Cancelled);
+    (void)End(Outcome::Cancelled, m_result.operation == Operation::Read
+                                      ? Ending::AnnounceThenResetLater
+                                      : Ending::ResetThenAnnounce);
     return true;
 }
 
@@ -471,7 +509,7 @@ OperationResult BoxSession::RunToEnd(const std::function<Pending(Question)>& ans
                         break;
                     case Wait::Cancelled:
                         (void)Cancel();
-                        pending = Pending::Ended;
+                        pending = Step();
                         break;
                 }
                 break;
@@ -534,58 +572,10 @@ OperationResult BoxSession::Verify(const OperationHooks& hooks) {
     });
 }
 
-Outcome BoxSession::ReadRangePages(
-    const AddressRange& range, Operation operation, Outcome lost, const OperationHooks& hooks,
-    const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage) {
-    for (std::uint32_t page = range.FirstPage(); page <= range.LastPage(); ++page) {
-        // A request the box did not take shows as its silence: the wait times out.
-        (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(page));
-        std::uint64_t deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
-        const Wait wait = AwaitAnswer(deadline, operation, hooks);
-        if (wait == Wait::Cancelled)
-            return Outcome::Cancelled;
-        PageBytes bytes{};
-        if (wait == Wait::TimedOut || !m_link.ReadExactly(bytes))
-            return lost;
-        if (!onPage(page, bytes))
-            break;
-    }
-    return Outcome::Completed;
-}
-
 OperationResult BoxSession::Read(std::uint32_t start, std::uint32_t end,
                                  const OperationHooks& hooks) {
-    m_hooks = hooks;
-    return Announced(hooks, [&] {
-        if (m_target.part.empty())
-            return MakeResult(Operation::Read, Outcome::NoMcuSelected);
-        OperationResult result = Connect(Operation::Read, Handshake::Target);
-        if (result.outcome != Outcome::Completed)
-            return result;
-        const AddressRange range{start, end};
-        result.rangeStart = start;
-        Started(hooks, Phase::Read);
-        Reached(hooks, 0);
-        // A page that does not arrive whole is never kept as if it had.
-        result.outcome = ReadRangePages(
-            range, Operation::Read, Outcome::ReadTimeOut, hooks,
-            [&](std::uint32_t page, const PageBytes& bytes) {
-                const PageSpan span = BytesInRange(page, start, end);
-                result.data.insert(result.data.end(), bytes.begin() + span.from,
-                                   bytes.begin() + span.to + 1);
-                Reached(hooks, RangePercent(page - range.FirstPage() + 1, range.PageCount()));
-                return true;
-            });
-        if (result.outcome == Outcome::Completed) {
-            // A short reset pulse tells the box the read is over.
-            m_link.HoldReset();
-            m_clock.Pause(kReadEndPulse);
-            m_link.ReleaseReset();
-        }
-        Ended(hooks, Phase::Read);
-        // The read window shows how the read ended; the box is reset once it closes.
-        return AnnounceThenReset(result, hooks);
-    });
+    Begin(Operation::Read, hooks);
+    return RunToEnd([&](Question) { return AnswerRange(AddressRange{start, end}); });
 }
 
 OperationResult BoxSession::QueryStore() {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The operations API and its one engine. Program, Load, Erase and Blank Check
-// advance one exchange with the box per Step() and never block on the box's
+// The operations API and its one engine. Program, Load, Erase, Blank Check and
+// Read advance one exchange with the box per Step() and never block on the box's
 // answer: a step sends the next command, or looks at the awaited answer once,
 // and says what the operation waits for next. The desktop program steps them
 // from its 1 ms operation timer; the blocking calls (Program(), Erase(), ...)
@@ -124,9 +124,10 @@ class BoxSession {
     void Release();
 
     // Stepping: Begin, then Step() until it says Pending::Ended. Program and
-    // Load ask for the image file, Erase for the blocks, Blank Check for the
-    // range, each once the box is connected; Load first asks whether to
-    // replace an image the box stores.
+    // Load ask for the image file, Erase for the blocks, Blank Check and Read
+    // for the range, each once the box is connected; Load first asks whether
+    // to replace an image the box stores. A read's ending is announced while
+    // the box still holds the range: the step after it resets the box.
     void Begin(Operation operation, const OperationHooks& hooks);
     [[nodiscard]] Pending Step();
     [[nodiscard]] Question Asked() const { return m_question; }
@@ -141,7 +142,8 @@ class BoxSession {
     [[nodiscard]] Pending AnswerRange(std::optional<AddressRange> range);
     [[nodiscard]] Pending AnswerReplaceStoredImage(bool replace);
     // Stops the running operation at once when it can be cancelled (the box is
-    // reset and the result is Cancelled); false when it cannot.
+    // reset, a read's on the next step, and the result is Cancelled); false
+    // when it cannot.
     [[nodiscard]] bool Cancel();
     // Time spent on a question is not the box's: the awaited answer's
     // allowance is moved on by `ns`.
@@ -154,6 +156,8 @@ class BoxSession {
     [[nodiscard]] std::uint32_t RangePage() const { return m_page; }
     // Page records or erase commands sent so far by the running operation.
     [[nodiscard]] int CommandsSent() const { return m_index; }
+    // Who hears the running operation from now on (the read window while it is open).
+    void SetListener(OperationListener* listener) { m_hooks.listener = listener; }
     [[nodiscard]] const OperationResult& Result() const { return m_result; }
 
     // The blocking calls: each runs its operation to the end.
@@ -172,6 +176,8 @@ class BoxSession {
     // The inclusive range, start <= end, as the address dialog accepts it.
     [[nodiscard]] OperationResult BlankCheck(std::uint32_t start, std::uint32_t end,
                                              const OperationHooks& hooks);
+    // The bytes come in the result (`data` from `rangeStart` on), and page by
+    // page in Result() while it is stepped.
     [[nodiscard]] OperationResult Read(std::uint32_t start, std::uint32_t end,
                                        const OperationHooks& hooks);
     // Asks which image the box stores, then stores this one.
@@ -190,8 +196,9 @@ class BoxSession {
         AwaitRecordAnswer,  //
         SendErase,          // Erase: the next block, or the end
         AwaitEraseAnswer,   //
-        RequestPage,        // Blank Check: the next page, or the end
+        RequestPage,        // Blank Check, Read: the next page, or the end
         AwaitPage,          //
+        Closing,            // Read: its ending announced, the reset to come
     };
     enum class Wait { Answered, TimedOut, Cancelled };
 
@@ -209,7 +216,7 @@ class BoxSession {
     [[nodiscard]] Pending BeginExchanges(Phase phase, Stage first);
     // Ends the operation with m_result: the phase's end, then (as asked) the
     // ending announced before or after the closing reset, or no reset at all.
-    enum class Ending { ResetThenAnnounce, AnnounceThenReset, NoReset };
+    enum class Ending { ResetThenAnnounce, AnnounceThenReset, AnnounceThenResetLater, NoReset };
     [[nodiscard]] Pending End(Outcome outcome, Ending ending = Ending::ResetThenAnnounce);
     [[nodiscard]] Pending EndWith(const OperationResult& result,
                                   Ending ending = Ending::ResetThenAnnounce);
@@ -220,12 +227,6 @@ class BoxSession {
     template <typename Run>
     [[nodiscard]] OperationResult Announced(const OperationHooks& hooks, Run run);
     void Announce(const OperationResult& result, const OperationHooks& hooks);
-    // Requests each page of the range with 'R' and hands it to `onPage`,
-    // which returns false to stop there. Completed, Cancelled, or `lost` for
-    // a page that did not come whole in time.
-    [[nodiscard]] Outcome ReadRangePages(
-        const AddressRange& range, Operation operation, Outcome lost, const OperationHooks& hooks,
-        const std::function<bool(std::uint32_t page, const PageBytes& bytes)>& onPage);
     OperationResult& AnnounceThenReset(OperationResult& result, const OperationHooks& hooks);
 
     // Reset, then the handshake; Completed or the failure, the box reset after it as needed.

@@ -21,15 +21,12 @@ bool PathTaken(const std::string& path) {
 
 }  // namespace
 
-ReadSession::ReadSession(BoxLink& link, Prompts& prompts, const AddressRange& range)
-    : m_link(link),
-      m_clock(link.GetClock()),
-      m_prompts(prompts),
-      m_range(range),
-      m_page(range.FirstPage()) {}
+ReadSession::ReadSession(BoxSession& session, Prompts& prompts, const AddressRange& range)
+    : m_session(session), m_clock(session.Link().GetClock()), m_prompts(prompts), m_range(range) {}
 
 void ReadSession::Open(ReadView& view) {
     m_view = &view;
+    m_session.SetListener(this);
     m_view->SetButtonIcon(IDI_CANCEL);
     m_view->ShowStatus(false);
     m_view->SetProgress(0);
@@ -56,68 +53,53 @@ void ReadSession::OnTimer(TimerId timerId) {
     // A tick that was already queued when the timer stopped changes nothing.
     if (timerId != TIMER_READ || m_view == nullptr || !m_timerRunning || m_closed)
         return;
-    if (m_pageRequested) {
-        ReceivePage();
-    } else {
-        RequestOrFinish();
-    }
+    // The ending comes back through Finished.
+    (void)m_session.Step();
 }
 
-void ReadSession::RequestOrFinish() {
-    if (m_page > m_range.LastPage()) {
-        StopReadTimer();
-        // A short reset pulse tells the box the read is over.
-        m_link.HoldReset();
-        m_clock.Pause(kReadEndPulse);
-        m_link.ReleaseReset();
-        m_view->SetButtonIcon(IDI_SAVE);
-        Ask(text::kReadCompleted, text::kCaptionInfo, MsgIcon::None, MsgButtons::Ok);
-        m_view->SetStatusText(text::kReadCompleted);
-        m_view->ShowStatus(true);
-        m_view->ShowProgress(false);
-        m_readFinished = true;
-        return;
+void ReadSession::Progress(int percent) {
+    // Rows for the bytes of the page just read; a page that did not arrive
+    // whole is never shown as if it had.
+    const std::vector<std::uint8_t>& data = m_session.Result().data;
+    if (data.size() > m_data.size()) {
+        const std::size_t firstNew = m_data.size();
+        m_data.insert(m_data.end(), data.begin() + static_cast<std::ptrdiff_t>(firstNew),
+                      data.end());
+        const std::size_t firstChanged = m_rows.size();
+        AppendReadRows(m_rows, m_range.start, m_data, firstNew);
+        m_view->RowsChanged(firstChanged);
     }
-    // A request the box did not take shows as its silence: the wait times out.
-    (void)m_link.SendPageCommand(cmd::kReadPage, static_cast<std::uint16_t>(m_page));
-    m_deadline = m_clock.DeadlineAfter(TickAllowance(kReadPageTicks));
-    m_pageRequested = true;
+    m_view->SetProgress(percent);
 }
 
-void ReadSession::ReceivePage() {
-    if (m_link.Busy()) {
-        if (m_clock.Now() >= m_deadline)
-            EndWithTimeOut();
-        return;
-    }
-    m_pageRequested = false;
-    PageBytes page{};
-    // A page that does not arrive whole is never shown as if it had: the box
-    // has stopped answering, which is what a time-out reports.
-    if (!m_link.ReadExactly(page)) {
-        EndWithTimeOut();
-        return;
-    }
-    AddPage(page);
-    ++m_page;
-    const auto received = static_cast<int>(m_page - m_range.FirstPage());
-    m_view->SetProgress(RangePercent(static_cast<std::uint32_t>(received), m_range.PageCount()));
-}
-
-void ReadSession::AddPage(const PageBytes& page) {
-    const PageSpan span = BytesInRange(m_page, m_range.start, m_range.end);
-    const std::size_t firstNew = m_data.size();
-    m_data.insert(m_data.end(), page.begin() + span.from, page.begin() + span.to + 1);
-    const std::size_t firstChanged = m_rows.size();
-    AppendReadRows(m_rows, m_range.start, m_data, firstNew);
-    m_view->RowsChanged(firstChanged);
-}
-
-void ReadSession::EndWithTimeOut() {
+void ReadSession::Finished(const OperationResult& result) {
     StopReadTimer();
-    Ask(text::kReadTimeOut, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok);
-    m_closed = true;
-    m_view->Close(DialogResult::Ok);
+    switch (result.outcome) {
+        case Outcome::Completed:
+            m_view->SetButtonIcon(IDI_SAVE);
+            for (const Message& message : MessagesFor(result))
+                m_prompts.ShowMessage(message);
+            m_view->SetStatusText(text::kReadCompleted);
+            m_view->ShowStatus(true);
+            m_view->ShowProgress(false);
+            m_readFinished = true;
+            break;
+        case Outcome::Cancelled:
+            // What was read stays, to be saved.
+            m_view->SetStatusText(text::kReadCanceled);
+            m_view->ShowStatus(true);
+            m_view->ShowProgress(false);
+            m_view->SetButtonIcon(IDI_SAVE);
+            m_readFinished = true;
+            break;
+        default:
+            // The box has stopped answering.
+            for (const Message& message : MessagesFor(result))
+                m_prompts.ShowMessage(message);
+            m_closed = true;
+            m_view->Close(DialogResult::Ok);
+            break;
+    }
 }
 
 bool ReadSession::ConfirmCancelReading() {
@@ -128,18 +110,9 @@ bool ReadSession::ConfirmCancelReading() {
         return true;
     }
     // The question's time does not count against the outstanding request.
-    m_deadline += m_clock.Now() - m_stoppedAt;
+    m_session.DiscountWait(m_clock.Now() - m_stoppedAt);
     StartReadTimer();
     return false;
-}
-
-void ReadSession::CancelReading() {
-    m_view->SetStatusText(text::kReadCanceled);
-    m_view->ShowStatus(true);
-    m_view->ShowProgress(false);
-    m_view->SetButtonIcon(IDI_SAVE);
-    m_pageRequested = false;
-    m_readFinished = true;
 }
 
 void ReadSession::OnButton() {
@@ -147,7 +120,7 @@ void ReadSession::OnButton() {
         return;
     if (!m_readFinished) {
         if (ConfirmCancelReading())
-            CancelReading();
+            (void)m_session.Cancel();
         return;
     }
     Save();
@@ -159,7 +132,7 @@ void ReadSession::OnCancelCommand() {
     if (!m_readFinished) {
         if (!ConfirmCancelReading())
             return;
-        CancelReading();
+        (void)m_session.Cancel();
     } else {
         StopReadTimer();
     }

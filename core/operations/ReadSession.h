@@ -1,7 +1,7 @@
 #pragma once
 
 // The read-data window (caption "Read data") without widgets: it fetches the
-// range page by page on its own 1 ms timer, keeps the hex dump
+// range page by page on its own 1 ms timer, stepping the session's read, keeps the hex dump
 // rows, and saves them as an S-record file.
 
 #include <array>
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/image/ReadRow.h"
-#include "core/link/BoxLink.h"
 #include "core/model/Ids.h"
+#include "core/operations/BoxSession.h"
 #include "core/operations/Prompts.h"
 #include "core/operations/RangePages.h"
 #include "core/protocol/Clock.h"
@@ -45,12 +45,13 @@ enum class SaveResult { Saved, Declined, Failed };
 [[nodiscard]] SaveResult SaveReadData(Prompts& prompts, const std::string& path,
                                       std::uint32_t start, std::span<const std::uint8_t> data);
 
-class ReadSession {
+class ReadSession : private OperationListener {
   public:
-    // Reads `range` from the box behind `link`, which is open and connected.
-    ReadSession(BoxLink& link, Prompts& prompts, const AddressRange& range);
+    // Steps the read `session` has begun, its range answered with `range`.
+    ReadSession(BoxSession& session, Prompts& prompts, const AddressRange& range);
 
-    // Binds the window; called once when it opens (the Cancel icon, progress 0, the timer).
+    // Binds the window; called once when it opens (the Cancel icon, progress 0,
+    // the timer). From then on the window hears the read's progress and ending.
     void Open(ReadView& view);
     void OnTimer(TimerId timerId);
     void OnButton();         // the Cancel/Save button (or Enter): cancel while reading, else save
@@ -64,34 +65,28 @@ class ReadSession {
     bool DataSaved() const { return m_dataSaved; }
 
   private:
-    void RequestOrFinish();
-    void ReceivePage();
-    void AddPage(const PageBytes& page);
+    // OperationListener: the pages as they come, and the read's ending.
+    void Progress(int percent) override;
+    void Finished(const OperationResult& result) override;
     void StartReadTimer();
     void StopReadTimer();
     bool ConfirmCancelReading();
-    void CancelReading();
-    void EndWithTimeOut();
     void Save();
     MsgAnswer Ask(const std::string& text, const std::string& caption, MsgIcon icon,
                   MsgButtons buttons);
 
-    BoxLink& m_link;
+    BoxSession& m_session;
     Clock& m_clock;
     Prompts& m_prompts;
     AddressRange m_range;
-    std::uint32_t m_page = 0;  // the page requested next, or awaited
     ReadView* m_view = nullptr;
     std::vector<ReadRow> m_rows;
     std::vector<std::uint8_t> m_data;
-    bool m_pageRequested = false;
     bool m_readFinished = false;
     bool m_dataSaved = false;
     bool m_timerRunning = false;
     bool m_closed = false;
-    // The page request's allowance runs out at m_deadline; while the timer is
-    // stopped for a question the allowance does not run (m_stoppedAt).
-    std::uint64_t m_deadline = 0;
+    // While the timer is stopped for a question the page's allowance does not run.
     std::uint64_t m_stoppedAt = 0;
 };
 

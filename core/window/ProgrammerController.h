@@ -104,6 +104,8 @@ class ProgrammerController : private OperationListener {
     // Stops TIMER_OPERATION for a question, and restarts it after a No.
     MsgAnswer AskToCancel(Operation operation);
     void RunFirmwareUpdate();
+    // Read: the read-data window steps the read, then the box is reset.
+    void RunReadWindow();
 
     // OperationListener: the running operation as the window shows it.
     void PhaseStarted(Phase phase) override;

@@ -71,6 +71,10 @@ void ProgrammerController::Drive(Pending pending) {
         OperationEnded();
         return;
     }
+    if (m_operation == Operation::Read) {
+        RunReadWindow();
+        return;
+    }
     // The next command, or the next look at the answer, comes with the next tick.
     StartOperationTimer();
 }
@@ -100,7 +104,8 @@ Pending ProgrammerController::AnswerQuestion() {
             return m_session.AnswerEraseBlocks(ErasePagesOfList(g_eraseList));
         }
         case Question::Range: {
-            g_rangePrompt = text::kPromptCheckRange;
+            g_rangePrompt =
+                m_operation == Operation::Read ? text::kPromptReadRange : text::kPromptCheckRange;
             AddressRangeEntry dialog(m_prompts, CurrentMemoryMap(), g_rangePrompt);
             if (m_prompts.RunAddressDialog(dialog) != DialogResult::Ok)
                 return m_session.AnswerRange(std::nullopt);
@@ -146,6 +151,9 @@ void ProgrammerController::PhaseStarted(Phase phase) {
 }
 
 void ProgrammerController::Progress(int percent) {
+    // A read shows its progress in its own window.
+    if (m_operation == Operation::Read)
+        return;
     m_progressPercent = percent;
     m_view.SetProgress(percent);
     // The window's model follows the walk: the erase list keeps the blocks not
@@ -174,12 +182,12 @@ void ProgrammerController::OperationEnded() {
     StopOperationTimer();
     m_operationRunning = false;
     const OperationResult& result = m_session.Result();
-    // A reset that found the box busy after the ending was shown asks for a
-    // reset by hand, once.
-    if (m_shownEnding && result.resetFailed && !m_shownEnding->resetFailed &&
-        m_shownEnding->outcome != Outcome::ResetFailed) {
+    // A reset that found the box busy after the ending was shown (or after
+    // the read window closed) asks for a reset by hand, once.
+    const bool resetAsked = m_shownEnding && (m_shownEnding->resetFailed ||
+                                              m_shownEnding->outcome == Outcome::ResetFailed);
+    if (result.resetFailed && !resetAsked)
         ShowOutcome(m_operation, Outcome::ResetFailed);
-    }
     m_shownEnding.reset();
     if (!m_phaseRan)
         return;

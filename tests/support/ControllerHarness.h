@@ -38,6 +38,7 @@ class ControllerTestAccess {
     O8R_ENGINE_FIELD(m_operation)
     O8R_ENGINE_FIELD(m_progressPercent)
     O8R_ENGINE_FIELD(m_link)
+    O8R_ENGINE_FIELD(m_session)
 #undef O8R_ENGINE_FIELD
 };
 

@@ -65,11 +65,8 @@ void RecordingReadView::RunTicks(ReadSession& session, int count) {
 
 ReadWindowRig::ReadWindowRig(SimOptions options) : h(std::move(options)), window(h.clock) {
     EXPECT_TRUE(h.StartWithPart(kPart));
-    ControllerTestAccess::m_operation(h.controller) = Operation::Read;
-    EXPECT_TRUE(h.controller.ConnectProgrammer());
-    h.ClearTrace();
-    h.prompts.Clear();
     SetRange(0, 0);
+    h.prompts.Clear();
 }
 
 void ReadWindowRig::SetRange(std::uint32_t start, std::uint32_t end) {
@@ -77,8 +74,14 @@ void ReadWindowRig::SetRange(std::uint32_t start, std::uint32_t end) {
     g_rangeEnd = end;
     g_rangePageCount = static_cast<std::uint16_t>((end >> 8) - (start >> 8) + 1);
     g_currentPage = static_cast<std::uint16_t>(start >> 8);
-    m_session.emplace(ControllerTestAccess::m_link(h.controller), h.prompts,
-                      AddressRange{start, end});
+    // The window's read, connected and given its range, as the Read button leaves it.
+    BoxSession& session = ControllerTestAccess::m_session(h.controller);
+    session.SetTarget(h.WindowTarget());
+    session.Begin(Operation::Read, {});
+    EXPECT_EQ(session.Step(), Pending::Question);
+    EXPECT_EQ(session.AnswerRange(AddressRange{start, end}), Pending::Box);
+    h.ClearTrace();
+    m_session.emplace(session, h.prompts, AddressRange{start, end});
 }
 
 void ReadWindowRig::Fill(std::uint32_t start, std::uint32_t end,
