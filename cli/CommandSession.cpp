@@ -138,7 +138,7 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
 }
 
 namespace {
-bool g_stateNotSaved = false;
+std::string g_stateSaveFailure;
 }  // namespace
 
 CommandSession::~CommandSession() {
@@ -157,13 +157,13 @@ CommandSession::~CommandSession() {
     // not kept has failed, whatever it did.
     std::string error;
     if (!SaveBoxState(*m_box, error)) {
-        std::cerr << "o8rprog: the simulated box's state was not saved: " << error << std::endl;
-        g_stateNotSaved = true;
+        g_stateSaveFailure = "the simulated box's state was not saved: " + error;
+        std::cerr << "o8rprog: " << g_stateSaveFailure << std::endl;
     }
 }
 
-bool CommandSession::StateNotSaved() {
-    return g_stateNotSaved;
+const std::string& CommandSession::StateSaveFailure() {
+    return g_stateSaveFailure;
 }
 
 std::optional<Outcome> CommandSession::Detect() {
@@ -265,8 +265,11 @@ void CommandSession::CannotCancel(Phase phase) {
     const char* what = phase == Phase::Update  ? "The firmware update"
                        : phase == Phase::Erase ? "The erase"
                                                : "The verify read-back";
+    const std::string text = std::string(what) + " cannot be cancelled; please wait.";
     m_bar.Suspend();
-    std::cerr << what << " cannot be cancelled; please wait." << std::endl;
+    // A gang shows it at once, beside the box, and not as the box's failure.
+    if (!StreamLine("notice", text))
+        std::cerr << text << std::endl;
 }
 
 bool CommandSession::ReplaceStoredImage(const std::string& name) {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordOutput.h"
 #include "cli/RunRecord.h"
@@ -82,13 +83,21 @@ void NoteFailure(std::string_view outcome, const std::string& text) {
         record.message = text;
 }
 
-void StreamLine(std::string_view kind, std::string_view text) {
+void ReplaceEnding(std::string_view outcome, const std::string& text) {
+    RunRecord& record = CurrentRecord();
+    record.outcome = std::string(outcome);
+    record.message = text;
+    record.messageIsError = true;
+}
+
+bool StreamLine(std::string_view kind, std::string_view text) {
     if (!g_progressLines)
-        return;
+        return false;
     std::string line = "@o8r ";
     line.append(kind).append(" ").append(text) += '\n';
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+    return true;
 }
 
 void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
@@ -107,6 +116,7 @@ void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
     NoteBox(global);
     StreamLine("box", record.usbSerial);
     record.startMs = NowMs();
+    record.steadyStartMs = SteadyMs();
     // Under --json whatever the command prints goes into the object instead.
     if (g_run->json)
         g_run->stdoutBuffer = std::cout.rdbuf(g_run->held.rdbuf());
@@ -123,21 +133,34 @@ int FinishRecord(int status) {
         std::cout.rdbuf(g_run->stdoutBuffer);
     RunRecord& record = CurrentRecord();
     record.endMs = NowMs();
+    record.durationMs = SteadyMs() - record.steadyStartMs;
     if (!g_run->file.empty())
         NoteImagePages();
     record.output = g_run->held.str();
     if (record.outcome.empty())
         record.outcome = DefaultOutcome(status);
+    // What the command printed has reached its stream, or failed to, before
+    // the record says how the run ended.
+    std::cout.flush();
+    std::cerr.flush();
+    if (const auto failure = FirstOutputFailure()) {
+        if (status != kExitFailure)
+            ReplaceEnding("Failed", OutputFailureText(*failure));
+        status = kExitFailure;
+    }
+    // A refusal that showed no error of its own: the question answered No.
+    if (status != kExitOk && record.message.empty() && !record.lastQuestion.empty())
+        record.message = "answered No: " + OneLine(record.lastQuestion);
     record.exitStatus = status;
 
     if (!g_run->log.empty()) {
         std::string error;
         if (!AppendToLog(g_run->log, CsvLine(record), error)) {
             std::cerr << "o8rprog: " << error << '\n';
-            if (status == kExitOk)
-                status = kExitFailure;
+            if (status != kExitFailure)
+                ReplaceEnding("Failed", error);
+            status = kExitFailure;
             record.exitStatus = status;
-            record.message = error;
         }
     }
     if (g_run->json)

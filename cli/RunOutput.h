@@ -28,8 +28,12 @@ int FinishRecord(int status);
 
 // A failure that ended the run without an operation's result.
 void NoteFailure(std::string_view outcome, const std::string& text);
+// A failure that came after the operation's ending and overrules it (the
+// simulated box's state lost): the record must not say it succeeded.
+void ReplaceEnding(std::string_view outcome, const std::string& text);
 
-// Progress for a gang: one "@o8r KIND TEXT" line on stderr, when asked for.
-void StreamLine(std::string_view kind, std::string_view text);
+// Progress for a gang: one "@o8r KIND TEXT" line on stderr, when asked for;
+// false when not.
+bool StreamLine(std::string_view kind, std::string_view text);
 
 }  // namespace o8r::cli

@@ -7,7 +7,11 @@
 
 #include <filesystem>
 #else
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #endif
 
 namespace o8r::cli {
@@ -64,6 +68,26 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     }
 #endif
     return std::vector<std::string>(argv, argv + argc);
+}
+
+ClosedStreams HoldStandardStreams() {
+    ClosedStreams closed;
+#if !defined(_WIN32)
+    bool* flags[] = {&closed.in, &closed.out, &closed.err};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        *flags[fd] = true;
+        // open takes the lowest free number: this one.
+        const int held = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (held >= 0 && held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    return closed;
 }
 
 void PrepareConsole() {

@@ -17,6 +17,19 @@ bool StderrIsTerminal();
 // elsewhere argv as it is.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
+// Which of the standard streams the program was started without.
+struct ClosedStreams {
+    bool in = false;
+    bool out = false;
+    bool err = false;
+};
+
+// Holds each closed standard stream on the null device, so that no file the
+// program opens later takes its place (a trace or a lock file would get the
+// messages), and ignores SIGPIPE: a reader that went away makes a failed
+// write, noticed and reported, instead of ending the run before its record.
+ClosedStreams HoldStandardStreams();
+
 // Windows: the console reads and writes UTF-8. Elsewhere nothing to do.
 void PrepareConsole();
 
