@@ -8,6 +8,7 @@
 #include <filesystem>
 #else
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,6 +89,20 @@ ClosedStreams HoldStandardStreams() {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     return closed;
+}
+
+std::size_t TerminalRows() {
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return 0;
+    return static_cast<std::size_t>(info.srWindow.Bottom - info.srWindow.Top + 1);
+#else
+    winsize size{};
+    if (::ioctl(2, TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_row;
+#endif
 }
 
 void PrepareConsole() {

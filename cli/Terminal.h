@@ -3,6 +3,7 @@
 // The console the program runs in: whether the standard streams are attached
 // to a terminal, and the platform's set-up of it.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct ClosedStreams {
 // messages), and ignores SIGPIPE: a reader that went away makes a failed
 // write, noticed and reported, instead of ending the run before its record.
 ClosedStreams HoldStandardStreams();
+
+// The rows of the terminal standard error shows on; 0 when unknown.
+std::size_t TerminalRows();
 
 // Windows: the console reads and writes UTF-8. Elsewhere nothing to do.
 void PrepareConsole();
