@@ -3,6 +3,8 @@
 // (for a local file system), so lines of several processes never interleave.
 // A new log gets its header by being made whole under a temporary name and
 // then linked into place, so no process ever sees a log without its header.
+// A line goes after a last line that lacks its line end on a line of its own;
+// writers hold an advisory lock while they look at the end and append.
 
 #include <filesystem>
 #include <string>
@@ -15,6 +17,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -143,6 +146,9 @@ bool AppendLines(const std::string& path, const std::string& header, const std::
     bool ok = true;
     // An empty log (made by hand, say) still gets its header first; a last
     // line without its line end (a writer that died) keeps its own line.
+    // Writers of ours take turns here, so that none reads the end of a line
+    // another is still writing.
+    ::flock(fd, LOCK_EX);
     const off_t size = ::lseek(fd, 0, SEEK_END);
     char last = '\n';
     if (size == 0)

@@ -6,11 +6,6 @@
 
 namespace o8r::cli {
 
-// The run's output files (--log; without `gang` also --sim-state and
-// --trace) judged before anything is made beside them, such as a state
-// file's lock. Throws UsageError naming the option.
-void CheckOutputFiles(const GlobalOptions& global, bool gang);
-
 int RunMcus(const GlobalOptions& global);
 int RunImage(const GlobalOptions& global, const ImageOptions& options);
 int RunDetect(const GlobalOptions& global, const DetectOptions& options);

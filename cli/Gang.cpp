@@ -20,6 +20,7 @@
 #include "cli/Gang.h"
 #include "cli/ProgramPath.h"
 #include "cli/RecordOutput.h"
+#include "cli/RunOutput.h"
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
 #include "link/BridgeFactory.h"

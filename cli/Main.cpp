@@ -19,7 +19,6 @@
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/ProgramPath.h"
-#include "cli/RecordOutput.h"
 #include "cli/RunOutput.h"
 #include "cli/Terminal.h"
 #include "o8r/BuildInfo.h"
@@ -147,22 +146,6 @@ std::size_t SplitGangCommand(CLI::App& app, CLI::App& gang, const std::vector<st
 }
 
 }  // namespace
-
-void CheckOutputFiles(const GlobalOptions& global, bool gang) {
-    const auto check = [](const char* option, const std::string& path, bool streams) {
-        if (path.empty())
-            return;
-        if (const std::string what = NotAnOutputFile(path, streams); !what.empty())
-            throw UsageError(std::string(option) + ": " + path + " is " + what +
-                             (streams ? "; expected a file, a device or a FIFO that a process reads"
-                                      : "; expected a regular file"));
-    };
-    check("--log", global.log, false);
-    if (gang)
-        return;  // each box's o8rprog judges its own NAME.N
-    check("--sim-state", global.simState, false);
-    check("--trace", global.trace, true);
-}
 
 int RunCommandLine(int argc, char** argv);
 

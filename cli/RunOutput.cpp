@@ -75,6 +75,22 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
+void CheckOutputFiles(const GlobalOptions& global, bool gang) {
+    const auto check = [](const char* option, const std::string& path, bool streams) {
+        if (path.empty())
+            return;
+        if (const std::string what = NotAnOutputFile(path, streams); !what.empty())
+            throw UsageError(std::string(option) + ": " + path + " is " + what +
+                             (streams ? "; expected a file, a device or a FIFO that a process reads"
+                                      : "; expected a regular file"));
+    };
+    check("--log", global.log, false);
+    if (gang)
+        return;  // each box's o8rprog judges its own NAME.N
+    check("--sim-state", global.simState, false);
+    check("--trace", global.trace, true);
+}
+
 void NoteFailure(std::string_view outcome, const std::string& text) {
     RunRecord& record = CurrentRecord();
     if (record.outcome.empty())

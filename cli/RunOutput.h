@@ -17,6 +17,11 @@ struct CommandNames {
     std::string file;     // the image file, or empty
 };
 
+// The run's output files (--log; without `gang` also --sim-state and
+// --trace) judged before anything is made beside them, such as a state
+// file's lock. Throws UsageError naming the option.
+void CheckOutputFiles(const GlobalOptions& global, bool gang);
+
 // Starts the record of the command about to run; under --json its stdout is
 // held back from here on.
 void BeginRecord(const GlobalOptions& global, const CommandNames& names);
