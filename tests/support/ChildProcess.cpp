@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,24 @@ Child::Child(ChildSpec spec) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (spec.stdoutBrokenPipe) {
+        int ends[2];
+        if (pipe(ends) != 0)
+            _exit(127);
+        close(ends[0]);
+        dup2(ends[1], 1);
+        close(ends[1]);
+    }
+    for (int fd : spec.closeFds)
+        close(fd);
+    if (spec.fileSizeLimit > 0) {
+        const rlimit limit{static_cast<rlim_t>(spec.fileSizeLimit),
+                           static_cast<rlim_t>(spec.fileSizeLimit)};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (spec.alarmSeconds > 0)
+        alarm(spec.alarmSeconds);
     if (spec.offscreen)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::vector<char*> args;
