@@ -596,7 +596,8 @@ int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
                     [](const Box& box) { return box.status == kExitUsage; })) {
         std::cerr << boxes.front().errText;
         if (global.json)
-            PrintGangJson(command, startMs, steadyStart, boxes.size(), 0, boxes.front().message,
+            PrintGangJson(command, startMs, steadyStart, boxes.size(), 0,
+                          boxes.front().message.substr(0, boxes.front().message.find('\n')),
                           kExitUsage, array);
         return kExitUsage;
     }

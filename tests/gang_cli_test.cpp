@@ -1,0 +1,243 @@
+// o8rprog gang on the real program and simulated boxes: what each box gets
+// (its own files, its own faults, this very executable), what is refused
+// before any box starts, the live table on a small terminal, and signals
+// that reach the gang while its boxes work.
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+#include "support/SRecordText.h"
+#include "support/ScratchDir.h"
+#include "support/TestData.h"
+
+namespace o8r::test {
+namespace {
+
+#ifndef _WIN32
+
+namespace fs = std::filesystem;
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+const std::vector<std::string> kProgram = {"program", "--mcu", "R5F212A8SN", "sample.mot"};
+const std::vector<std::string> kRead = {"read", "--mcu", "R5F212A8SN", "--range", "4000-40FF"};
+
+std::vector<std::string> With(std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    int exitStatus;
+    std::vector<std::string> said;  // each in standard output or standard error
+    std::function<void(const ScratchDir&, const ChildRun&)> after = nullptr;
+    bool renamedCopy = false;  // run a copy called o8rprog-1.2, alone in the folder
+};
+
+TEST(GangCli, EachRowOnTheRealProgram) {
+    const auto files = [](std::vector<std::string> names, bool exist) {
+        return [names, exist](const ScratchDir& d, const ChildRun&) {
+            for (const std::string& name : names)
+                EXPECT_EQ(fs::exists(d.Path() / name), exist) << name;
+        };
+    };
+    // clang-format off
+    const Row rows[] = {
+        // Every spelling of the output option gets the box's number.
+        {"--output=FILE", With({"-y", "gang", "--boxes", "sim:3"}, With(kRead, {"--output=d.mot"})), 0, {},
+         files({"d-1.mot", "d-2.mot", "d-3.mot"}, true)},
+        {"-oFILE", With({"-y", "gang", "--boxes", "sim:2"}, With(kRead, {"-oe.mot"})), 0, {},
+         [files](const ScratchDir& d, const ChildRun& r) {
+             files({"e-1.mot", "e-2.mot"}, true)(d, r);
+             files({"e.mot"}, false)(d, r);
+         }},
+        {"--dump", With({"gang", "--boxes", "sim:2"}, With(kRead, {"--dump"})), 2, {"gang: --dump is not taken"}},
+        // Global options and gang's own go before the command, not to every box alike.
+        {"--trace after the command", With({"gang", "--boxes", "sim:3"}, With(kProgram, {"--trace", "tr"})), 2,
+         {"gang: --trace is a global option and goes before gang"}, files({"tr", "tr.1"}, false)},
+        {"--json after the command", With({"gang", "--boxes", "sim:2"}, With(kProgram, {"--json"})), 2,
+         {"--json is a global option"}},
+        {"--sim-state= after the command", With({"gang", "--boxes", "sim:2"}, With(kProgram, {"--sim-state=s"})), 2,
+         {"--sim-state is a global option"}},
+        {"--jobs after the command", With({"gang", "--boxes", "sim:2"}, With(kProgram, {"--jobs", "1"})), 2,
+         {"gang: --jobs is gang's own option and goes before the command"}},
+        // Faults for boxes that are not there, or not faults at all, are usage errors.
+        {"fault for box 9 of 3", With({"--sim-fault", "9=absent", "gang", "--boxes", "sim:3"}, kProgram), 2,
+         {"--sim-fault 9=absent: N=SPEC names a box from 1 to 3"}},
+        {"fault for box 0", With({"--sim-fault", "0=absent", "gang", "--boxes", "sim:3"}, kProgram), 2, {"0=absent"}},
+        {"fault for box 02", With({"--sim-fault", "02=absent", "gang", "--boxes", "sim:3"}, kProgram), 2, {"02=absent"}},
+        {"unknown fault for one box", With({"--sim-fault", "2=bogus", "gang", "--boxes", "sim:3"}, kProgram), 2,
+         {"--sim-fault: unknown simulated-box fault 'bogus'"}},
+        {"one port by two names", With({"gang", "--boxes", "/dev/null,/dev/../dev/null"}, kProgram), 2,
+         {"--boxes: /dev/../dev/null and /dev/null are the same port"}},
+        // --json prints the gang's object for every ending.
+        {"json with sim:0", With({"--json", "gang", "--boxes", "sim:0"}, kProgram), 2,
+         {"{\"command\":\"gang\",\"operation\":\"program\",", "\"total\":0,\"succeeded\":0,\"summary\":\"--boxes sim:N",
+          "\"exitStatus\":2,\"boxes\":[]}"}},
+        {"json with the command's usage error", {"--json", "gang", "--boxes", "sim:2", "program", "sample.mot"}, 2,
+         {"\"summary\":\"--mcu is required\",\"exitStatus\":2,\"boxes\":[{\"slot\":\"sim:1\""}},
+        // The gang starts its own executable, whatever it is called.
+        {"a renamed copy", With({"gang", "--boxes", "sim:2"}, kProgram), 0, {"2 of 2 boxes programmed"}, nullptr, true},
+        // detect --all lists the boxes the simulated box's faults attach.
+        {"detect --all, none attached", {"--box", "sim", "--sim-fault", "absent", "detect", "--all"}, 1,
+         {"No box found."}},
+        {"detect --all, two attached", {"--box", "sim", "--sim-fault", "two-boxes", "detect", "--all"}, 0,
+         {"sim:1 ", "sim:2 "}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScratchDir dir;
+        fs::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
+        std::vector<std::string> argv = O8rprogArgs(row.args);
+        if (row.renamedCopy) {
+            fs::copy_file(argv[0], dir.Path() / "o8rprog-1.2");
+            fs::copy_file(SourcePath("data/MCUType.mcu"), dir.Path() / "MCUType.mcu");
+            argv[0] = dir.File("o8rprog-1.2");
+        }
+        ChildSpec spec{argv, dir.Path()};
+        spec.alarmSeconds = 120;
+        const ChildRun run = RunChild(spec);
+        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.out << run.err;
+        for (const std::string& part : row.said)
+            EXPECT_TRUE(Has(run.out + run.err, part)) << part << "\nnot in:\n"
+                                                      << run.out << run.err;
+        if (row.after)
+            row.after(dir, run);
+    }
+}
+
+// Waits until each box's trace holds `line`; false after about 30 s.
+bool BoxesReached(const ScratchDir& dir, int boxes, const std::string& line) {
+    for (int tries = 0; tries < 600; ++tries) {
+        int reached = 0;
+        for (int n = 1; n <= boxes; ++n)
+            reached += Has(ReadWholeFile(dir.File("t." + std::to_string(n))), line) ? 1 : 0;
+        if (reached == boxes)
+            return true;
+        usleep(50'000);
+    }
+    return false;
+}
+
+TEST(GangCli, SignalsWhileTheBoxesWork) {
+    struct SignalRow {
+        const char* name;
+        int signal;
+        std::vector<std::string> command;
+        std::string waitFor;  // in every box's trace before the signal
+        int exitStatus;
+        std::vector<std::string> said;
+        std::size_t cancelledRecords;
+    };
+    const std::vector<std::string> bigProgram = {"program", "--mcu", "R5F212ACSN", "big.mot"};
+    const std::vector<std::string> erase = {"erase", "--mcu", "R5F212A8SN", "--all"};
+    const SignalRow rows[] = {
+        // Shut down or hung up: cancelled as by Ctrl-C, every record written.
+        {"SIGTERM", SIGTERM, bigProgram, "write 260 6000", 1, {"0 of 2 boxes programmed"}, 2},
+        {"SIGHUP", SIGHUP, bigProgram, "write 260 6000", 1, {"0 of 2 boxes programmed"}, 2},
+        // An erase cannot be cancelled: said at once, and it is no failure.
+        {"Ctrl-C in an erase",
+         SIGINT,
+         erase,
+         "write 1 45",
+         0,
+         {"sim:1  The erase cannot be cancelled; please wait.\n", "2 of 2 boxes erased\n"},
+         0},
+    };
+    for (const SignalRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScratchDir dir;
+        dir.Write("big.mot", SRecordImage(0x4000, std::vector<std::uint8_t>(0x20000, 0x5A), 32));
+        fs::create_directory(dir.Path() / "tmp");
+        setenv("TMPDIR", dir.File("tmp").c_str(), 1);
+        Child gang({O8rprogArgs(With({"--log", "L", "--trace", "t", "gang", "--boxes", "sim:2",
+                                      "--sim-realtime"},
+                                     row.command)),
+                    dir.Path()});
+        unsetenv("TMPDIR");
+        ASSERT_TRUE(BoxesReached(dir, 2, row.waitFor)) << gang.ErrSoFar();
+        kill(gang.Pid(), row.signal);
+        const ChildRun run = gang.Finish();
+        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.err;
+        for (const std::string& part : row.said)
+            EXPECT_TRUE(Has(run.err, part)) << part << "\nnot in:\n" << run.err;
+        const std::string log = ReadWholeFile(dir.File("L"));
+        EXPECT_EQ(Count(log, "\n"), 3u) << "a header and a record per box:\n" << log;
+        EXPECT_EQ(Count(log, ",Cancelled,"), row.cancelledRecords) << log;
+        for (const auto& entry : fs::directory_iterator(dir.Path() / "tmp"))
+            EXPECT_EQ(entry.path().filename().string().rfind("o8rprog-gang.", 0), std::string::npos)
+                << "the boxes' temporary folder is removed";
+    }
+}
+
+// On a terminal of 8 rows, 12 boxes never take more than 7 lines of it.
+TEST(GangCli, TheLiveTableFitsTheTerminal) {
+    ScratchDir dir;
+    fs::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
+    winsize size{};
+    size.ws_row = 8;
+    size.ws_col = 100;
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::vector<std::string> args = O8rprogArgs(With({"gang", "--boxes", "sim:12"}, kProgram));
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (chdir(dir.Path().c_str()) == 0)
+            execv(argv[0], argv.data());
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
+        screen.append(buffer, static_cast<std::size_t>(got));
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    close(master);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    EXPECT_TRUE(Has(screen, "12 of 12 boxes programmed")) << screen;
+    const std::regex up("\x1b\\[([0-9]+)A");
+    std::size_t frames = 0;
+    for (std::sregex_iterator it(screen.begin(), screen.end(), up), end; it != end; ++it, ++frames)
+        EXPECT_LE(std::stoul((*it)[1].str()), 7u) << screen;
+    EXPECT_GT(frames, 0u) << screen;
+}
+
+#else
+
+TEST(GangCli, EachRowOnTheRealProgram) {
+    GTEST_SKIP() << "gang is not available on Windows";
+}
+
+#endif
+
+}  // namespace
+}  // namespace o8r::test
