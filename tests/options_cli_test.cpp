@@ -1,0 +1,113 @@
+// o8rprog's command line: usage errors name the option and say what it
+// takes, option values are the options' own whatever they read as, and the
+// manual page and the bash completion name every command and option the
+// program's help shows.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+#include "support/ScratchDir.h"
+#include "support/TestData.h"
+
+namespace o8r::test {
+namespace {
+
+#ifndef _WIN32
+
+namespace fs = std::filesystem;
+
+TEST(OptionsCli, UsageErrorsNameTheOptionAndValuesStayTheirOptions) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        int exitStatus;
+        std::string said;       // in standard error
+        std::string file = {};  // made by the run
+    };
+    const std::vector<std::string> erase = {"--box", "sim",        "erase",
+                                            "--mcu", "R5F212A8SN", "--all"};
+    const auto with = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"--jobs 0", with({"gang", "--boxes", "sim:2", "--jobs", "0"}, erase), 2,
+         "--jobs: expected a number of boxes from 1 to 64, not 0"},
+        {"--jobs abc", with({"gang", "--boxes", "sim:2", "--jobs", "abc"}, erase), 2, "--jobs: expected a number"},
+        {"a log called erase", with({"--log", "erase"}, erase), 0, "", "erase"},
+        {"a log called gang before gang", {"--log", "gang", "gang", "--boxes", "sim:1", "erase", "--mcu", "R5F212A8SN", "--all"},
+         0, "", "gang"},
+        {"--log \"\"", {"--log", "", "mcus"}, 2, "--log: expected FILE, not an empty text"},
+        {"--log=", {"--log=", "mcus"}, 2, "--log: expected FILE, not an empty text"},
+        {"--trace \"\"", with({"--trace", ""}, erase), 2, "--trace: expected FILE"},
+        {"--sim-state \"\"", with({"--sim-state", ""}, erase), 2, "--sim-state: expected FILE"},
+        {"--catalogue \"\"", {"--catalogue", "", "mcus"}, 2, "--catalogue: expected FILE"},
+        {"--mcu \"\"", {"--box", "sim", "erase", "--mcu", "", "--all"}, 2, "--mcu: expected PART"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScratchDir dir;
+        const ChildRun run = RunChild({O8rprogArgs(row.args), dir.Path()});
+        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.err;
+        EXPECT_NE(run.err.find(row.said), std::string::npos) << row.said << "\nnot in:\n"
+                                                             << run.err;
+        if (!row.file.empty()) {
+            EXPECT_TRUE(fs::is_regular_file(dir.Path() / row.file)) << row.file;
+        }
+    }
+}
+
+// Every command and long option the help shows, in the manual page and in
+// the completion, so that neither can fall behind the program.
+TEST(OptionsCli, ManualPageAndCompletionNameEveryCommandAndOption) {
+    ScratchDir dir;
+    const auto help = [&](const std::vector<std::string>& args) {
+        return RunChild({O8rprogArgs(args), dir.Path()}).out;
+    };
+    const std::string main = help({"--help"});
+    std::set<std::string> words;
+    const std::regex command("\n  ([a-z][a-z-]+) +[a-z]");
+    const std::regex option("(--[a-z][a-z0-9-]+)");
+    const std::size_t list = main.find("Subcommands:");
+    const std::string commands = main.substr(list, main.find("\n\n\n", list) - list);
+    std::vector<std::string> names;
+    for (std::sregex_iterator it(commands.begin(), commands.end(), command), end; it != end; ++it)
+        names.push_back((*it)[1].str());
+    ASSERT_GE(names.size(), 12u) << main;
+    std::string text = main.substr(0, main.find("Subcommands:"));
+    for (const std::string& name : names) {
+        words.insert(name);
+        text += help({name, "--help"});
+    }
+    // The help's own words that are no options.
+    text = std::regex_replace(text, std::regex("--(help|sim-fault,|id or|yes in)"), "");
+    for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it)
+        words.insert((*it)[1].str());
+    std::string manual = ReadWholeFile(SourcePath("packaging/o8rprog.1.in"));
+    manual = std::regex_replace(manual, std::regex("\\\\-"), "-");
+    const std::string completion = ReadWholeFile(SourcePath("packaging/o8rprog.bash"));
+    for (const std::string& word : words) {
+        const std::regex whole("(^|[^a-z-])" + word + "([^a-z-]|$)");
+        EXPECT_TRUE(std::regex_search(manual, whole)) << word << " is not in the manual page";
+        EXPECT_TRUE(std::regex_search(completion, whole)) << word << " is not in the completion";
+    }
+}
+
+#else
+
+TEST(OptionsCli, UsageErrorsNameTheOptionAndValuesStayTheirOptions) {
+    GTEST_SKIP() << "the child-process runner is POSIX's";
+}
+
+#endif
+
+}  // namespace
+}  // namespace o8r::test
