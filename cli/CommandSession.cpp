@@ -8,6 +8,7 @@
 #include "app/SharedState.h"
 #include "catalogue/IdCodeDialog.h"
 #include "cli/CheckedOutput.h"
+#include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/RunOutput.h"
@@ -118,6 +119,10 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
         throw std::runtime_error(error);
     }
     m_link = m_box.get();
+    if (choice.kind == BoxChoice::Kind::Serial)
+        m_port = choice.port;
+    else if (choice.kind == BoxChoice::Kind::Auto)
+        m_port = CurrentRecord().port;
     if (!global.trace.empty()) {
         // Binary: the same LF lines on every platform.
         m_traceFile.open(PathFromUtf8(global.trace),
@@ -215,7 +220,14 @@ bool CommandSession::Report(const OperationResult& result) {
         m_shownEnding.reset();
         return result.Succeeded();
     }
-    for (const Message& message : MessagesFor(result)) {
+    for (Message message : MessagesFor(result)) {
+        // The window's text alone leaves a user who may not open the port
+        // guessing: the system's reason and where to look next.
+        if (result.outcome == Outcome::CanNotOpenProgrammer && !m_port.empty()) {
+            if (const std::string why = PortOpenProblem(m_port); !why.empty())
+                message.text +=
+                    "\n" + m_port + ": " + why + "\nrun \"o8rprog doctor\" to see what to change";
+        }
         m_prompts.ShowMessage(message);
     }
     return result.Succeeded();

@@ -78,6 +78,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     CancelToken m_cancel;
     std::unique_ptr<BoxSession> m_session;
     std::string m_cancelAnswer;                    // yes | no | ask
+    std::string m_port;                            // the serial port of the box, where known
     std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
     bool m_barShown = false;
     int m_percent = 0;
