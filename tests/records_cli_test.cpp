@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -158,6 +159,43 @@ TEST(RecordsCli, EachRowOnTheRealProgram) {
         if (row.after)
             row.after(dir, run);
     }
+}
+
+// A port that cannot be opened says why, and where to look next.
+TEST(RecordsCli, APortThatCannotBeOpenedSaysWhy) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ScratchDir dir;
+    const ChildRun run =
+        RunChild({O8rprogArgs({"--box", std::string("serial:") + name, "detect"}), dir.Path()});
+    close(slave);
+    close(master);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, std::string("ERROR: Can not open programmer!\n") + name +
+                           ": not a serial port with modem lines\n"
+                           "run \"o8rprog doctor\" to see what to change\n");
+}
+
+// User ids that do not fit name no one, and never end the run.
+TEST(RecordsCli, DoctorTakesUserIdsThatDoNotFit) {
+    ScratchDir dir;
+    for (const char* folder :
+         {"root/etc", "root/proc/self", "root/dev", "root/sys/bus/usb/devices"})
+        fs::create_directories(dir.Path() / folder);
+    dir.Write("root/etc/passwd",
+              "eve:x:99999999999999999999999:0::/:/bin/sh\n"
+              "mallory:x:4295021617:0::/:/bin/sh\n");  // 2^32 + 54321
+    dir.Write("root/etc/group", "");
+    dir.Write("root/proc/self/status",
+              "Uid:\t54321\t54321\t54321\t54321\nGid:\t5\t5\t5\t5\nGroups:\n");
+    setenv("O8R_DOCTOR_ROOT", dir.File("root").c_str(), 1);
+    const ChildRun run = RunChild({O8rprogArgs({"doctor"}), dir.Path()});
+    unsetenv("O8R_DOCTOR_ROOT");
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    EXPECT_FALSE(Has(run.out + run.err, "stoul")) << run.err;
+    EXPECT_FALSE(Has(run.out + run.err, "mallory")) << run.out;
 }
 
 #else
