@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/Messages.h"
 #include "app/SharedState.h"
 #include "operations/LoaderExchange.h"
 #include "operations/RangePages.h"
@@ -149,18 +150,21 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
     if (path.empty())
         return Result(operation, Outcome::FileNotChosen);
     g_filePath = path;
-    switch (CheckImageFile(path)) {
-        case ImageFileCheck::TooLarge:
-            return Result(operation, Outcome::FileTooLarge);
-        case ImageFileCheck::ReuseLastLoad:
-            return std::nullopt;
-        case ImageFileCheck::Load:
-            break;
+    const ImageFileCheck check = CheckImageFile(path);
+    if (check == ImageFileCheck::TooLarge)
+        return Result(operation, Outcome::FileTooLarge);
+    std::optional<Message> failure;
+    if (check == ImageFileCheck::Load) {
+        Started(hooks, Phase::LoadingFile);
+        Reached(hooks, 0);
+        failure = LoadImageFile(path, [&hooks](int percent) { Reached(hooks, percent); });
+        Ended(hooks, Phase::LoadingFile);
     }
-    Started(hooks, Phase::LoadingFile);
-    Reached(hooks, 0);
-    auto failure = LoadImageFile(path, [&hooks](int percent) { Reached(hooks, percent); });
-    Ended(hooks, Phase::LoadingFile);
+    // An image without a page would end "successfully" having sent nothing
+    // (and Load would replace the image the box stores with an empty one).
+    if (!failure && g_pageCount == 0)
+        failure = Message{std::string(text::kErrorFormat) + "\nThe file holds no data to send",
+                          text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::FileLoading};
     if (!failure)
         return std::nullopt;
     OperationResult result = Result(operation, Outcome::FileRefused);

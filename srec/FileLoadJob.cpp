@@ -39,12 +39,6 @@ std::optional<Message> LoadImageFile(const std::string& path,
         ForgetLastLoad();
         return result.message;
     }
-    // An image without a page would "program" nothing and report success.
-    if (g_pageCount == 0) {
-        ForgetLastLoad();
-        return Message{std::string(text::kErrorFormat) + "\nThe file holds no data to send",
-                       text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::FileLoading};
-    }
     RememberSuccessfulLoad(path, status, map);
     return std::nullopt;
 }
