@@ -105,6 +105,12 @@ std::vector<std::string> JoinOptionValues(CLI::App& app, std::vector<std::string
             joined.push_back(arg);  // CLI11 says that the value is missing
             continue;
         }
+        // An empty ID code is the ID code dialog's to judge, with its own
+        // message (CLI11 takes "--id=" as wanting the next argument).
+        if (value.empty() && (name == "--id" || name == "--id-text")) {
+            joined.insert(joined.end(), {name, value});
+            continue;
+        }
         if (value.empty())
             throw empty(name, found->second);
         joined.push_back(longName ? name + "=" + value : name + value);
