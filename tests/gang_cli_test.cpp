@@ -13,7 +13,6 @@
 #endif
 
 #include <filesystem>
-#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -30,10 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
@@ -44,20 +39,6 @@ std::size_t Count(const std::string& text, const std::string& part) {
 const std::vector<std::string> kProgram = {"program", "--mcu", "R5F212A8SN", "sample.mot"};
 const std::vector<std::string> kRead = {"read", "--mcu", "R5F212A8SN", "--range", "4000-40FF"};
 
-std::vector<std::string> With(std::vector<std::string> head, const std::vector<std::string>& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
-struct Row {
-    const char* name;
-    std::vector<std::string> args;
-    int exitStatus;
-    std::vector<std::string> said;  // each in standard output or standard error
-    std::function<void(const ScratchDir&, const ChildRun&)> after = nullptr;
-    bool renamedCopy = false;  // run a copy called o8rprog-1.2, alone in the folder
-};
-
 TEST(GangCli, EachRowOnTheRealProgram) {
     const auto files = [](std::vector<std::string> names, bool exist) {
         return [names, exist](const ScratchDir& d, const ChildRun&) {
@@ -66,69 +47,61 @@ TEST(GangCli, EachRowOnTheRealProgram) {
         };
     };
     // clang-format off
-    const Row rows[] = {
+    const std::vector<CliRow> rows = {
         // Every spelling of the output option gets the box's number.
-        {"--output=FILE", With({"-y", "gang", "--boxes", "sim:3"}, With(kRead, {"--output=d.mot"})), 0, {},
+        {"--output=FILE", nullptr, Joined({"-y", "gang", "--boxes", "sim:3"}, Joined(kRead, {"--output=d.mot"})), 0, {},
          files({"d-1.mot", "d-2.mot", "d-3.mot"}, true)},
-        {"-oFILE", With({"-y", "gang", "--boxes", "sim:2"}, With(kRead, {"-oe.mot"})), 0, {},
+        {"-oFILE", nullptr, Joined({"-y", "gang", "--boxes", "sim:2"}, Joined(kRead, {"-oe.mot"})), 0, {},
          [files](const ScratchDir& d, const ChildRun& r) {
              files({"e-1.mot", "e-2.mot"}, true)(d, r);
              files({"e.mot"}, false)(d, r);
          }},
-        {"--dump", With({"gang", "--boxes", "sim:2"}, With(kRead, {"--dump"})), 2, {"gang: --dump is not taken"}},
+        {"--dump", nullptr, Joined({"gang", "--boxes", "sim:2"}, Joined(kRead, {"--dump"})), 2, {"gang: --dump is not taken"}},
         // Global options and gang's own go before the command, not to every box alike.
-        {"--trace after the command", With({"gang", "--boxes", "sim:3"}, With(kProgram, {"--trace", "tr"})), 2,
+        {"--trace after the command", nullptr, Joined({"gang", "--boxes", "sim:3"}, Joined(kProgram, {"--trace", "tr"})), 2,
          {"gang: --trace is a global option and goes before gang"}, files({"tr", "tr.1"}, false)},
-        {"--json after the command", With({"gang", "--boxes", "sim:2"}, With(kProgram, {"--json"})), 2,
+        {"--json after the command", nullptr, Joined({"gang", "--boxes", "sim:2"}, Joined(kProgram, {"--json"})), 2,
          {"--json is a global option"}},
-        {"--sim-state= after the command", With({"gang", "--boxes", "sim:2"}, With(kProgram, {"--sim-state=s"})), 2,
+        {"--sim-state= after the command", nullptr, Joined({"gang", "--boxes", "sim:2"}, Joined(kProgram, {"--sim-state=s"})), 2,
          {"--sim-state is a global option"}},
-        {"--jobs after the command", With({"gang", "--boxes", "sim:2"}, With(kProgram, {"--jobs", "1"})), 2,
+        {"--jobs after the command", nullptr, Joined({"gang", "--boxes", "sim:2"}, Joined(kProgram, {"--jobs", "1"})), 2,
          {"gang: --jobs is gang's own option and goes before the command"}},
         // Faults for boxes that are not there, or not faults at all, are usage errors.
-        {"fault for box 9 of 3", With({"--sim-fault", "9=absent", "gang", "--boxes", "sim:3"}, kProgram), 2,
+        {"fault for box 9 of 3", nullptr, Joined({"--sim-fault", "9=absent", "gang", "--boxes", "sim:3"}, kProgram), 2,
          {"--sim-fault 9=absent: N=SPEC names a box from 1 to 3"}},
-        {"fault for box 0", With({"--sim-fault", "0=absent", "gang", "--boxes", "sim:3"}, kProgram), 2, {"0=absent"}},
-        {"fault for box 02", With({"--sim-fault", "02=absent", "gang", "--boxes", "sim:3"}, kProgram), 2, {"02=absent"}},
-        {"unknown fault for one box", With({"--sim-fault", "2=bogus", "gang", "--boxes", "sim:3"}, kProgram), 2,
+        {"fault for box 0", nullptr, Joined({"--sim-fault", "0=absent", "gang", "--boxes", "sim:3"}, kProgram), 2, {"0=absent"}},
+        {"fault for box 02", nullptr, Joined({"--sim-fault", "02=absent", "gang", "--boxes", "sim:3"}, kProgram), 2, {"02=absent"}},
+        {"unknown fault for one box", nullptr, Joined({"--sim-fault", "2=bogus", "gang", "--boxes", "sim:3"}, kProgram), 2,
          {"--sim-fault: unknown simulated-box fault 'bogus'"}},
-        {"one port by two names", With({"gang", "--boxes", "/dev/null,/dev/../dev/null"}, kProgram), 2,
+        {"one port by two names", nullptr, Joined({"gang", "--boxes", "/dev/null,/dev/../dev/null"}, kProgram), 2,
          {"--boxes: /dev/../dev/null and /dev/null are the same port"}},
         // --json prints the gang's object for every ending.
-        {"json with sim:0", With({"--json", "gang", "--boxes", "sim:0"}, kProgram), 2,
+        {"json with sim:0", nullptr, Joined({"--json", "gang", "--boxes", "sim:0"}, kProgram), 2,
          {"{\"command\":\"gang\",\"operation\":\"program\",", "\"total\":0,\"succeeded\":0,\"summary\":\"--boxes sim:N",
           "\"exitStatus\":2,\"boxes\":[]}"}},
-        {"json with the command's usage error", {"--json", "gang", "--boxes", "sim:2", "program", "sample.mot"}, 2,
+        {"json with the command's usage error", nullptr, {"--json", "gang", "--boxes", "sim:2", "program", "sample.mot"}, 2,
          {"\"summary\":\"--mcu is required\",\"exitStatus\":2,\"boxes\":[{\"slot\":\"sim:1\""}},
+        // A closed stdout is no pipe of a box's: the boxes' records stay theirs.
+        {"stdout closed", nullptr, Joined({"--json", "--log", "L", "gang", "--boxes", "sim:2"}, kProgram), 1,
+         {"2 of 2 boxes programmed\no8rprog: can not write to standard output: Bad file descriptor\n"},
+         [](const ScratchDir& d, const ChildRun&) {
+             EXPECT_EQ(Count(ReadWholeFile(d.File("L")), ",Completed,Program successfully completed.,no,0,"), 2u);
+         }, [](const ScratchDir&, ChildSpec& c) { c.closeFds = {1}; }},
         // The gang starts its own executable, whatever it is called.
-        {"a renamed copy", With({"gang", "--boxes", "sim:2"}, kProgram), 0, {"2 of 2 boxes programmed"}, nullptr, true},
+        {"a renamed copy", nullptr, Joined({"gang", "--boxes", "sim:2"}, kProgram), 0, {"2 of 2 boxes programmed"}, nullptr,
+         [](const ScratchDir& d, ChildSpec& c) {
+             fs::copy_file(c.argv[0], d.Path() / "o8rprog-1.2");
+             fs::copy_file(SourcePath("data/MCUType.mcu"), d.Path() / "MCUType.mcu");
+             c.argv[0] = d.File("o8rprog-1.2");
+         }},
         // detect --all lists the boxes the simulated box's faults attach.
-        {"detect --all, none attached", {"--box", "sim", "--sim-fault", "absent", "detect", "--all"}, 1,
+        {"detect --all, none attached", nullptr, {"--box", "sim", "--sim-fault", "absent", "detect", "--all"}, 1,
          {"No box found."}},
-        {"detect --all, two attached", {"--box", "sim", "--sim-fault", "two-boxes", "detect", "--all"}, 0,
+        {"detect --all, two attached", nullptr, {"--box", "sim", "--sim-fault", "two-boxes", "detect", "--all"}, 0,
          {"sim:1 ", "sim:2 "}},
     };
     // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ScratchDir dir;
-        fs::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
-        std::vector<std::string> argv = O8rprogArgs(row.args);
-        if (row.renamedCopy) {
-            fs::copy_file(argv[0], dir.Path() / "o8rprog-1.2");
-            fs::copy_file(SourcePath("data/MCUType.mcu"), dir.Path() / "MCUType.mcu");
-            argv[0] = dir.File("o8rprog-1.2");
-        }
-        ChildSpec spec{argv, dir.Path()};
-        spec.alarmSeconds = 120;
-        const ChildRun run = RunChild(spec);
-        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.out << run.err;
-        for (const std::string& part : row.said)
-            EXPECT_TRUE(Has(run.out + run.err, part)) << part << "\nnot in:\n"
-                                                      << run.out << run.err;
-        if (row.after)
-            row.after(dir, run);
-    }
+    RunCliRows(rows);
 }
 
 // Waits until each box's trace holds `line`; false after about 30 s.
@@ -175,9 +148,9 @@ TEST(GangCli, SignalsWhileTheBoxesWork) {
         dir.Write("big.mot", SRecordImage(0x4000, std::vector<std::uint8_t>(0x20000, 0x5A), 32));
         fs::create_directory(dir.Path() / "tmp");
         setenv("TMPDIR", dir.File("tmp").c_str(), 1);
-        Child gang({O8rprogArgs(With({"--log", "L", "--trace", "t", "gang", "--boxes", "sim:2",
-                                      "--sim-realtime"},
-                                     row.command)),
+        Child gang({O8rprogArgs(Joined({"--log", "L", "--trace", "t", "gang", "--boxes", "sim:2",
+                                        "--sim-realtime"},
+                                       row.command)),
                     dir.Path()});
         unsetenv("TMPDIR");
         ASSERT_TRUE(BoxesReached(dir, 2, row.waitFor)) << gang.ErrSoFar();
@@ -206,7 +179,8 @@ TEST(GangCli, TheLiveTableFitsTheTerminal) {
     const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        std::vector<std::string> args = O8rprogArgs(With({"gang", "--boxes", "sim:12"}, kProgram));
+        std::vector<std::string> args =
+            O8rprogArgs(Joined({"gang", "--boxes", "sim:12"}, kProgram));
         std::vector<char*> argv;
         for (std::string& arg : args)
             argv.push_back(arg.data());

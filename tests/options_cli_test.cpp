@@ -23,46 +23,32 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(OptionsCli, UsageErrorsNameTheOptionAndValuesStayTheirOptions) {
-    struct Row {
-        const char* name;
-        std::vector<std::string> args;
-        int exitStatus;
-        std::string said;       // in standard error
-        std::string file = {};  // made by the run
+    const auto made = [](const char* name) {
+        return [name](const ScratchDir& d, const ChildRun&) {
+            EXPECT_TRUE(fs::is_regular_file(d.Path() / name)) << name;
+        };
     };
     const std::vector<std::string> erase = {"--box", "sim",        "erase",
                                             "--mcu", "R5F212A8SN", "--all"};
-    const auto with = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
-        head.insert(head.end(), tail.begin(), tail.end());
-        return head;
-    };
     // clang-format off
-    const Row rows[] = {
-        {"--jobs 0", with({"gang", "--boxes", "sim:2", "--jobs", "0"}, erase), 2,
-         "--jobs: expected a number of boxes from 1 to 64, not 0"},
-        {"--jobs abc", with({"gang", "--boxes", "sim:2", "--jobs", "abc"}, erase), 2, "--jobs: expected a number"},
-        {"a log called erase", with({"--log", "erase"}, erase), 0, "", "erase"},
-        {"a log called gang before gang", {"--log", "gang", "gang", "--boxes", "sim:1", "erase", "--mcu", "R5F212A8SN", "--all"},
-         0, "", "gang"},
-        {"--log \"\"", {"--log", "", "mcus"}, 2, "--log: expected FILE, not an empty text"},
-        {"--log=", {"--log=", "mcus"}, 2, "--log: expected FILE, not an empty text"},
-        {"--trace \"\"", with({"--trace", ""}, erase), 2, "--trace: expected FILE"},
-        {"--sim-state \"\"", with({"--sim-state", ""}, erase), 2, "--sim-state: expected FILE"},
-        {"--catalogue \"\"", {"--catalogue", "", "mcus"}, 2, "--catalogue: expected FILE"},
-        {"--mcu \"\"", {"--box", "sim", "erase", "--mcu", "", "--all"}, 2, "--mcu: expected PART"},
+    const std::vector<CliRow> rows = {
+        {"--jobs 0", nullptr, Joined({"gang", "--boxes", "sim:2", "--jobs", "0"}, erase), 2,
+         {"--jobs: expected a number of boxes from 1 to 64, not 0"}},
+        {"--jobs abc", nullptr, Joined({"gang", "--boxes", "sim:2", "--jobs", "abc"}, erase), 2, {"--jobs: expected a number"}},
+        // A value that reads as a command word is its option's.
+        {"a log called erase", nullptr, Joined({"--log", "erase"}, erase), 0, {}, made("erase")},
+        {"a log called gang before gang", nullptr,
+         {"--log", "gang", "gang", "--boxes", "sim:1", "erase", "--mcu", "R5F212A8SN", "--all"}, 0, {}, made("gang")},
+        // An empty value is refused, naming the option.
+        {"--log \"\"", nullptr, {"--log", "", "mcus"}, 2, {"--log: expected FILE, not an empty text"}},
+        {"--log=", nullptr, {"--log=", "mcus"}, 2, {"--log: expected FILE, not an empty text"}},
+        {"--trace \"\"", nullptr, Joined({"--trace", ""}, erase), 2, {"--trace: expected FILE"}},
+        {"--sim-state \"\"", nullptr, Joined({"--sim-state", ""}, erase), 2, {"--sim-state: expected FILE"}},
+        {"--catalogue \"\"", nullptr, {"--catalogue", "", "mcus"}, 2, {"--catalogue: expected FILE"}},
+        {"--mcu \"\"", nullptr, {"--box", "sim", "erase", "--mcu", "", "--all"}, 2, {"--mcu: expected PART"}},
     };
     // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ScratchDir dir;
-        const ChildRun run = RunChild({O8rprogArgs(row.args), dir.Path()});
-        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.err;
-        EXPECT_NE(run.err.find(row.said), std::string::npos) << row.said << "\nnot in:\n"
-                                                             << run.err;
-        if (!row.file.empty()) {
-            EXPECT_TRUE(fs::is_regular_file(dir.Path() / row.file)) << row.file;
-        }
-    }
+    RunCliRows(rows);
 }
 
 // Every command and long option the help shows, in the manual page and in

@@ -13,7 +13,6 @@
 #endif
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,27 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::vector<std::string> With(std::vector<std::string> head, const std::vector<std::string>& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
 const std::vector<std::string> kSim = {"--box", "sim", "--sim-state", "st"};
 const std::vector<std::string> kProgram = {"program", "--mcu", "R5F212A8SN", "sample.mot"};
-
-struct Row {
-    const char* name;
-    std::function<void(const ScratchDir&)> prepare;
-    std::vector<std::string> args;
-    int exitStatus;
-    std::vector<std::string> said;  // each in standard output or standard error
-    std::function<void(const ScratchDir&, const ChildRun&)> after;
-    std::function<void(ChildSpec&)> spec = nullptr;
-};
 
 void RunFirst(const ScratchDir& dir, const std::vector<std::string>& args) {
     RunChild({O8rprogArgs(args), dir.Path()});
@@ -61,54 +41,54 @@ std::string SampleText() {
 TEST(RecordsCli, EachRowOnTheRealProgram) {
     const auto log = [](const ScratchDir& d) { return ReadWholeFile(d.File("L")); };
     // clang-format off
-    const Row rows[] = {
+    const std::vector<CliRow> rows = {
         // A closed stream is never taken over by a file the run opens, and
         // what was meant for it fails the run.
-        {"stdout closed", nullptr, With(kSim, kProgram), 1,
+        {"stdout closed", nullptr, Joined(kSim, kProgram), 1,
          {"o8rprog: can not write to standard output: Bad file descriptor"},
          [](const ScratchDir& d, const ChildRun&) {
              EXPECT_FALSE(Has(ReadWholeFile(d.File("st.lock")), "successfully"));
-         }, [](ChildSpec& c) { c.closeFds = {1}; }},
+         }, [](const ScratchDir&, ChildSpec& c) { c.closeFds = {1}; }},
         {"stderr closed under a trace", nullptr,
-         With(kSim, With({"--trace", "t", "--sim-fault", "wrong-answer:1"}, kProgram)), 1,
+         Joined(kSim, Joined({"--trace", "t", "--sim-fault", "wrong-answer:1"}, kProgram)), 1,
          {"o8rprog: can not write to standard error"},
          [](const ScratchDir& d, const ChildRun&) { EXPECT_FALSE(Has(ReadWholeFile(d.File("t")), "ERROR")); },
-         [](ChildSpec& c) { c.closeFds = {2}; }},
+         [](const ScratchDir&, ChildSpec& c) { c.closeFds = {2}; }},
         // The record is written last, from the final status and message.
         {"json with a trace that fails", nullptr,
-         With({"--json", "--box", "sim", "--trace", "/dev/full"}, kProgram), 1,
+         Joined({"--json", "--box", "sim", "--trace", "/dev/full"}, kProgram), 1,
          {"\"outcome\":\"Failed\",\"message\":\"can not write to the trace file /dev/full: No space left on device\"",
           "\"exitStatus\":1"}, nullptr},
-        {"log with stdout full", nullptr, With({"--box", "sim", "--log", "L"}, kProgram), 1, {},
+        {"log with stdout full", nullptr, Joined({"--box", "sim", "--log", "L"}, kProgram), 1, {},
          [log](const ScratchDir& d, const ChildRun&) {
              EXPECT_TRUE(Has(log(d), ",Failed,can not write to standard output: No space left on device,no,1,"));
-         }, [](ChildSpec& c) { c.stdoutPath = "/dev/full"; }},
-        {"a state that cannot be saved", nullptr, With(kSim, With({"--json"}, kProgram)), 1,
+         }, [](const ScratchDir&, ChildSpec& c) { c.stdoutPath = "/dev/full"; }},
+        {"a state that cannot be saved", nullptr, Joined(kSim, Joined({"--json"}, kProgram)), 1,
          {"\"message\":\"the simulated box's state was not saved: cannot write 'st': File too large\"", "\"exitStatus\":1"},
-         nullptr, [](ChildSpec& c) { c.fileSizeLimit = 64 << 10; }},
-        {"stdout a pipe no one reads", nullptr, With(kSim, With({"--log", "L"}, kProgram)), 1,
+         nullptr, [](const ScratchDir&, ChildSpec& c) { c.fileSizeLimit = 64 << 10; }},
+        {"stdout a pipe no one reads", nullptr, Joined(kSim, Joined({"--log", "L"}, kProgram)), 1,
          {"can not write to standard output: Broken pipe"},
          [log](const ScratchDir& d, const ChildRun&) {
              EXPECT_TRUE(Has(log(d), "Broken pipe,no,1,"));
              EXPECT_GT(fs::file_size(d.File("st")), 0u) << "the state saved";
-         }, [](ChildSpec& c) { c.stdoutBrokenPipe = true; }},
+         }, [](const ScratchDir&, ChildSpec& c) { c.stdoutBrokenPipe = true; }},
         // Refusals without an error of their own still say why in the record.
         {"reversed range answered No", nullptr,
-         With(kSim, {"--json", "blank-check", "--mcu", "R5F212A8SN", "--range", "40FF-4000"}), 1,
+         Joined(kSim, {"--json", "blank-check", "--mcu", "R5F212A8SN", "--range", "40FF-4000"}), 1,
          {"\"message\":\"answered No: "}, nullptr},
         {"stored image kept", [](const ScratchDir& d) {
-             RunFirst(d, With(kSim, {"-y", "load", "--mcu", "R5F212A8SN", "sample.mot"}));
-         }, With(kSim, {"--json", "load", "--mcu", "R5F212A8SN", "sample.mot"}), 1,
+             RunFirst(d, Joined(kSim, {"-y", "load", "--mcu", "R5F212A8SN", "sample.mot"}));
+         }, Joined(kSim, {"--json", "load", "--mcu", "R5F212A8SN", "sample.mot"}), 1,
          {"\"outcome\":\"StoreKept\",\"message\":\"answered No: "}, nullptr},
         {"catalogue missing", nullptr, {"--json", "--catalogue", "none.mcu", "mcus"}, 1,
          {"\"message\":\"Can not find MCU file!"}, nullptr},
         // An image is sent whole or not at all.
         {"two images joined", [](const ScratchDir& d) { d.Write("two.mot", SampleText() + SampleText()); },
-         With(kSim, {"program", "--mcu", "R5F212A8SN", "two.mot", "--verify"}), 1,
+         Joined(kSim, {"program", "--mcu", "R5F212A8SN", "two.mot", "--verify"}), 1,
          {"ERROR: Error format!\nLine ", ": a record after the end record of line "},
          [](const ScratchDir&, const ChildRun& r) { EXPECT_FALSE(Has(r.out, "successfully")); }},
         {"an image without a page", [](const ScratchDir& d) { d.Write("none.mot", "S00600004844521B\r\n"); },
-         With(kSim, {"program", "--mcu", "R5F212A8SN", "none.mot"}), 1,
+         Joined(kSim, {"program", "--mcu", "R5F212A8SN", "none.mot"}), 1,
          {"ERROR: Error format!\nThe file holds no data to send"}, nullptr},
         // Output files are judged before anything is made or waited for.
         {"log a FIFO", [](const ScratchDir& d) { mkfifo(d.File("f").c_str(), 0644); },
@@ -120,7 +100,7 @@ TEST(RecordsCli, EachRowOnTheRealProgram) {
          [](const ScratchDir& d, const ChildRun&) { EXPECT_FALSE(fs::exists(d.Path() / "s.lock")); }},
         {"new log on a full disk", nullptr, {"--box", "sim", "--log", "new.csv", "detect"}, 1,
          {"o8rprog: can not create the log new.csv: No space left on device"}, nullptr,
-         [](ChildSpec& c) { c.fileSizeLimit = 100; }},
+         [](const ScratchDir&, ChildSpec& c) { c.fileSizeLimit = 100; }},
         {"log whose last line lacks its end", [](const ScratchDir& d) { d.Write("L", "header\nhalf a line"); },
          {"--box", "sim", "--log", "L", "detect"}, 0, {},
          [log](const ScratchDir& d, const ChildRun&) {
@@ -133,7 +113,7 @@ TEST(RecordsCli, EachRowOnTheRealProgram) {
              d.Write(".o8r0123ABC.tmp", "not ours");
              fs::last_write_time(d.Path() / ".o8r0123ABCD.tmp", fs::file_time_type::clock::now() - std::chrono::minutes(2));
              fs::last_write_time(d.Path() / ".o8r0123ABC.tmp", fs::file_time_type::clock::now() - std::chrono::minutes(2));
-         }, With(kSim, {"-y", "read", "--mcu", "R5F212A8SN", "--range", "4000-40FF", "-o", "back.mot"}), 0, {},
+         }, Joined(kSim, {"-y", "read", "--mcu", "R5F212A8SN", "--range", "4000-40FF", "-o", "back.mot"}), 0, {},
          [](const ScratchDir& d, const ChildRun&) {
              EXPECT_FALSE(fs::exists(d.Path() / ".o8r0123ABCD.tmp"));
              EXPECT_TRUE(fs::exists(d.Path() / ".o8r89ABCDEF.tmp"));
@@ -141,24 +121,7 @@ TEST(RecordsCli, EachRowOnTheRealProgram) {
          }},
     };
     // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ScratchDir dir;
-        fs::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
-        if (row.prepare)
-            row.prepare(dir);
-        ChildSpec spec{O8rprogArgs(row.args), dir.Path()};
-        spec.alarmSeconds = 60;  // a FIFO must never hold the run
-        if (row.spec)
-            row.spec(spec);
-        const ChildRun run = RunChild(spec);
-        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.out << run.err;
-        for (const std::string& part : row.said)
-            EXPECT_TRUE(Has(run.out + run.err, part)) << part << "\nnot in:\n"
-                                                      << run.out << run.err;
-        if (row.after)
-            row.after(dir, run);
-    }
+    RunCliRows(rows);
 }
 
 // A port that cannot be opened says why, and where to look next.

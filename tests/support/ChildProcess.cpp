@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 #include "support/TestData.h"
@@ -87,6 +89,37 @@ std::vector<std::string> O8rprogArgs(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {BinPath("o8rprog")};
     argv.insert(argv.end(), args.begin(), args.end());
     return argv;
+}
+
+std::vector<std::string> Joined(std::vector<std::string> head,
+                                const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+void RunCliRows(const std::vector<CliRow>& rows) {
+    for (const CliRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScratchDir dir;
+        std::filesystem::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
+        if (row.prepare)
+            row.prepare(dir);
+        ChildSpec spec{O8rprogArgs(row.args), dir.Path()};
+        spec.alarmSeconds = 120;
+        if (row.spec)
+            row.spec(dir, spec);
+        const ChildRun run = RunChild(spec);
+        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.out << run.err;
+        for (const std::string& part : row.said)
+            EXPECT_TRUE(Has(run.out + run.err, part)) << part << "\nnot in:\n"
+                                                      << run.out << run.err;
+        if (row.after)
+            row.after(dir, run);
+    }
 }
 
 }  // namespace o8r::test
