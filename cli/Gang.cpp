@@ -145,6 +145,21 @@ std::string BoxJson(const Box& box, const std::string& command) {
            ",\"exitStatus\":" + std::to_string(box.status) + "}";
 }
 
+// --sim-fault N=SPEC is for box N only; a fault without N= is for every box.
+struct BoxFault {
+    std::string box;  // N, or empty
+    std::string spec;
+};
+
+BoxFault SplitFault(const std::string& fault) {
+    const auto equals = fault.find('=');
+    const std::string head = fault.substr(0, equals);
+    if (equals == std::string::npos || head.empty() ||
+        head.find_first_not_of("0123456789") != std::string::npos)
+        return {"", fault};
+    return {head, fault.substr(equals + 1)};
+}
+
 // back.mot -> back-2.mot; the folder stays as written.
 std::string NumberedFile(const std::string& file, const std::string& number) {
     const std::size_t name = file.find_last_of("/\\");
@@ -243,14 +258,9 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
                      global.simSerial.empty() ? "SIM" + number : global.simSerial + number});
         // A fault for one box is N=SPEC; one without a number is for every box.
         for (const std::string& fault : global.simFaults) {
-            const auto equals = fault.find('=');
-            const std::string head = fault.substr(0, equals);
-            const bool numbered = equals != std::string::npos && !head.empty() &&
-                                  head.find_first_not_of("0123456789") == std::string::npos;
-            if (!numbered)
-                args.insert(args.end(), {"--sim-fault", fault});
-            else if (head == number)
-                args.insert(args.end(), {"--sim-fault", fault.substr(equals + 1)});
+            const BoxFault split = SplitFault(fault);
+            if (split.box.empty() || split.box == number)
+                args.insert(args.end(), {"--sim-fault", split.spec});
         }
         if (!global.simProtect.empty())
             args.insert(args.end(), {"--sim-protect", global.simProtect});
@@ -300,18 +310,13 @@ namespace {
 // failure of one box.
 void CheckGangFaults(const std::vector<std::string>& faults, std::size_t boxes) {
     for (const std::string& fault : faults) {
-        const auto equals = fault.find('=');
-        const std::string head = fault.substr(0, equals);
-        std::string spec = fault;
-        if (equals != std::string::npos && !head.empty() &&
-            head.find_first_not_of("0123456789") == std::string::npos) {
-            if (head[0] == '0' || head.size() > 2 || std::stoul(head) > boxes)
-                throw UsageError("--sim-fault " + fault + ": N=SPEC names a box from 1 to " +
-                                 std::to_string(boxes) + ", written without leading zeros");
-            spec = fault.substr(equals + 1);
-        }
+        const BoxFault split = SplitFault(fault);
+        if (!split.box.empty() &&
+            (split.box[0] == '0' || split.box.size() > 2 || std::stoul(split.box) > boxes))
+            throw UsageError("--sim-fault " + fault + ": N=SPEC names a box from 1 to " +
+                             std::to_string(boxes) + ", written without leading zeros");
         SimOptions scratch;
-        if (const std::string problem = ParseSimFault(spec, scratch); !problem.empty())
+        if (const std::string problem = ParseSimFault(split.spec, scratch); !problem.empty())
             throw UsageError("--sim-fault: " + problem);
     }
 }
