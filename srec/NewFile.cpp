@@ -43,7 +43,9 @@ void RemoveStaleTemporaries(const fs::path& folder) {
     const auto now = fs::file_time_type::clock::now();
     fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        // As UTF-8: a name the system's code page cannot hold must not throw.
+        const std::u8string utf8 = it->path().filename().u8string();
+        const std::string name(utf8.begin(), utf8.end());
         if (name.size() != 16 || name.rfind(".o8r", 0) != 0 || name.substr(12) != ".tmp" ||
             name.substr(4, 8).find_first_not_of(kHex) != std::string::npos)
             continue;
