@@ -344,7 +344,8 @@ int RunCommandLine(int argc, char** argv) {
         ->option_text("N");
     gangCmd->footer(
         "\nCOMMAND ARGS...: program, erase, blank-check, read, load or update, with "
-        "its arguments, as for one box.");
+        "its arguments, as for one box (read without --dump). The global options go "
+        "before gang.");
     auto* doctor = app.add_subcommand(
         "doctor", "say what keeps a box from being used; exit 0 when one can be used");
 
