@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <pty.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -97,24 +95,23 @@ TEST(GangCli, EachRowOnTheRealProgram) {
         // detect --all lists the boxes the simulated box's faults attach.
         {"detect --all, none attached", nullptr, {"--box", "sim", "--sim-fault", "absent", "detect", "--all"}, 1,
          {"No box found."}},
+        // On a terminal of 8 rows, 12 boxes never take more than 7 of them.
+        {"live table on a small terminal", nullptr, {}, 0, {"12 of 12 boxes programmed"},
+         [](const ScratchDir&, const ChildRun& r) {
+             const std::regex up("\x1b\\[([0-9]+)A");
+             std::size_t frames = 0;
+             for (std::sregex_iterator it(r.out.begin(), r.out.end(), up), end; it != end; ++it, ++frames)
+                 EXPECT_LE(std::stoul((*it)[1].str()), 7u) << r.out;
+             EXPECT_GT(frames, 0u) << r.out;
+         }, [](const ScratchDir&, ChildSpec& c) {
+             c.argv = {"/usr/bin/script", "-qec", "stty rows 8 cols 100; " + O8rprogArgs({})[0] +
+                       " gang --boxes sim:12 program --mcu R5F212A8SN sample.mot", "/dev/null"};
+         }},
         {"detect --all, two attached", nullptr, {"--box", "sim", "--sim-fault", "two-boxes", "detect", "--all"}, 0,
          {"sim:1 ", "sim:2 "}},
     };
     // clang-format on
     RunCliRows(rows);
-}
-
-// Waits until each box's trace holds `line`; false after about 30 s.
-bool BoxesReached(const ScratchDir& dir, int boxes, const std::string& line) {
-    for (int tries = 0; tries < 600; ++tries) {
-        int reached = 0;
-        for (int n = 1; n <= boxes; ++n)
-            reached += Has(ReadWholeFile(dir.File("t." + std::to_string(n))), line) ? 1 : 0;
-        if (reached == boxes)
-            return true;
-        usleep(50'000);
-    }
-    return false;
 }
 
 TEST(GangCli, SignalsWhileTheBoxesWork) {
@@ -124,85 +121,45 @@ TEST(GangCli, SignalsWhileTheBoxesWork) {
         std::vector<std::string> command;
         std::string waitFor;  // in every box's trace before the signal
         int exitStatus;
-        std::vector<std::string> said;
-        std::size_t cancelledRecords;
+        std::string said;
+        std::size_t cancelled;  // records
     };
-    const std::vector<std::string> bigProgram = {"program", "--mcu", "R5F212ACSN", "big.mot"};
-    const std::vector<std::string> erase = {"erase", "--mcu", "R5F212A8SN", "--all"};
+    const std::vector<std::string> program = {"program", "--mcu", "R5F212ACSN", "big.mot"};
+    // clang-format off
     const SignalRow rows[] = {
-        // Shut down or hung up: cancelled as by Ctrl-C, every record written.
-        {"SIGTERM", SIGTERM, bigProgram, "write 260 6000", 1, {"0 of 2 boxes programmed"}, 2},
-        {"SIGHUP", SIGHUP, bigProgram, "write 260 6000", 1, {"0 of 2 boxes programmed"}, 2},
+        // Shut down or hung up: cancelled as by Ctrl-C, every record written, nothing left.
+        {"SIGTERM", SIGTERM, program, "write 260 6000", 1, "0 of 2 boxes programmed", 2},
+        {"SIGHUP", SIGHUP, program, "write 260 6000", 1, "0 of 2 boxes programmed", 2},
         // An erase cannot be cancelled: said at once, and it is no failure.
-        {"Ctrl-C in an erase",
-         SIGINT,
-         erase,
-         "write 1 45",
-         0,
-         {"sim:1  The erase cannot be cancelled; please wait.\n", "2 of 2 boxes erased\n"},
-         0},
+        {"Ctrl-C in an erase", SIGINT, {"erase", "--mcu", "R5F212A8SN", "--all"}, "write 1 45", 0,
+         "sim:1  The erase cannot be cancelled; please wait.\n", 0},
     };
+    // clang-format on
     for (const SignalRow& row : rows) {
         SCOPED_TRACE(row.name);
         ScratchDir dir;
         dir.Write("big.mot", SRecordImage(0x4000, std::vector<std::uint8_t>(0x20000, 0x5A), 32));
         fs::create_directory(dir.Path() / "tmp");
-        setenv("TMPDIR", dir.File("tmp").c_str(), 1);
-        Child gang({O8rprogArgs(Joined({"--log", "L", "--trace", "t", "gang", "--boxes", "sim:2",
-                                        "--sim-realtime"},
-                                       row.command)),
-                    dir.Path()});
-        unsetenv("TMPDIR");
-        ASSERT_TRUE(BoxesReached(dir, 2, row.waitFor)) << gang.ErrSoFar();
+        const auto args =
+            Joined({"--log", "L", "--trace", "t", "gang", "--boxes", "sim:2", "--sim-realtime"},
+                   row.command);
+        ChildSpec spec{O8rprogArgs(args), dir.Path()};
+        spec.env = {"TMPDIR=" + dir.File("tmp")};
+        Child gang(spec);
+        const auto reached = [&](const char* n) {
+            return Has(ReadWholeFile(dir.File(n)), row.waitFor);
+        };
+        for (int tries = 0; tries < 600 && !(reached("t.1") && reached("t.2")); ++tries)
+            usleep(50'000);
         kill(gang.Pid(), row.signal);
         const ChildRun run = gang.Finish();
         EXPECT_EQ(run.exitStatus, row.exitStatus) << run.err;
-        for (const std::string& part : row.said)
-            EXPECT_TRUE(Has(run.err, part)) << part << "\nnot in:\n" << run.err;
+        EXPECT_TRUE(Has(run.err, row.said)) << row.said << "\nnot in:\n" << run.err;
         const std::string log = ReadWholeFile(dir.File("L"));
         EXPECT_EQ(Count(log, "\n"), 3u) << "a header and a record per box:\n" << log;
-        EXPECT_EQ(Count(log, ",Cancelled,"), row.cancelledRecords) << log;
-        for (const auto& entry : fs::directory_iterator(dir.Path() / "tmp"))
-            EXPECT_EQ(entry.path().filename().string().rfind("o8rprog-gang.", 0), std::string::npos)
-                << "the boxes' temporary folder is removed";
+        EXPECT_EQ(Count(log, ",Cancelled,"), row.cancelled) << log;
+        EXPECT_TRUE(fs::is_empty(dir.Path() / "tmp")) << "the boxes' temporary folder is removed";
     }
-}
-
-// On a terminal of 8 rows, 12 boxes never take more than 7 lines of it.
-TEST(GangCli, TheLiveTableFitsTheTerminal) {
-    ScratchDir dir;
-    fs::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
-    winsize size{};
-    size.ws_row = 8;
-    size.ws_col = 100;
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::vector<std::string> args =
-            O8rprogArgs(Joined({"gang", "--boxes", "sim:12"}, kProgram));
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (chdir(dir.Path().c_str()) == 0)
-            execv(argv[0], argv.data());
-        _exit(127);
-    }
-    std::string screen;
-    char buffer[4096];
-    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
-        screen.append(buffer, static_cast<std::size_t>(got));
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    close(master);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
-    EXPECT_TRUE(Has(screen, "12 of 12 boxes programmed")) << screen;
-    const std::regex up("\x1b\\[([0-9]+)A");
-    std::size_t frames = 0;
-    for (std::sregex_iterator it(screen.begin(), screen.end(), up), end; it != end; ++it, ++frames)
-        EXPECT_LE(std::stoul((*it)[1].str()), 7u) << screen;
-    EXPECT_GT(frames, 0u) << screen;
 }
 
 #else

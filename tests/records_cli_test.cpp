@@ -1,13 +1,9 @@
-// What o8rprog writes and keeps when its streams, files and records meet the
-// unusual: closed or broken standard streams, outputs that fail, files that
-// are not files, images with nothing or too much in them. Each row runs the
-// real program on the simulated box and looks at what it said, what it
-// recorded and what it left on disk.
+// What o8rprog writes, records and leaves on disk when its streams, files and
+// images meet the unusual; each row a run of the real program.
 
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -29,14 +25,6 @@ namespace fs = std::filesystem;
 
 const std::vector<std::string> kSim = {"--box", "sim", "--sim-state", "st"};
 const std::vector<std::string> kProgram = {"program", "--mcu", "R5F212A8SN", "sample.mot"};
-
-void RunFirst(const ScratchDir& dir, const std::vector<std::string>& args) {
-    RunChild({O8rprogArgs(args), dir.Path()});
-}
-
-std::string SampleText() {
-    return ReadWholeFile(SourcePath("data/sample.mot"));
-}
 
 TEST(RecordsCli, EachRowOnTheRealProgram) {
     const auto log = [](const ScratchDir& d) { return ReadWholeFile(d.File("L")); };
@@ -77,13 +65,13 @@ TEST(RecordsCli, EachRowOnTheRealProgram) {
          Joined(kSim, {"--json", "blank-check", "--mcu", "R5F212A8SN", "--range", "40FF-4000"}), 1,
          {"\"message\":\"answered No: "}, nullptr},
         {"stored image kept", [](const ScratchDir& d) {
-             RunFirst(d, Joined(kSim, {"-y", "load", "--mcu", "R5F212A8SN", "sample.mot"}));
+             RunChild({O8rprogArgs(Joined(kSim, {"-y", "load", "--mcu", "R5F212A8SN", "sample.mot"})), d.Path()});
          }, Joined(kSim, {"--json", "load", "--mcu", "R5F212A8SN", "sample.mot"}), 1,
          {"\"outcome\":\"StoreKept\",\"message\":\"answered No: "}, nullptr},
         {"catalogue missing", nullptr, {"--json", "--catalogue", "none.mcu", "mcus"}, 1,
          {"\"message\":\"Can not find MCU file!"}, nullptr},
         // An image is sent whole or not at all.
-        {"two images joined", [](const ScratchDir& d) { d.Write("two.mot", SampleText() + SampleText()); },
+        {"two images joined", [](const ScratchDir& d) { d.Write("two.mot", ReadWholeFile(d.File("sample.mot")) + ReadWholeFile(d.File("sample.mot"))); },
          Joined(kSim, {"program", "--mcu", "R5F212A8SN", "two.mot", "--verify"}), 1,
          {"ERROR: Error format!\nLine ", ": a record after the end record of line "},
          [](const ScratchDir&, const ChildRun& r) { EXPECT_FALSE(Has(r.out, "successfully")); }},
@@ -108,57 +96,31 @@ TEST(RecordsCli, EachRowOnTheRealProgram) {
          }},
         // An interrupted save's leftovers go at the next save to the folder.
         {"stale temporary files", [](const ScratchDir& d) {
-             d.Write(".o8r0123ABCD.tmp", "old");
-             d.Write(".o8r89ABCDEF.tmp", "young");
-             d.Write(".o8r0123ABC.tmp", "not ours");
-             fs::last_write_time(d.Path() / ".o8r0123ABCD.tmp", fs::file_time_type::clock::now() - std::chrono::minutes(2));
-             fs::last_write_time(d.Path() / ".o8r0123ABC.tmp", fs::file_time_type::clock::now() - std::chrono::minutes(2));
+             for (const char* name : {".o8r0123ABCD.tmp", ".o8r89ABCDEF.tmp", ".o8r0123ABC.tmp"})
+                 d.Write(name, "left");
+             for (const char* old : {".o8r0123ABCD.tmp", ".o8r0123ABC.tmp"})
+                 fs::last_write_time(d.Path() / old, fs::file_time_type::clock::now() - std::chrono::minutes(2));
          }, Joined(kSim, {"-y", "read", "--mcu", "R5F212A8SN", "--range", "4000-40FF", "-o", "back.mot"}), 0, {},
          [](const ScratchDir& d, const ChildRun&) {
              EXPECT_FALSE(fs::exists(d.Path() / ".o8r0123ABCD.tmp"));
-             EXPECT_TRUE(fs::exists(d.Path() / ".o8r89ABCDEF.tmp"));
-             EXPECT_TRUE(fs::exists(d.Path() / ".o8r0123ABC.tmp"));
+             EXPECT_TRUE(fs::exists(d.Path() / ".o8r89ABCDEF.tmp") && fs::exists(d.Path() / ".o8r0123ABC.tmp"));
          }},
+        // A port that cannot be opened says why, and where to look next.
+        {"a pseudo-terminal as the port", nullptr, {"--box", "serial:/dev/ptmx", "detect"}, 1,
+         {"ERROR: Can not open programmer!\n/dev/ptmx: not a serial port with modem lines\n"
+          "run \"o8rprog doctor\" to see what to change\n"}},
+        // User ids that do not fit name no one (2^32 + 54321 is no 54321), and never end the run.
+        {"doctor over ids that do not fit", [](const ScratchDir& d) {
+             for (const char* folder : {"etc", "proc/self", "dev", "sys/bus/usb/devices"})
+                 fs::create_directories(d.Path() / "root" / folder);
+             d.Write("root/etc/passwd", "eve:x:99999999999999999999999:0::/:/bin/sh\nmallory:x:4295021617:0::/:/bin/sh\n");
+             d.Write("root/proc/self/status", "Uid:\t54321\t54321\t54321\t54321\nGid:\t5\t5\t5\t5\nGroups:\n");
+         }, {"doctor"}, 1, {},
+         [](const ScratchDir&, const ChildRun& r) { EXPECT_FALSE(Has(r.out + r.err, "stoul") || Has(r.out, "mallory")); },
+         [](const ScratchDir& d, ChildSpec& c) { c.env = {"O8R_DOCTOR_ROOT=" + d.File("root")}; }},
     };
     // clang-format on
     RunCliRows(rows);
-}
-
-// A port that cannot be opened says why, and where to look next.
-TEST(RecordsCli, APortThatCannotBeOpenedSaysWhy) {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ScratchDir dir;
-    const ChildRun run =
-        RunChild({O8rprogArgs({"--box", std::string("serial:") + name, "detect"}), dir.Path()});
-    close(slave);
-    close(master);
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.err, std::string("ERROR: Can not open programmer!\n") + name +
-                           ": not a serial port with modem lines\n"
-                           "run \"o8rprog doctor\" to see what to change\n");
-}
-
-// User ids that do not fit name no one, and never end the run.
-TEST(RecordsCli, DoctorTakesUserIdsThatDoNotFit) {
-    ScratchDir dir;
-    for (const char* folder :
-         {"root/etc", "root/proc/self", "root/dev", "root/sys/bus/usb/devices"})
-        fs::create_directories(dir.Path() / folder);
-    dir.Write("root/etc/passwd",
-              "eve:x:99999999999999999999999:0::/:/bin/sh\n"
-              "mallory:x:4295021617:0::/:/bin/sh\n");  // 2^32 + 54321
-    dir.Write("root/etc/group", "");
-    dir.Write("root/proc/self/status",
-              "Uid:\t54321\t54321\t54321\t54321\nGid:\t5\t5\t5\t5\nGroups:\n");
-    setenv("O8R_DOCTOR_ROOT", dir.File("root").c_str(), 1);
-    const ChildRun run = RunChild({O8rprogArgs({"doctor"}), dir.Path()});
-    unsetenv("O8R_DOCTOR_ROOT");
-    EXPECT_EQ(run.exitStatus, 1) << run.err;
-    EXPECT_FALSE(Has(run.out + run.err, "stoul")) << run.err;
-    EXPECT_FALSE(Has(run.out + run.err, "mallory")) << run.out;
 }
 
 #else

@@ -51,6 +51,8 @@ Child::Child(ChildSpec spec) {
     }
     if (spec.alarmSeconds > 0)
         alarm(spec.alarmSeconds);
+    for (std::string& variable : spec.env)
+        putenv(variable.data());
     if (spec.offscreen)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::vector<char*> args;

@@ -22,11 +22,12 @@ struct ChildSpec {
     // Standard error joins standard output, in order. Not for a child that
     // opens /dev/stderr itself: that opens the caught file again, from its start.
     bool errIntoOut = false;
-    bool offscreen = false;          // QT_QPA_PLATFORM=offscreen
-    std::vector<int> closeFds = {};  // standard streams the child starts without
-    bool stdoutBrokenPipe = false;   // standard output a pipe no one reads
-    long fileSizeLimit = 0;          // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); 0: none
-    unsigned alarmSeconds = 0;       // a child that hangs is ended by SIGALRM
+    bool offscreen = false;             // QT_QPA_PLATFORM=offscreen
+    std::vector<int> closeFds = {};     // standard streams the child starts without
+    bool stdoutBrokenPipe = false;      // standard output a pipe no one reads
+    long fileSizeLimit = 0;             // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); 0: none
+    unsigned alarmSeconds = 0;          // a child that hangs is ended by SIGALRM
+    std::vector<std::string> env = {};  // NAME=VALUE added to the environment
 };
 
 struct ChildRun {
