@@ -3,8 +3,12 @@
 // (for a local file system), so lines of several processes never interleave.
 // A new log gets its header by being made whole under a temporary name and
 // then linked into place, so no process ever sees a log without its header.
+// A line goes after a last line that lacks its line end on a line of its own;
+// writers hold an advisory lock while they look at the end and append.
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "cli/RecordOutput.h"
 #include "platform/Utf8Path.h"
@@ -13,6 +17,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -41,6 +46,24 @@ std::string Reason() {
     }
 }
 
+// Read through a handle of its own: the append handle may not read.
+bool EndsInLineEnd(const std::string& path) {
+    const std::wstring name = PathFromUtf8(path).wstring();
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return true;
+    char last = '\n';
+    DWORD got = 0;
+    LARGE_INTEGER back{};
+    back.QuadPart = -1;
+    if (SetFilePointerEx(file, back, nullptr, FILE_END) == 0 ||
+        ReadFile(file, &last, 1, &got, nullptr) == 0)
+        last = '\n';
+    CloseHandle(file);
+    return last == '\n';
+}
+
 bool WriteAll(HANDLE file, const std::string& text) {
     DWORD written = 0;
     return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
@@ -63,7 +86,7 @@ bool AppendLines(const std::string& path, const std::string& header, const std::
     bool ok = GetFileSizeEx(file, &size) != 0;
     if (ok && size.QuadPart == 0)
         ok = WriteAll(file, header);
-    ok = ok && WriteAll(file, line);
+    ok = ok && WriteAll(file, size.QuadPart > 0 && !EndsInLineEnd(path) ? "\n" + line : line);
     if (!ok)
         error = "can not write the log " + path + Reason();
     if (CloseHandle(file) == 0 && ok) {
@@ -91,12 +114,16 @@ bool CreateWithHeader(const std::string& path, const std::string& header, std::s
         // A folder we may not create files in: the append says what is wrong.
         return true;
     }
+    errno = 0;
     bool ok = WriteAll(fd, header);
     // As a plain create would make it (mkstemp makes it private).
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
+    if (!ok)
+        error =
+            "can not create the log " + path + ": " + std::strerror(errno != 0 ? errno : ENOSPC);
     if (ok && ::link(temporary.c_str(), path.c_str()) != 0 && errno != EEXIST) {
         error = "can not create the log " + path + ": " + std::strerror(errno);
         ok = false;
@@ -111,23 +138,60 @@ bool AppendLines(const std::string& path, const std::string& header, const std::
                  std::string& error) {
     if (::access(path.c_str(), F_OK) != 0 && !CreateWithHeader(path, header, error))
         return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = "can not open the log " + path + ": " + std::strerror(errno);
         return false;
     }
     bool ok = true;
-    // An empty log (made by hand, say) still gets its header first.
-    if (::lseek(fd, 0, SEEK_END) == 0)
+    // An empty log (made by hand, say) still gets its header first; a last
+    // line without its line end (a writer that died) keeps its own line.
+    // Writers of ours take turns here, so that none reads the end of a line
+    // another is still writing.
+    ::flock(fd, LOCK_EX);
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    char last = '\n';
+    if (size == 0)
         ok = WriteAll(fd, header);
-    ok = ok && WriteAll(fd, line);
+    else if (size > 0 && ::pread(fd, &last, 1, size - 1) != 1)
+        last = '\n';
+    errno = 0;
+    ok = ok && WriteAll(fd, last == '\n' ? line : "\n" + line);
     if (::close(fd) != 0)
         ok = false;
     if (!ok)
-        error = "can not write the log " + path + ": " + std::strerror(errno);
+        error = "can not write the log " + path + ": " + std::strerror(errno != 0 ? errno : ENOSPC);
     return ok;
 }
 
 #endif
+
+std::string NotAnOutputFile(const std::string& path, bool streams) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(PathFromUtf8(path), error);
+    if (status.type() == fs::file_type::not_found || fs::is_regular_file(status))
+        return {};
+    if (error)
+        return error.message();
+    if (fs::is_directory(status))
+        return "a folder";
+    if (fs::is_fifo(status)) {
+        if (!streams)
+            return "a FIFO";
+#if !defined(_WIN32)
+        // Opened for writing, a FIFO that no one reads would wait for ever.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+        if (fd >= 0)
+            return {};
+        return fd < 0 && errno == ENXIO ? "a FIFO that no process reads" : "a FIFO";
+#else
+        return "a FIFO";
+#endif
+    }
+    return streams ? std::string() : "a device";
+}
 
 }  // namespace o8r::cli

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/ExitStatus.h"
+#include "cli/RunOutput.h"
 #include "core/model/Messages.h"
 #include "o8r/BuildInfo.h"
 
@@ -51,7 +52,9 @@ std::optional<std::vector<std::string>> LoadCatalogue(const GlobalOptions& optio
     if (file.error == CatalogueFileError::None) {
         return std::move(file.lines);
     }
-    err << text::kCaptionError << ": " << CatalogueFileProblem(file.error, path) << '\n';
+    const std::string problem = CatalogueFileProblem(file.error, path);
+    err << text::kCaptionError << ": " << problem << '\n';
+    NoteFailure("Failed", problem);
     if (file.error == CatalogueFileError::Missing) {
         for (const std::string& place : search.tried) {
             err << "  tried " << place << '\n';

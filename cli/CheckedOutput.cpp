@@ -12,6 +12,8 @@ namespace o8r::cli {
 namespace {
 
 std::optional<OutputFailure> g_firstFailure;
+bool g_stderrClosed = false;
+bool g_stdoutClosed = false;
 
 }  // namespace
 
@@ -26,12 +28,20 @@ std::optional<OutputFailure> FirstOutputFailure() {
     return g_firstFailure;
 }
 
-CheckedBuffer::CheckedBuffer(std::streambuf* target, std::string name)
-    : m_target(target), m_name(std::move(name)) {}
+std::string OutputFailureText(const OutputFailure& failure) {
+    return "can not write to " + failure.output + ": " + failure.reason;
+}
+
+CheckedBuffer::CheckedBuffer(std::streambuf* target, std::string name, bool closed)
+    : m_target(target), m_name(std::move(name)), m_closed(closed) {}
 
 CheckedBuffer::int_type CheckedBuffer::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof()))
         return traits_type::not_eof(c);
+    if (m_closed) {
+        NoteOutputFailure(m_name, EBADF);
+        return traits_type::eof();
+    }
     errno = 0;
     if (traits_type::eq_int_type(m_target->sputc(traits_type::to_char_type(c)),
                                  traits_type::eof())) {
@@ -42,6 +52,10 @@ CheckedBuffer::int_type CheckedBuffer::overflow(int_type c) {
 }
 
 std::streamsize CheckedBuffer::xsputn(const char* text, std::streamsize count) {
+    if (m_closed && count > 0) {
+        NoteOutputFailure(m_name, EBADF);
+        return 0;
+    }
     errno = 0;
     const std::streamsize written = m_target->sputn(text, count);
     if (written < count)
@@ -58,11 +72,13 @@ int CheckedBuffer::sync() {
     return 0;
 }
 
-CheckedStandardStreams::CheckedStandardStreams()
+CheckedStandardStreams::CheckedStandardStreams(bool stdoutClosed, bool stderrClosed)
     : m_outTarget(std::cout.rdbuf()),
       m_errTarget(std::cerr.rdbuf()),
-      m_out(m_outTarget, "standard output"),
-      m_err(m_errTarget, "standard error") {
+      m_out(m_outTarget, "standard output", stdoutClosed),
+      m_err(m_errTarget, "standard error", stderrClosed) {
+    g_stdoutClosed = stdoutClosed;
+    g_stderrClosed = stderrClosed;
     std::cout.rdbuf(&m_out);
     std::cerr.rdbuf(&m_err);
 }
@@ -81,9 +97,9 @@ int FinishOutput(int status) {
         return status;
     // Straight to the C stream: the checked one may be the one that failed.
     std::cerr.clear();
-    std::fprintf(stderr, "o8rprog: can not write to %s: %s\n", failure->output.c_str(),
-                 failure->reason.c_str());
-    std::fflush(stderr);
+    std::FILE* stream = g_stderrClosed && !g_stdoutClosed ? stdout : stderr;
+    std::fprintf(stream, "o8rprog: %s\n", OutputFailureText(*failure).c_str());
+    std::fflush(stream);
     return kExitFailure;
 }
 

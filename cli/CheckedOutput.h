@@ -16,7 +16,8 @@ namespace o8r::cli {
 class CheckedBuffer : public std::streambuf {
   public:
     // `name` says which output it is in the message: "standard output".
-    CheckedBuffer(std::streambuf* target, std::string name);
+    // A `closed` output takes nothing: every write to it fails.
+    CheckedBuffer(std::streambuf* target, std::string name, bool closed = false);
 
   protected:
     int_type overflow(int_type c) override;
@@ -26,6 +27,7 @@ class CheckedBuffer : public std::streambuf {
   private:
     std::streambuf* m_target;
     std::string m_name;
+    bool m_closed;
 };
 
 struct OutputFailure {
@@ -37,10 +39,14 @@ struct OutputFailure {
 void NoteOutputFailure(const std::string& output, int error);
 std::optional<OutputFailure> FirstOutputFailure();
 
-// std::cout and std::cerr through checked buffers for as long as it lives.
+// "can not write to standard output: Broken pipe"
+std::string OutputFailureText(const OutputFailure& failure);
+
+// std::cout and std::cerr through checked buffers for as long as it lives;
+// a stream the program was started without fails every write.
 class CheckedStandardStreams {
   public:
-    CheckedStandardStreams();
+    CheckedStandardStreams(bool stdoutClosed = false, bool stderrClosed = false);
     ~CheckedStandardStreams();
     CheckedStandardStreams(const CheckedStandardStreams&) = delete;
     CheckedStandardStreams& operator=(const CheckedStandardStreams&) = delete;
@@ -53,7 +59,8 @@ class CheckedStandardStreams {
 };
 
 // The exit status once the standard streams are flushed: `status`, or
-// kExitFailure after one message on standard error when any output failed.
+// kExitFailure after one message when any output failed, on standard error or,
+// when that was closed, on standard output.
 int FinishOutput(int status);
 
 }  // namespace o8r::cli

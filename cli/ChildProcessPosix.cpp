@@ -23,6 +23,11 @@ namespace {
 
 std::atomic<int> g_interrupts{0};
 
+// SIGTERM and SIGHUP (a shutdown, a closed terminal) are a Ctrl-C too: every
+// box cancels through its own path and writes its record, and the gang
+// removes its temporary folder, instead of dying with the boxes half done.
+constexpr int kGangSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 extern "C" void OnGangInterrupt(int) {
     g_interrupts.fetch_add(1);
 }
@@ -109,7 +114,8 @@ std::unique_ptr<ChildProcess> StartChild(const std::string& program,
     // The child starts with Ctrl-C at its default, whatever the gang does with it.
     sigset_t defaults;
     sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
+    for (int number : kGangSignals)
+        sigaddset(&defaults, number);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
 
@@ -178,11 +184,13 @@ void InstallGangInterrupt() {
     action.sa_handler = OnGangInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: poll returns at once
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int number : kGangSignals)
+        ::sigaction(number, &action, nullptr);
 }
 
 void RemoveGangInterrupt() {
-    ::signal(SIGINT, SIG_DFL);
+    for (int number : kGangSignals)
+        ::signal(number, SIG_DFL);
 }
 
 int GangInterrupts() {

@@ -6,6 +6,7 @@
 
 #include "bridges/BridgeFactory.h"
 #include "cli/CheckedOutput.h"
+#include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/RunOutput.h"
@@ -117,6 +118,10 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
         throw std::runtime_error(error);
     }
     m_link = m_box.get();
+    if (choice.kind == BoxChoice::Kind::Serial)
+        m_port = choice.port;
+    else if (choice.kind == BoxChoice::Kind::Auto)
+        m_port = CurrentRecord().port;
     if (!global.trace.empty()) {
         // Binary: the same LF lines on every platform.
         m_traceFile.open(PathFromUtf8(global.trace),
@@ -137,7 +142,7 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
 }
 
 namespace {
-bool g_stateNotSaved = false;
+std::string g_stateSaveFailure;
 }  // namespace
 
 CommandSession::~CommandSession() {
@@ -157,13 +162,13 @@ CommandSession::~CommandSession() {
     // not kept has failed, whatever it did.
     std::string error;
     if (!SaveBoxState(*m_box, error)) {
-        std::cerr << "o8rprog: the simulated box's state was not saved: " << error << std::endl;
-        g_stateNotSaved = true;
+        g_stateSaveFailure = "the simulated box's state was not saved: " + error;
+        std::cerr << "o8rprog: " << g_stateSaveFailure << std::endl;
     }
 }
 
-bool CommandSession::StateNotSaved() {
-    return g_stateNotSaved;
+const std::string& CommandSession::StateSaveFailure() {
+    return g_stateSaveFailure;
 }
 
 std::optional<Outcome> CommandSession::Detect() {
@@ -220,7 +225,14 @@ bool CommandSession::Report(const OperationResult& result) {
         m_shownEnding.reset();
         return result.Succeeded();
     }
-    for (const Message& message : MessagesFor(result)) {
+    for (Message message : MessagesFor(result)) {
+        // The window's text alone leaves a user who may not open the port
+        // guessing: the system's reason and where to look next.
+        if (result.outcome == Outcome::CanNotOpenProgrammer && !m_port.empty()) {
+            if (const std::string why = PortOpenProblem(m_port); !why.empty())
+                message.text +=
+                    "\n" + m_port + ": " + why + "\nrun \"o8rprog doctor\" to see what to change";
+        }
         m_prompts.ShowMessage(message);
     }
     return result.Succeeded();
@@ -270,8 +282,11 @@ void CommandSession::CannotCancel(Phase phase) {
     const char* what = phase == Phase::Update  ? "The firmware update"
                        : phase == Phase::Erase ? "The erase"
                                                : "The verify read-back";
+    const std::string text = std::string(what) + " cannot be cancelled; please wait.";
     m_bar.Suspend();
-    std::cerr << what << " cannot be cancelled; please wait." << std::endl;
+    // A gang shows it at once, beside the box, and not as the box's failure.
+    if (!StreamLine("notice", text))
+        std::cerr << text << std::endl;
 }
 
 bool CommandSession::ReplaceStoredImage(const std::string& name) {

@@ -30,9 +30,9 @@ class CommandSession : public OperationListener, public OperationQuestions {
     CommandSession(const CommandSession&) = delete;
     CommandSession& operator=(const CommandSession&) = delete;
 
-    // A session of this run could not write its simulated box's state back
-    // (said on standard error): the run fails.
-    static bool StateNotSaved();
+    // Why a session of this run could not write its simulated box's state
+    // back (said on standard error; the run fails); empty when it could.
+    static const std::string& StateSaveFailure();
 
     // Finds exactly one box in the wanted mode; false after the reason is shown.
     bool Attach(Outcome wantedMode);
@@ -81,6 +81,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     std::unique_ptr<BoxSession> m_session;
     std::string m_cataloguePath;
     std::string m_cancelAnswer;                    // yes | no | ask
+    std::string m_port;                            // the serial port of the box, where known
     std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
     bool m_barShown = false;
     int m_percent = 0;

@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RunOutput.h"
+#include "sim/SimFaults.h"
 
 namespace o8r::cli {
 
@@ -29,7 +30,18 @@ std::string UsbId(const FoundBox& box) {
 int ListEveryBox(const GlobalOptions& global) {
     std::vector<FoundBox> boxes;
     if (global.box == "sim") {
-        boxes.push_back(FoundBox{"sim", global.simSerial, -1, -1});
+        // As many simulated boxes as its faults attach (absent, two-boxes,
+        // the first count of count-sequence).
+        SimOptions sim;
+        for (const std::string& fault : global.simFaults)
+            if (const std::string problem = ParseSimFault(fault, sim); !problem.empty())
+                throw UsageError("--sim-fault: " + problem);
+        const std::uint32_t count = sim.faults.countSequence.empty()
+                                        ? sim.faults.deviceCount
+                                        : sim.faults.countSequence.front();
+        for (std::uint32_t i = 1; i <= count; ++i)
+            boxes.push_back(FoundBox{count == 1 ? "sim" : "sim:" + std::to_string(i),
+                                     global.simSerial, -1, -1});
     } else {
         std::string error;
         auto found = FindBoxes(error);

@@ -100,4 +100,9 @@ int DoctorExitStatus(const DoctorReport& report);
 // The facts of this system below `root` ("/" for the real one).
 DoctorFacts GatherDoctorFacts(const std::string& root);
 
+// Why the serial port `port` cannot be opened, as the system says it
+// ("Permission denied", "Device or resource busy", "not a serial port with
+// modem lines"); empty when it opens, or where this cannot be told.
+std::string PortOpenProblem(const std::string& port);
+
 }  // namespace o8r::cli

@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,11 +21,14 @@
 #include "o8r/BuildInfo.h"
 
 #if defined(__linux__)
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 #endif
 
 namespace o8r::cli {
@@ -66,11 +72,13 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 bool ParseUnsigned(const std::string& text, unsigned& value) {
+    // Digits only, and no more than an unsigned holds: an id that does not
+    // fit names no one, rather than someone it wraps round to.
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
-    value = static_cast<unsigned>(std::stoul(text));
-    return true;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
 }
 
 class System {
@@ -309,7 +317,22 @@ DoctorFacts GatherDoctorFacts(const std::string& root) {
     return facts;
 }
 
+std::string PortOpenProblem(const std::string& port) {
+    // As the serial bridge opens it; never waits for a modem's carrier.
+    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    int lines = 0;
+    const bool modem = ::ioctl(fd, TIOCMGET, &lines) == 0;
+    ::close(fd);
+    return modem ? std::string() : "not a serial port with modem lines";
+}
+
 #else
+
+std::string PortOpenProblem(const std::string&) {
+    return {};
+}
 
 DoctorFacts GatherDoctorFacts(const std::string&) {
     DoctorFacts facts;

@@ -19,15 +19,19 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/Gang.h"
+#include "cli/ProgramPath.h"
 #include "cli/RecordOutput.h"
+#include "cli/RunOutput.h"
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
+#include "sim/SimFaults.h"
 
 namespace o8r::cli {
 
 namespace {
 
-constexpr int kRedrawMs = 200;
+// The live table is drawn at most this often, whatever the boxes report.
+constexpr std::uint64_t kRedrawMs = 100;
 constexpr std::size_t kLiveWidth = 79;
 
 struct Box {
@@ -38,6 +42,7 @@ struct Box {
     std::string errPending;  // an unfinished stderr line
     std::string errText;     // its stderr other than progress lines
     std::string phase = "Waiting";
+    std::string notice;  // said by the box while it works ("cannot be cancelled")
     int percent = 0;
     std::uint64_t startMs = 0;
     std::uint64_t endMs = 0;
@@ -52,7 +57,7 @@ struct Box {
 std::string Elapsed(const Box& box) {
     if (!box.started)
         return "";
-    const std::uint64_t ms = (box.done ? box.endMs : NowMs()) - box.startMs;
+    const std::uint64_t ms = (box.done ? box.endMs : SteadyMs()) - box.startMs;
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
     return text;
@@ -69,7 +74,7 @@ std::string BoxLine(const Box& box, std::size_t labelWidth, std::size_t serialWi
     if (box.done)
         result = box.status == kExitOk ? "ok" : (box.message.empty() ? box.outcome : box.message);
     else if (box.started)
-        result = "running";
+        result = box.notice.empty() ? "running" : box.notice;
     std::string line = Pad(box.target.label, labelWidth) + "  " +
                        Pad(box.usbSerial.empty() ? "-" : box.usbSerial, serialWidth) + "  " +
                        Pad(box.phase, 11) + " " + Pad(std::to_string(box.percent) + "%", 4) + "  " +
@@ -90,7 +95,9 @@ void TakeProgressLine(Box& box, const std::string& line) {
     const auto space = rest.find(' ');
     const std::string kind = rest.substr(0, space);
     const std::string text = space == std::string::npos ? "" : rest.substr(space + 1);
-    if (kind == "box") {
+    if (kind == "notice") {
+        box.notice = text;
+    } else if (kind == "box") {
         if (!text.empty())
             box.usbSerial = text;
     } else if (kind == "phase") {
@@ -138,6 +145,21 @@ std::string BoxJson(const Box& box, const std::string& command) {
            ",\"exitStatus\":" + std::to_string(box.status) + "}";
 }
 
+// --sim-fault N=SPEC is for box N only; a fault without N= is for every box.
+struct BoxFault {
+    std::string box;  // N, or empty
+    std::string spec;
+};
+
+BoxFault SplitFault(const std::string& fault) {
+    const auto equals = fault.find('=');
+    const std::string head = fault.substr(0, equals);
+    if (equals == std::string::npos || head.empty() ||
+        head.find_first_not_of("0123456789") != std::string::npos)
+        return {"", fault};
+    return {head, fault.substr(equals + 1)};
+}
+
 // back.mot -> back-2.mot; the folder stays as written.
 std::string NumberedFile(const std::string& file, const std::string& number) {
     const std::size_t name = file.find_last_of("/\\");
@@ -154,6 +176,16 @@ const char* DoneWord(const std::string& command) {
     };
     const auto it = words.find(command);
     return it == words.end() ? "done" : it->second;
+}
+
+bool SamePort(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    std::error_code errorA;
+    std::error_code errorB;
+    const auto pathA = std::filesystem::weakly_canonical(std::filesystem::path(a), errorA);
+    const auto pathB = std::filesystem::weakly_canonical(std::filesystem::path(b), errorB);
+    return !errorA && !errorB && pathA == pathB;
 }
 
 }  // namespace
@@ -195,9 +227,12 @@ std::vector<GangBox> GangBoxes(const std::string& spec, std::string& error) {
             error = "--boxes: an empty port name in " + spec;
             return {};
         }
+        // One port by two names (a link, "..") would get two programs at once.
         for (const GangBox& other : boxes) {
-            if (other.label == port) {
-                error = "--boxes: " + port + " is named twice";
+            if (SamePort(other.label, port)) {
+                error = "--boxes: " + port + " and " + other.label + " are the same port";
+                if (other.label == port)
+                    error = "--boxes: " + port + " is named twice";
                 return {};
             }
         }
@@ -223,14 +258,9 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
                      global.simSerial.empty() ? "SIM" + number : global.simSerial + number});
         // A fault for one box is N=SPEC; one without a number is for every box.
         for (const std::string& fault : global.simFaults) {
-            const auto equals = fault.find('=');
-            const std::string head = fault.substr(0, equals);
-            const bool numbered = equals != std::string::npos && !head.empty() &&
-                                  head.find_first_not_of("0123456789") == std::string::npos;
-            if (!numbered)
-                args.insert(args.end(), {"--sim-fault", fault});
-            else if (head == number)
-                args.insert(args.end(), {"--sim-fault", fault.substr(equals + 1)});
+            const BoxFault split = SplitFault(fault);
+            if (split.box.empty() || split.box == number)
+                args.insert(args.end(), {"--sim-fault", split.spec});
         }
         if (!global.simProtect.empty())
             args.insert(args.end(), {"--sim-protect", global.simProtect});
@@ -255,52 +285,176 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
         args.insert(args.end(), {"--log", global.log});
     // Ctrl-C reaches every box as a cancel that is not asked about.
     args.insert(args.end(), {"--json", "--quiet", "--progress-lines", "--cancel-answer", "yes"});
-    // A read's file gets the box's number before its extension.
+    // A read's file gets the box's number before its extension, however
+    // the option is spelt: -o FILE, -oFILE, --output FILE, --output=FILE.
     for (std::size_t i = 0; i < command.size(); ++i) {
-        args.push_back(command[i]);
-        const bool output =
-            command[0] == "read" && (command[i] == "-o" || command[i] == "--output");
-        if (output && i + 1 < command.size())
-            args.push_back(NumberedFile(command[++i], number));
+        const std::string& arg = command[i];
+        const bool read = command[0] == "read";
+        if (read && (arg == "-o" || arg == "--output") && i + 1 < command.size()) {
+            args.insert(args.end(), {arg, NumberedFile(command[++i], number)});
+        } else if (read && arg.rfind("--output=", 0) == 0) {
+            args.push_back("--output=" + NumberedFile(arg.substr(9), number));
+        } else if (read && arg.rfind("-o", 0) == 0 && arg.size() > 2 && arg[2] != '-') {
+            args.push_back("-o" + NumberedFile(arg.substr(2), number));
+        } else {
+            args.push_back(arg);
+        }
     }
     return args;
 }
 
+namespace {
+
+// A --sim-fault N=SPEC must name one of the boxes, and every SPEC must be one
+// the simulated box knows: a usage error before any box starts, not a
+// failure of one box.
+void CheckGangFaults(const std::vector<std::string>& faults, std::size_t boxes) {
+    for (const std::string& fault : faults) {
+        const BoxFault split = SplitFault(fault);
+        if (!split.box.empty() &&
+            (split.box[0] == '0' || split.box.size() > 2 || std::stoul(split.box) > boxes))
+            throw UsageError("--sim-fault " + fault + ": N=SPEC names a box from 1 to " +
+                             std::to_string(boxes) + ", written without leading zeros");
+        SimOptions scratch;
+        if (const std::string problem = ParseSimFault(split.spec, scratch); !problem.empty())
+            throw UsageError("--sim-fault: " + problem);
+    }
+}
+
+// The gang's own object under --json, for every ending (boxes may be none).
+void PrintGangJson(const std::string& command, std::uint64_t startMs, std::uint64_t steadyStart,
+                   std::size_t total, std::size_t succeeded, const std::string& summary, int status,
+                   const std::string& boxes) {
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.3f",
+                  static_cast<double>(SteadyMs() - steadyStart) / 1000.0);
+    std::cout << "{\"command\":\"gang\",\"operation\":" << JsonString(command)
+              << ",\"start\":" << JsonString(IsoUtc(startMs))
+              << ",\"end\":" << JsonString(IsoUtc(NowMs())) << ",\"durationSeconds\":" << duration
+              << ",\"total\":" << total << ",\"succeeded\":" << succeeded
+              << ",\"summary\":" << JsonString(summary) << ",\"exitStatus\":" << status
+              << ",\"boxes\":[" << boxes << "]}\n"
+              << std::flush;
+}
+
+// The rows the live table may take: one per box, or, when the boxes
+// outnumber the terminal's rows, the boxes that failed or are running first
+// and one line that counts the rest.
+std::vector<std::string> LiveRows(const std::vector<Box>& boxes, std::size_t labelWidth,
+                                  std::size_t serialWidth, std::size_t rows) {
+    std::vector<std::string> lines;
+    if (rows == 0 || boxes.size() < rows) {
+        for (const Box& box : boxes)
+            lines.push_back(BoxLine(box, labelWidth, serialWidth));
+        return lines;
+    }
+    const std::size_t room = rows > 2 ? rows - 2 : 1;
+    std::vector<const Box*> shown;
+    for (const bool failures : {true, false})
+        for (const Box& box : boxes)
+            if ((failures ? box.done && box.status != kExitOk : box.started && !box.done) &&
+                shown.size() < room)
+                shown.push_back(&box);
+    std::size_t ok = 0;
+    std::size_t failed = 0;
+    std::size_t running = 0;
+    std::size_t waiting = 0;
+    for (const Box& box : boxes) {
+        if (std::find(shown.begin(), shown.end(), &box) != shown.end())
+            continue;
+        ok += box.done && box.status == kExitOk ? 1 : 0;
+        failed += box.done && box.status != kExitOk ? 1 : 0;
+        running += box.started && !box.done ? 1 : 0;
+        waiting += !box.started ? 1 : 0;
+    }
+    for (const Box* box : shown)
+        lines.push_back(BoxLine(*box, labelWidth, serialWidth));
+    lines.push_back("... " + std::to_string(boxes.size() - shown.size()) + " more: " +
+                    std::to_string(ok) + " ok, " + std::to_string(failed) + " failed, " +
+                    std::to_string(running) + " running, " + std::to_string(waiting) + " waiting");
+    return lines;
+}
+
+int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
+                 std::vector<GangBox> targets, const std::string& stateFolder,
+                 std::uint64_t startMs, std::uint64_t steadyStart);
+
+}  // namespace
+
 int RunGang(const GlobalOptions& global, const GangOptions& options) {
     static const std::vector<std::string> kCommands = {"program", "erase", "blank-check",
                                                        "read",    "load",  "update"};
-    if (const std::string why = ChildProcessesUnavailable(); !why.empty()) {
-        std::cerr << "o8rprog: " << why << '\n';
-        return kExitFailure;
-    }
-    const std::string& command = options.command.front();
-    if (std::find(kCommands.begin(), kCommands.end(), command) == kCommands.end())
-        throw UsageError(
-            "gang: the command is one of program, erase, blank-check, read, load "
-            "or update, not " +
-            command);
-    const bool sim = options.boxes.rfind("sim:", 0) == 0;
-    if (!sim && (global.box != "auto" || !global.simFaults.empty() || !global.simState.empty()))
-        throw UsageError("gang: --box and the --sim-* options go with --boxes sim:N");
-    std::string error;
-    std::vector<GangBox> targets = GangBoxes(options.boxes, error);
-    if (targets.empty()) {
-        if (error.rfind("--boxes", 0) == 0)
-            throw UsageError(error);
-        std::cerr << "o8rprog gang: " << error << '\n';
-        return kExitFailure;
-    }
-
-    std::string stateFolder;
-    if (sim && global.simState.empty()) {
-        stateFolder = MakeTemporaryFolder(error);
-        if (stateFolder.empty()) {
-            std::cerr << "o8rprog gang: " << error << '\n';
-            return kExitFailure;
-        }
-    }
-    const std::string program = global.programDirectory + "o8rprog";
+    const std::string command = options.command.empty() ? "" : options.command.front();
     const std::uint64_t startMs = NowMs();
+    const std::uint64_t steadyStart = SteadyMs();
+    // Under --json every ending is one object, the gang's own failures included.
+    const auto fail = [&](int status, const std::string& text) {
+        if (global.json)
+            PrintGangJson(command, startMs, steadyStart, 0, 0, text, status, "");
+        return status;
+    };
+    std::vector<GangBox> targets;
+    std::string stateFolder;
+    try {
+        if (const std::string why = ChildProcessesUnavailable(); !why.empty()) {
+            std::cerr << "o8rprog: " << why << '\n';
+            return fail(kExitFailure, why);
+        }
+        if (command.empty())
+            throw UsageError(
+                "gang: a command is required: program, erase, blank-check, read, load or update");
+        if (std::find(kCommands.begin(), kCommands.end(), command) == kCommands.end())
+            throw UsageError(
+                "gang: the command is one of program, erase, blank-check, read, load "
+                "or update, not " +
+                command);
+        if (command == "read" && std::find(options.command.begin(), options.command.end(),
+                                           "--dump") != options.command.end())
+            throw UsageError(
+                "gang: --dump is not taken: the boxes' dumps would mix on one terminal; "
+                "read -o FILE gives each box a file of its own");
+        const bool sim = options.boxes.rfind("sim:", 0) == 0;
+        if (!sim && (global.box != "auto" || !global.simFaults.empty() || !global.simState.empty()))
+            throw UsageError("gang: --box and the --sim-* options go with --boxes sim:N");
+        CheckOutputFiles(global, true);
+        std::string error;
+        targets = GangBoxes(options.boxes, error);
+        if (targets.empty()) {
+            if (error.rfind("--boxes", 0) == 0)
+                throw UsageError(error);
+            std::cerr << "o8rprog gang: " << error << '\n';
+            return fail(kExitFailure, error);
+        }
+        if (sim)
+            CheckGangFaults(global.simFaults, targets.size());
+        if (sim && global.simState.empty()) {
+            stateFolder = MakeTemporaryFolder(error);
+            if (stateFolder.empty()) {
+                std::cerr << "o8rprog gang: " << error << '\n';
+                return fail(kExitFailure, error);
+            }
+        }
+    } catch (const UsageError& e) {
+        fail(kExitUsage, e.what());
+        throw;
+    }
+    const int status = RunGangBoxes(global, options, targets, stateFolder, startMs, steadyStart);
+    if (!stateFolder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(stateFolder, ec);
+    }
+    return status;
+}
+
+namespace {
+
+int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
+                 std::vector<GangBox> targets, const std::string& stateFolder,
+                 std::uint64_t startMs, std::uint64_t steadyStart) {
+    const std::string& command = options.command.front();
+    // This very executable, whatever its name: never another version beside it.
+    const std::string program = OwnExecutable();
+    std::string error;
 
     std::vector<Box> boxes(targets.size());
     std::size_t labelWidth = 4;
@@ -316,31 +470,39 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
     int forwarded = 0;
     std::size_t next = 0;
     std::size_t drawn = 0;
-    const auto draw = [&] {
-        if (!live)
+    std::uint64_t drawnAt = 0;
+    const auto draw = [&](bool now) {
+        if (!live || (!now && drawn > 0 && SteadyMs() - drawnAt < kRedrawMs))
             return;
+        drawnAt = SteadyMs();
         for (const Box& box : boxes)
             serialWidth = std::max(serialWidth, box.usbSerial.size());
         std::string frame;
         if (drawn > 0)
             frame += "\x1b[" + std::to_string(drawn) + "A";
-        for (const Box& box : boxes) {
+        const std::vector<std::string> lines =
+            LiveRows(boxes, labelWidth, serialWidth, TerminalRows());
+        for (const std::string& line : lines) {
             // A line that wrapped would throw the cursor-up count off.
-            std::string line = BoxLine(box, labelWidth, serialWidth);
             std::size_t cut = std::min(line.size(), kLiveWidth);
             while (cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
                 --cut;
             frame += "\r\x1b[2K" + line.substr(0, cut) + "\n";
         }
-        drawn = boxes.size();
+        // Lines a condensed table no longer needs are cleared.
+        for (std::size_t extra = lines.size(); extra < drawn; ++extra)
+            frame += "\r\x1b[2K\n";
+        if (drawn > lines.size())
+            frame += "\x1b[" + std::to_string(drawn - lines.size()) + "A";
+        drawn = lines.size();
         std::cerr << frame << std::flush;
     };
 
     for (;;) {
         const int interrupts = GangInterrupts();
         const bool cancelled = interrupts > 0;
-        // Each Ctrl-C goes to every box still running: the first cancels, a
-        // second ends them at once.
+        // Each Ctrl-C (or SIGTERM, SIGHUP) goes to every box still running:
+        // the first cancels, a second ends them at once.
         if (interrupts > forwarded) {
             forwarded = interrupts;
             for (Box& box : boxes)
@@ -353,7 +515,7 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
         while (!cancelled && running < jobs && next < boxes.size()) {
             Box& box = boxes[next++];
             box.started = true;
-            box.startMs = NowMs();
+            box.startMs = SteadyMs();
             box.phase = "Starting";
             box.child = StartChild(
                 program, GangChildArguments(global, box.target, stateFolder, options.command),
@@ -387,20 +549,25 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
                 owners.push_back(i);
             }
         }
-        PumpChildren(children, kRedrawMs,
+        PumpChildren(children, static_cast<int>(kRedrawMs),
                      [&](std::size_t k, bool fromStderr, std::string_view bytes) {
                          Box& box = boxes[owners[k]];
-                         if (fromStderr)
-                             TakeStderr(box, bytes);
-                         else
+                         if (!fromStderr) {
                              box.out.append(bytes);
+                             return;
+                         }
+                         const std::string notice = box.notice;
+                         TakeStderr(box, bytes);
+                         // Said at once: the operator must know why nothing stops.
+                         if (!live && box.notice != notice)
+                             std::cerr << box.target.label << "  " << box.notice << '\n';
                      });
         for (std::size_t k = 0; k < children.size(); ++k) {
             Box& box = boxes[owners[k]];
             if (!children[k]->Ended())
                 continue;
             box.done = true;
-            box.endMs = NowMs();
+            box.endMs = SteadyMs();
             box.status = children[k]->ExitStatus();
             if (!box.errPending.empty())
                 TakeProgressLine(box, box.errPending);
@@ -418,22 +585,25 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
                 box.reported = true;
             }
         }
-        draw();
+        draw(false);
     }
-    draw();
+    draw(true);
     RemoveGangInterrupt();
-    if (!stateFolder.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(stateFolder, ec);
-    }
     for (const Box& box : boxes)
         if (!box.reported && !live)
             std::cerr << BoxLine(box, labelWidth, box.usbSerial.size()) << '\n';
 
+    std::string array;
+    for (const Box& box : boxes)
+        array += (array.empty() ? "" : ",") + BoxJson(box, command);
     // The command's own arguments were wrong: said once, as for one box.
     if (std::all_of(boxes.begin(), boxes.end(),
                     [](const Box& box) { return box.status == kExitUsage; })) {
         std::cerr << boxes.front().errText;
+        if (global.json)
+            PrintGangJson(command, startMs, steadyStart, boxes.size(), 0,
+                          boxes.front().message.substr(0, boxes.front().message.find('\n')),
+                          kExitUsage, array);
         return kExitUsage;
     }
     std::size_t succeeded = 0;
@@ -450,23 +620,12 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
                                 " boxes " + DoneWord(command) + failures;
     const int status = succeeded == boxes.size() ? kExitOk : kExitFailure;
     std::cerr << summary << '\n';
-    if (global.json) {
-        const std::uint64_t endMs = NowMs();
-        std::string array;
-        for (const Box& box : boxes)
-            array += (array.empty() ? "" : ",") + BoxJson(box, command);
-        char duration[32];
-        std::snprintf(duration, sizeof duration, "%.3f",
-                      static_cast<double>(endMs - startMs) / 1000.0);
-        std::cout << "{\"command\":\"gang\",\"operation\":" << JsonString(command)
-                  << ",\"start\":" << JsonString(IsoUtc(startMs))
-                  << ",\"end\":" << JsonString(IsoUtc(endMs)) << ",\"durationSeconds\":" << duration
-                  << ",\"total\":" << boxes.size() << ",\"succeeded\":" << succeeded
-                  << ",\"summary\":" << JsonString(summary) << ",\"exitStatus\":" << status
-                  << ",\"boxes\":[" << array << "]}\n"
-                  << std::flush;
-    }
+    if (global.json)
+        PrintGangJson(command, startMs, steadyStart, boxes.size(), succeeded, summary, status,
+                      array);
     return status;
 }
+
+}  // namespace
 
 }  // namespace o8r::cli

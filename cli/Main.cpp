@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/Gang.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/ProgramPath.h"
@@ -51,24 +53,102 @@ bool IsCommand(CLI::App& app, const std::string& word) {
                        [&](const CLI::App* command) { return command->get_name() == word; });
 }
 
+// Every option of `app` and its commands (option groups included), by each
+// of its spellings with the dashes: "--log", "-o".
+void CollectOptions(CLI::App& app, std::map<std::string, const CLI::Option*>& options) {
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames())
+            options.emplace("--" + name, option);
+        for (const std::string& name : option->get_snames())
+            options.emplace("-" + name, option);
+    }
+    for (CLI::App* sub : app.get_subcommands({}))
+        CollectOptions(*sub, options);
+}
+
+bool TakesValue(const CLI::Option* option) {
+    return option->get_type_size() > 0 && option->get_items_expected_min() > 0;
+}
+
+// Each option's value joined to it ("--log=erase", "-oback.mot"), so that a
+// value that reads as a command word ("--log erase") stays the option's; an
+// empty value is refused, naming the option.
+std::vector<std::string> JoinOptionValues(CLI::App& app, std::vector<std::string> args) {
+    std::map<std::string, const CLI::Option*> options;
+    CollectOptions(app, options);
+    const auto empty = [](const std::string& name, const CLI::Option* option) {
+        const std::string what =
+            option->get_option_text().empty() ? "a value" : option->get_option_text();
+        return UsageError(name + ": expected " + what + ", not an empty text");
+    };
+    std::vector<std::string> joined;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (i == 0 || arg.size() < 2 || arg[0] != '-' || arg == "--") {
+            joined.push_back(arg);
+            continue;
+        }
+        const bool longName = arg.rfind("--", 0) == 0;
+        const std::size_t equals = longName ? arg.find('=') : std::string::npos;
+        const std::string name = longName ? arg.substr(0, equals) : arg.substr(0, 2);
+        const auto found = options.find(name);
+        if (found == options.end() || !TakesValue(found->second)) {
+            joined.push_back(arg);
+            continue;
+        }
+        std::string value;
+        if (equals != std::string::npos || (!longName && arg.size() > 2)) {
+            value = arg.substr(equals != std::string::npos ? equals + 1 : 2);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            joined.push_back(arg);  // CLI11 says that the value is missing
+            continue;
+        }
+        // An empty ID code is the ID code dialog's to judge, with its own
+        // message (CLI11 takes "--id=" as wanting the next argument).
+        if (value.empty() && (name == "--id" || name == "--id-text")) {
+            joined.insert(joined.end(), {name, value});
+            continue;
+        }
+        if (value.empty())
+            throw empty(name, found->second);
+        joined.push_back(longName ? name + "=" + value : name + value);
+    }
+    return joined;
+}
+
 // After `gang` (when it is the command), the first of the commands a gang
 // runs starts what each box's o8rprog gets: moved to `command`. Returns how
-// many arguments are left for parsing.
-int SplitGangCommand(CLI::App& app, int argc, char** argv, std::vector<std::string>& command) {
+// many arguments are left for parsing. A global option or one of gang's
+// among the box's arguments is refused: it would reach every box alike.
+std::size_t SplitGangCommand(CLI::App& app, CLI::App& gang, const std::vector<std::string>& args,
+                             std::vector<std::string>& command) {
     static const std::set<std::string> kGangCommands = {"program", "erase", "blank-check",
                                                         "read",    "load",  "update"};
-    int i = 1;
-    while (i < argc && !IsCommand(app, argv[i]))
+    std::size_t i = 1;
+    while (i < args.size() && !IsCommand(app, args[i]))
         ++i;
-    if (i == argc || std::string(argv[i]) != "gang")
-        return argc;
-    for (int k = i + 1; k < argc; ++k) {
-        if (kGangCommands.count(argv[k]) != 0) {
-            command.assign(argv + k, argv + argc);
-            return k;
+    if (i == args.size() || args[i] != "gang")
+        return args.size();
+    for (std::size_t k = i + 1; k < args.size(); ++k) {
+        if (kGangCommands.count(args[k]) == 0)
+            continue;
+        command.assign(args.begin() + static_cast<std::ptrdiff_t>(k), args.end());
+        for (const std::string& arg : command) {
+            const std::string name = arg.substr(0, arg.find('='));
+            const bool gangs = gang.get_option_no_throw(name) != nullptr;
+            if (name == "--help" || name == "-h" || name.size() < 2 || name[0] != '-' ||
+                (app.get_option_no_throw(name) == nullptr && !gangs))
+                continue;
+            throw UsageError(
+                "gang: " + name + (gangs ? " is gang's own option" : " is a global option") +
+                " and goes before " + (gangs ? "the command" : "gang") +
+                ": o8rprog [global options] gang --boxes ... [--jobs N] COMMAND ARGS...");
         }
+        return k;
     }
-    return argc;
+    return args.size();
 }
 
 }  // namespace
@@ -76,18 +156,23 @@ int SplitGangCommand(CLI::App& app, int argc, char** argv, std::vector<std::stri
 int RunCommandLine(int argc, char** argv);
 
 // Every command's output checked: a write that fails fails the run.
-int Main(int argc, char** argv) {
-    CheckedStandardStreams checked;
+int Main(int argc, char** argv, const ClosedStreams& closed) {
+    CheckedStandardStreams checked(closed.out, closed.err);
     int status = kExitFailure;
     try {
         status = RunCommandLine(argc, argv);
     } catch (const std::exception& e) {
         std::cerr << "o8rprog: " << e.what() << '\n';
+        NoteFailure("Failed", e.what());
     }
-    // A simulated box whose state was lost fails the run.
-    if (CommandSession::StateNotSaved())
+    // A simulated box whose state was lost fails the run, whatever it did.
+    if (const std::string& lost = CommandSession::StateSaveFailure(); !lost.empty()) {
+        if (status != kExitFailure)
+            ReplaceEnding("Failed", lost);
         status = kExitFailure;
-    // The run's record (--json, --log) goes out through the checked streams.
+    }
+    // The run's record (--json, --log) is written last, from the final
+    // status, and goes out through the checked streams.
     return FinishOutput(FinishRecord(status));
 }
 
@@ -248,11 +333,19 @@ int RunCommandLine(int argc, char** argv) {
         ->required()
         ->option_text("auto|sim:N|PORT,...");
     gangCmd->add_option("--jobs", gang.jobs, "at most N boxes at a time (default: all)")
-        ->check(CLI::PositiveNumber)
+        ->check([](const std::string& text) {
+            const bool number = !text.empty() && text.size() <= 2 &&
+                                text.find_first_not_of("0123456789") == std::string::npos &&
+                                std::stoi(text) >= 1 && std::stoi(text) <= kMaxGangBoxes;
+            return number ? std::string()
+                          : "expected a number of boxes from 1 to " +
+                                std::to_string(kMaxGangBoxes) + ", not " + text;
+        })
         ->option_text("N");
     gangCmd->footer(
         "\nCOMMAND ARGS...: program, erase, blank-check, read, load or update, with "
-        "its arguments, as for one box.");
+        "its arguments, as for one box (read without --dump). The global options go "
+        "before gang.");
     auto* doctor = app.add_subcommand(
         "doctor", "say what keeps a box from being used; exit 0 when one can be used");
 
@@ -268,9 +361,20 @@ int RunCommandLine(int argc, char** argv) {
     }
 
     // gang's COMMAND and what follows it are for each box's o8rprog.
-    const int parsed = SplitGangCommand(app, argc, argv, gang.command);
+    std::vector<std::string> args;
+    std::size_t parsed = 0;
     try {
-        app.parse(parsed, argv);
+        args = JoinOptionValues(app, std::vector<std::string>(argv, argv + argc));
+        parsed = SplitGangCommand(app, *gangCmd, args, gang.command);
+    } catch (const UsageError& e) {
+        std::cerr << e.what() << "\nRun with --help for more information.\n";
+        return kExitUsage;
+    }
+    std::vector<char*> pointers;
+    for (std::size_t i = 0; i < parsed; ++i)
+        pointers.push_back(args[i].data());
+    try {
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
     }
@@ -283,11 +387,6 @@ int RunCommandLine(int argc, char** argv) {
     }
 
     if (*gangCmd) {
-        if (gang.command.empty()) {
-            std::cerr << "gang: a command is required: program, erase, blank-check, read, load "
-                         "or update\nRun with --help for more information.\n";
-            return kExitUsage;
-        }
         try {
             return RunGang(global, gang);
         } catch (const UsageError& e) {
@@ -303,6 +402,7 @@ int RunCommandLine(int argc, char** argv) {
     BeginRecord(global, names);
 
     try {
+        CheckOutputFiles(global, false);
         if (*mcus)
             return RunMcus(global);
         if (*imageCmd)
@@ -343,6 +443,7 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace o8r::cli
 
 int main(int argc, char** argv) {
+    const o8r::cli::ClosedStreams closed = o8r::cli::HoldStandardStreams();
     o8r::cli::PrepareConsole();
     // UTF-8 inside on every platform, whatever the system's code page.
     std::vector<std::string> arguments = o8r::cli::Utf8Arguments(argc, argv);
@@ -350,5 +451,5 @@ int main(int argc, char** argv) {
     for (std::string& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+    return o8r::cli::Main(static_cast<int>(arguments.size()), pointers.data(), closed);
 }

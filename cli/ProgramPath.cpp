@@ -86,6 +86,16 @@ std::string ProgramDirectory(const char* argv0) {
     return directory;
 }
 
+std::string OwnExecutable() {
+#if defined(__linux__)
+    std::error_code error;
+    if (fs::exists("/proc/self/exe", error))
+        return "/proc/self/exe";
+#endif
+    const std::u8string utf8 = RunningProgram().u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 std::string FullPath(const std::string& path) {
     if (path.empty()) {
         return path;

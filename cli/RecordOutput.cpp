@@ -155,7 +155,7 @@ std::string RecordJson(const RunRecord& record) {
     json.Text("command", record.command).Text("part", record.part).Raw("box", box.Close());
     json.Raw("image", image);
     json.Text("start", IsoUtc(record.startMs)).Text("end", IsoUtc(record.endMs));
-    json.Raw("durationSeconds", Seconds(record.endMs - record.startMs));
+    json.Raw("durationSeconds", Seconds(record.durationMs));
     json.Text("outcome", record.outcome).Text("message", record.message);
     json.Bool("resetFailed", record.resetFailed);
     json.Number("exitStatus", static_cast<std::uint64_t>(record.exitStatus));
@@ -202,7 +202,7 @@ std::string CsvLine(const RunRecord& record) {
         record.sha256,
         IsoUtc(record.startMs),
         IsoUtc(record.endMs),
-        Seconds(record.endMs - record.startMs),
+        Seconds(record.durationMs),
         record.outcome,
         record.message,
         record.resetFailed ? "yes" : "no",

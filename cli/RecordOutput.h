@@ -25,8 +25,15 @@ std::string CsvHeader();
 std::string CsvLine(const RunRecord& record);
 
 // Appends `line` to the log at `path` with a single write on a file opened for
-// appending, the header first when the file is new or empty. False with a reason.
+// appending, the header first when the file is new or empty, and a line end
+// first when its last line lacks one. False with a reason.
 bool AppendToLog(const std::string& path, const std::string& line, std::string& error);
+
+// Why `path` cannot be an output file of the run: "a FIFO", "a folder", "a
+// device", or empty when it is a regular file or not there yet. With
+// `streams`, devices (/dev/null, /dev/stderr) and FIFOs that a process reads
+// are taken too. Never blocks, never creates anything.
+std::string NotAnOutputFile(const std::string& path, bool streams);
 
 // Platform part: opens `path` for appending (creating it), writes `header`
 // when the file is empty and then `line`, each with one write. False with a reason.

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "bridges/BridgeFactory.h"
+#include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordOutput.h"
 #include "cli/RunRecord.h"
@@ -74,6 +75,22 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
+void CheckOutputFiles(const GlobalOptions& global, bool gang) {
+    const auto check = [](const char* option, const std::string& path, bool streams) {
+        if (path.empty())
+            return;
+        if (const std::string what = NotAnOutputFile(path, streams); !what.empty())
+            throw UsageError(std::string(option) + ": " + path + " is " + what +
+                             (streams ? "; expected a file, a device or a FIFO that a process reads"
+                                      : "; expected a regular file"));
+    };
+    check("--log", global.log, false);
+    if (gang)
+        return;  // each box's o8rprog judges its own NAME.N
+    check("--sim-state", global.simState, false);
+    check("--trace", global.trace, true);
+}
+
 void NoteFailure(std::string_view outcome, const std::string& text) {
     RunRecord& record = CurrentRecord();
     if (record.outcome.empty())
@@ -82,13 +99,21 @@ void NoteFailure(std::string_view outcome, const std::string& text) {
         record.message = text;
 }
 
-void StreamLine(std::string_view kind, std::string_view text) {
+void ReplaceEnding(std::string_view outcome, const std::string& text) {
+    RunRecord& record = CurrentRecord();
+    record.outcome = std::string(outcome);
+    record.message = text;
+    record.messageIsError = true;
+}
+
+bool StreamLine(std::string_view kind, std::string_view text) {
     if (!g_progressLines)
-        return;
+        return false;
     std::string line = "@o8r ";
     line.append(kind).append(" ").append(text) += '\n';
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+    return true;
 }
 
 void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
@@ -107,6 +132,7 @@ void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
     NoteBox(global);
     StreamLine("box", record.usbSerial);
     record.startMs = NowMs();
+    record.steadyStartMs = SteadyMs();
     // Under --json whatever the command prints goes into the object instead.
     if (g_run->json)
         g_run->stdoutBuffer = std::cout.rdbuf(g_run->held.rdbuf());
@@ -123,19 +149,32 @@ int FinishRecord(int status) {
         std::cout.rdbuf(g_run->stdoutBuffer);
     RunRecord& record = CurrentRecord();
     record.endMs = NowMs();
+    record.durationMs = SteadyMs() - record.steadyStartMs;
     record.output = g_run->held.str();
     if (record.outcome.empty())
         record.outcome = DefaultOutcome(status);
+    // What the command printed has reached its stream, or failed to, before
+    // the record says how the run ended.
+    std::cout.flush();
+    std::cerr.flush();
+    if (const auto failure = FirstOutputFailure()) {
+        if (status != kExitFailure)
+            ReplaceEnding("Failed", OutputFailureText(*failure));
+        status = kExitFailure;
+    }
+    // A refusal that showed no error of its own: the question answered No.
+    if (status != kExitOk && record.message.empty() && !record.lastQuestion.empty())
+        record.message = "answered No: " + OneLine(record.lastQuestion);
     record.exitStatus = status;
 
     if (!g_run->log.empty()) {
         std::string error;
         if (!AppendToLog(g_run->log, CsvLine(record), error)) {
             std::cerr << "o8rprog: " << error << '\n';
-            if (status == kExitOk)
-                status = kExitFailure;
+            if (status != kExitFailure)
+                ReplaceEnding("Failed", error);
+            status = kExitFailure;
             record.exitStatus = status;
-            record.message = error;
         }
     }
     if (g_run->json)

@@ -17,6 +17,11 @@ struct CommandNames {
     std::string file;     // the image file, or empty
 };
 
+// The run's output files (--log; without `gang` also --sim-state and
+// --trace) judged before anything is made beside them, such as a state
+// file's lock. Throws UsageError naming the option.
+void CheckOutputFiles(const GlobalOptions& global, bool gang);
+
 // Starts the record of the command about to run; under --json its stdout is
 // held back from here on.
 void BeginRecord(const GlobalOptions& global, const CommandNames& names);
@@ -28,8 +33,12 @@ int FinishRecord(int status);
 
 // A failure that ended the run without an operation's result.
 void NoteFailure(std::string_view outcome, const std::string& text);
+// A failure that came after the operation's ending and overrules it (the
+// simulated box's state lost): the record must not say it succeeded.
+void ReplaceEnding(std::string_view outcome, const std::string& text);
 
-// Progress for a gang: one "@o8r KIND TEXT" line on stderr, when asked for.
-void StreamLine(std::string_view kind, std::string_view text);
+// Progress for a gang: one "@o8r KIND TEXT" line on stderr, when asked for;
+// false when not.
+bool StreamLine(std::string_view kind, std::string_view text);
 
 }  // namespace o8r::cli

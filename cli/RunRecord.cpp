@@ -45,10 +45,12 @@ void NoteResult(const OperationResult& result) {
 }
 
 void NoteMessage(const Message& message) {
-    // Questions are not endings.
-    if (message.icon == MsgIcon::Question)
-        return;
     RunRecord& record = CurrentRecord();
+    // Questions are not endings.
+    if (message.icon == MsgIcon::Question) {
+        record.lastQuestion = message.text;
+        return;
+    }
     const bool error = message.icon == MsgIcon::Error || message.icon == MsgIcon::Exclamation;
     // The first error says what went wrong; until one comes, the latest notice.
     if (record.messageIsError)
@@ -79,6 +81,12 @@ std::uint64_t NowMs() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
         duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+std::uint64_t SteadyMs() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 std::string IsoUtc(std::uint64_t ms) {

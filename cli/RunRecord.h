@@ -27,9 +27,13 @@ struct RunRecord {
     std::string sha256;         // of the page records, 64 hexadecimal digits
     std::uint64_t startMs = 0;  // milliseconds since 1970, UTC
     std::uint64_t endMs = 0;
+    // The duration, on a clock that never steps back with the system's time.
+    std::uint64_t steadyStartMs = 0;
+    std::uint64_t durationMs = 0;
     std::string outcome;  // OutcomeName of the last result, or a front-end ending
     std::string message;  // the text that reports the ending
     bool messageIsError = false;
+    std::string lastQuestion;  // the last question asked, for a refusal without a message
     bool resetFailed = false;
     int exitStatus = 0;
     std::optional<std::uint32_t> firstFilledAddress;  // blank-check found data here
@@ -51,6 +55,8 @@ void NoteImagePages(const PageImage& image);
 
 // Milliseconds since 1970 on the system clock.
 std::uint64_t NowMs();
+// Milliseconds on a steady clock, for durations.
+std::uint64_t SteadyMs();
 // 2026-12-07T12:46:20.123Z
 std::string IsoUtc(std::uint64_t ms);
 

@@ -7,7 +7,12 @@
 
 #include <filesystem>
 #else
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #endif
 
 namespace o8r::cli {
@@ -64,6 +69,40 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     }
 #endif
     return std::vector<std::string>(argv, argv + argc);
+}
+
+ClosedStreams HoldStandardStreams() {
+    ClosedStreams closed;
+#if !defined(_WIN32)
+    bool* flags[] = {&closed.in, &closed.out, &closed.err};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        *flags[fd] = true;
+        // open takes the lowest free number: this one.
+        const int held = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (held >= 0 && held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    return closed;
+}
+
+std::size_t TerminalRows() {
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return 0;
+    return static_cast<std::size_t>(info.srWindow.Bottom - info.srWindow.Top + 1);
+#else
+    winsize size{};
+    if (::ioctl(2, TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_row;
+#endif
 }
 
 void PrepareConsole() {

@@ -3,6 +3,7 @@
 // The console the program runs in: whether the standard streams are attached
 // to a terminal, and the platform's set-up of it.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,22 @@ bool StderrIsTerminal();
 // narrow argv there is in the ANSI code page, which cannot hold every name);
 // elsewhere argv as it is.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// Which of the standard streams the program was started without.
+struct ClosedStreams {
+    bool in = false;
+    bool out = false;
+    bool err = false;
+};
+
+// Holds each closed standard stream on the null device, so that no file the
+// program opens later takes its place (a trace or a lock file would get the
+// messages), and ignores SIGPIPE: a reader that went away makes a failed
+// write, noticed and reported, instead of ending the run before its record.
+ClosedStreams HoldStandardStreams();
+
+// The rows of the terminal standard error shows on; 0 when unknown.
+std::size_t TerminalRows();
 
 // Windows: the console reads and writes UTF-8. Elsewhere nothing to do.
 void PrepareConsole();

@@ -15,9 +15,10 @@ _o8rprog() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="mcus image detect program erase blank-check read load query update doctor"
+    local commands="mcus image detect program erase blank-check read load query update doctor gang"
     local global="--box --sim-state --sim-protect --sim-update-mode --sim-fault --sim-realtime
-                  --id --id-text --catalogue --trace --yes --quiet --help --version"
+                  --sim-timing --sim-serial --cancel-answer --id --id-text --catalogue --trace
+                  --json --log --yes --quiet --help --version"
 
     case $prev in
         --mcu)
@@ -33,11 +34,24 @@ _o8rprog() {
             _filedir mcu
             return
             ;;
-        --sim-state | --trace | -o | --output)
+        --sim-state | --trace | --log | -o | --output)
             _filedir
             return
             ;;
-        --sim-protect | --sim-fault | --id | --id-text | --range | --blocks)
+        --sim-timing)
+            COMPREPLY=($(compgen -W "fast typical slow" -- "$cur"))
+            return
+            ;;
+        --cancel-answer)
+            COMPREPLY=($(compgen -W "yes no ask" -- "$cur"))
+            return
+            ;;
+        --boxes)
+            COMPREPLY=($(compgen -W "auto sim:" -- "$cur"))
+            [[ ${COMPREPLY[0]} == sim: ]] && compopt -o nospace
+            return
+            ;;
+        --sim-protect | --sim-fault | --sim-serial | --id | --id-text | --range | --blocks | --jobs)
             return
             ;;
     esac
@@ -47,15 +61,19 @@ _o8rprog() {
         return
     fi
 
+    # The command; under gang, the command its boxes run once it is given.
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --box | --sim-state | --sim-protect | --sim-fault | --id | --id-text | --catalogue | \
-                --trace | --mcu | --range | --blocks | -o | --output)
+            --box | --sim-state | --sim-protect | --sim-fault | --sim-timing | --sim-serial | \
+                --cancel-answer | --id | --id-text | --catalogue | --trace | --log | --mcu | \
+                --range | --blocks | -o | --output | --boxes | --jobs)
                 ((i++))
                 ;;
             -*) ;;
+            gang) command=gang ;;
             *)
+                [[ $command == gang ]] && global=""
                 command=${words[i]}
                 break
                 ;;
@@ -72,6 +90,15 @@ _o8rprog() {
             fi
             return
             ;;
+        gang)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--boxes --jobs --help" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "program erase blank-check read load update" -- "$cur"))
+            fi
+            return
+            ;;
+        detect) options="--all" ;;
         image | load) options="--mcu" ;;
         program) options="--mcu --verify" ;;
         erase) options="--mcu --blocks --all" ;;

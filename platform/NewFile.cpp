@@ -1,8 +1,10 @@
 #include "platform/NewFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <random>
+#include <string_view>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -30,6 +32,29 @@ fs::path TemporaryName(const fs::path& folder, std::mt19937& random) {
     char name[24];
     std::snprintf(name, sizeof name, ".o8r%08X.tmp", static_cast<unsigned>(random()));
     return folder.empty() ? fs::path(name) : folder / name;
+}
+
+// A save that was killed (SIGKILL, a power cut) leaves its temporary file
+// behind: such files of ours, a minute old or more, go at the next save to
+// the same folder. A younger one may belong to a save still running.
+void RemoveStaleTemporaries(const fs::path& folder) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::error_code error;
+    const auto now = fs::file_time_type::clock::now();
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        // As UTF-8: a name the system's code page cannot hold must not throw.
+        const std::u8string utf8 = it->path().filename().u8string();
+        const std::string name(utf8.begin(), utf8.end());
+        if (name.size() != 16 || name.rfind(".o8r", 0) != 0 || name.substr(12) != ".tmp" ||
+            name.substr(4, 8).find_first_not_of(kHex) != std::string::npos)
+            continue;
+        std::error_code ignored;
+        if (!it->is_regular_file(ignored) ||
+            now - it->last_write_time(ignored) < std::chrono::minutes(1) || ignored)
+            continue;
+        fs::remove(it->path(), ignored);
+    }
 }
 
 #if defined(_WIN32)
@@ -145,6 +170,7 @@ bool ReplaceRegularFile(const fs::path& path, std::string_view contents, std::st
     if (!FindSaveTarget(path, target, reason))
         return false;
 
+    RemoveStaleTemporaries(target.path.parent_path());
     std::random_device seed;
     std::mt19937 random(seed());
     fs::path temporary;
@@ -273,6 +299,7 @@ bool ReplaceRegularFile(const fs::path& path, std::string_view contents, std::st
 
     // Created exclusively, so that no other file is ever overwritten by the
     // temporary one; a new file gets the permissions the umask leaves.
+    RemoveStaleTemporaries(target.path.parent_path());
     std::random_device seed;
     std::mt19937 random(seed());
     fs::path temporary;

@@ -159,6 +159,7 @@ RunRecord SampleRecord() {
     record.sha256 = std::string(64, 'a');
     record.startMs = 1'765'000'000'000;
     record.endMs = 1'765'000'001'234;
+    record.durationMs = 1'234;  // from the steady clock, not end - start
     record.outcome = "VerifyError";
     record.message = "Verify error!";
     record.exitStatus = 1;

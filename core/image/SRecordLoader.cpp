@@ -123,6 +123,7 @@ SRecordLoadResult LoadSRecordImage(PageImage& image, std::istream& in, std::uint
 
     TouchedPages pages(fileSize, progress);
     std::size_t lineNumber = 1;
+    std::size_t endLine = 0;  // the S7, S8 or S9 record
     for (;;) {
         status = reader.Next(line);
         ++lineNumber;
@@ -130,6 +131,15 @@ SRecordLoadResult LoadSRecordImage(PageImage& image, std::istream& in, std::uint
             break;
         if (status == LineReader::Status::ReadError)
             return Refuse(kCanNotReadFile);
+        if (endLine != 0) {
+            // Records after the end are a second image (two files joined):
+            // refused, or its data would silently never be sent. Anything
+            // else there (a note, a DOS end-of-file mark) stays ignored.
+            if (line.size() >= 2 && line[0] == 'S' && line[1] >= '0' && line[1] <= '9')
+                return RefuseAt(text::kErrorFormat, lineNumber,
+                                "a record after the end record of line " + std::to_string(endLine));
+            continue;
+        }
         if (status == LineReader::Status::TooLong)
             return RefuseLine(lineNumber, "line too long");
         if (line.empty())
@@ -138,8 +148,10 @@ SRecordLoadResult LoadSRecordImage(PageImage& image, std::istream& in, std::uint
         if (const RecordFault fault = ParseSRecordLine(line, record); fault != RecordFault::None) {
             return RefuseLine(lineNumber, RecordFaultReason(fault));
         }
-        if (record.type == '7' || record.type == '8' || record.type == '9')
-            break;
+        if (record.type == '7' || record.type == '8' || record.type == '9') {
+            endLine = lineNumber;
+            continue;
+        }
         if (record.type != '1' && record.type != '2' && record.type != '3')
             continue;
         if (record.length == 0)

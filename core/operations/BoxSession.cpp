@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/model/Messages.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/operations/LoaderExchange.h"
 #include "core/operations/RangePages.h"
@@ -118,19 +119,22 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
     if (path.empty())
         return MakeResult(operation, Outcome::FileNotChosen);
     m_imagePath = path;
-    switch (CheckImageFile(*m_image, path, m_target.map)) {
-        case ImageFileCheck::TooLarge:
-            return MakeResult(operation, Outcome::FileTooLarge);
-        case ImageFileCheck::ReuseLastLoad:
-            return std::nullopt;
-        case ImageFileCheck::Load:
-            break;
+    const ImageFileCheck check = CheckImageFile(*m_image, path, m_target.map);
+    if (check == ImageFileCheck::TooLarge)
+        return MakeResult(operation, Outcome::FileTooLarge);
+    std::optional<Message> failure;
+    if (check == ImageFileCheck::Load) {
+        Started(hooks, Phase::LoadingFile);
+        Reached(hooks, 0);
+        failure = LoadImageFile(*m_image, path, m_target.map,
+                                [&hooks](int percent) { Reached(hooks, percent); });
+        Ended(hooks, Phase::LoadingFile);
     }
-    Started(hooks, Phase::LoadingFile);
-    Reached(hooks, 0);
-    auto failure = LoadImageFile(*m_image, path, m_target.map,
-                                 [&hooks](int percent) { Reached(hooks, percent); });
-    Ended(hooks, Phase::LoadingFile);
+    // An image without a page would end "successfully" having sent nothing
+    // (and Load would replace the image the box stores with an empty one).
+    if (!failure && m_image->pageCount == 0)
+        failure = Message{std::string(text::kErrorFormat) + "\nThe file holds no data to send",
+                          text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::FileLoading};
     if (!failure)
         return std::nullopt;
     OperationResult result = MakeResult(operation, Outcome::FileRefused);

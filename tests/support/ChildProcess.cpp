@@ -3,8 +3,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 
@@ -30,6 +33,26 @@ Child::Child(ChildSpec spec) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (spec.stdoutBrokenPipe) {
+        int ends[2];
+        if (pipe(ends) != 0)
+            _exit(127);
+        close(ends[0]);
+        dup2(ends[1], 1);
+        close(ends[1]);
+    }
+    for (int fd : spec.closeFds)
+        close(fd);
+    if (spec.fileSizeLimit > 0) {
+        const rlimit limit{static_cast<rlim_t>(spec.fileSizeLimit),
+                           static_cast<rlim_t>(spec.fileSizeLimit)};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (spec.alarmSeconds > 0)
+        alarm(spec.alarmSeconds);
+    for (std::string& variable : spec.env)
+        putenv(variable.data());
     if (spec.offscreen)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::vector<char*> args;
@@ -68,6 +91,37 @@ std::vector<std::string> O8rprogArgs(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {BinPath("o8rprog")};
     argv.insert(argv.end(), args.begin(), args.end());
     return argv;
+}
+
+std::vector<std::string> Joined(std::vector<std::string> head,
+                                const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+void RunCliRows(const std::vector<CliRow>& rows) {
+    for (const CliRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScratchDir dir;
+        std::filesystem::copy_file(SourcePath("data/sample.mot"), dir.Path() / "sample.mot");
+        if (row.prepare)
+            row.prepare(dir);
+        ChildSpec spec{O8rprogArgs(row.args), dir.Path()};
+        spec.alarmSeconds = 120;
+        if (row.spec)
+            row.spec(dir, spec);
+        const ChildRun run = RunChild(spec);
+        EXPECT_EQ(run.exitStatus, row.exitStatus) << run.out << run.err;
+        for (const std::string& part : row.said)
+            EXPECT_TRUE(Has(run.out + run.err, part)) << part << "\nnot in:\n"
+                                                      << run.out << run.err;
+        if (row.after)
+            row.after(dir, run);
+    }
 }
 
 }  // namespace o8r::test

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,12 @@ struct ChildSpec {
     // Standard error joins standard output, in order. Not for a child that
     // opens /dev/stderr itself: that opens the caught file again, from its start.
     bool errIntoOut = false;
-    bool offscreen = false;  // QT_QPA_PLATFORM=offscreen
+    bool offscreen = false;             // QT_QPA_PLATFORM=offscreen
+    std::vector<int> closeFds = {};     // standard streams the child starts without
+    bool stdoutBrokenPipe = false;      // standard output a pipe no one reads
+    long fileSizeLimit = 0;             // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); 0: none
+    unsigned alarmSeconds = 0;          // a child that hangs is ended by SIGALRM
+    std::vector<std::string> env = {};  // NAME=VALUE added to the environment
 };
 
 struct ChildRun {
@@ -53,5 +59,25 @@ ChildRun RunChild(ChildSpec spec);
 
 // The path of o8rprog followed by `args`.
 std::vector<std::string> O8rprogArgs(const std::vector<std::string>& args);
+
+// `head` followed by `tail`: a command line from its pieces.
+std::vector<std::string> Joined(std::vector<std::string> head,
+                                const std::vector<std::string>& tail);
+bool Has(const std::string& text, const std::string& part);
+
+// One run of o8rprog in a fresh folder that holds data/sample.mot: what is
+// made there first, the arguments, and what must come of the run.
+struct CliRow {
+    const char* name;
+    std::function<void(const ScratchDir&)> prepare;
+    std::vector<std::string> args;
+    int exitStatus;
+    std::vector<std::string> said;  // each in standard output or standard error
+    std::function<void(const ScratchDir&, const ChildRun&)> after = nullptr;
+    std::function<void(const ScratchDir&, ChildSpec&)> spec = nullptr;  // how the child runs
+};
+
+// Each row as a test's own SCOPED_TRACE, under an alarm that ends a run that hangs.
+void RunCliRows(const std::vector<CliRow>& rows);
 
 }  // namespace o8r::test
