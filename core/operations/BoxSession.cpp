@@ -178,7 +178,7 @@ BoxSession::Wait BoxSession::AwaitAnswer(std::uint64_t& deadline, Operation oper
     }
 }
 
-// ---- The stepped operations: Program, Load, Erase, Blank Check ----
+// ---- The stepped operations: Program, Load, Erase, Blank Check, Read ----
 
 void BoxSession::Begin(Operation operation, const OperationHooks& hooks) {
     m_hooks = hooks;
