@@ -22,6 +22,8 @@ struct LastLoad {
     std::int64_t modifiedTicks = 0;
     // The memory map the file was checked against: records are never reused under another.
     MemoryMap map;
+    // Where a binary file was placed: one loaded elsewhere is read again.
+    std::uint32_t base = 0;
     // False when the file's time cannot tell a later rewrite from it.
     bool trusted = false;
 };
