@@ -1,11 +1,14 @@
 // o8rprog program: the image programmed page by page, and on request every
 // programmed page read back and compared.
 
+#include "cli/Checksums.h"
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
 #include "cli/ProgramPath.h"
+#include "core/image/ImageFile.h"
+#include "core/model/Messages.h"
 
 namespace o8r::cli {
 
@@ -13,6 +16,13 @@ int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
     return RunOnPart(global, options.mcu, {}, [&](CommandSession& box) {
         if (!box.Report(box.Box().Program(FullPath(options.file), box.Hooks()))) {
             return kExitFailure;
+        }
+        // The code is in the part now: without it, every later command is refused.
+        if (const auto id = ImageIdCode(box.Box().Image())) {
+            box.Prompts().ShowMessage(Message{
+                "The part is now protected by the ID code " + HexText(*id) +
+                    " the image carries: give it with --id " + HexText(*id) + " from now on.",
+                text::kCaptionInfo, MsgIcon::None, MsgButtons::Ok, Owner::MainWindow});
         }
         if (!options.verify) {
             return kExitOk;
