@@ -26,10 +26,42 @@ ImageLoadResult RefuseLoadAt(const char* message, const std::string& where,
     return RefuseLoad(std::string(message) + "\n" + where + ": " + reason);
 }
 
+ImageLoadResult RefuseLoadLine(std::size_t lineNumber, const std::string& reason) {
+    return RefuseLoadAt(text::kErrorFormat, "Line " + std::to_string(lineNumber), reason);
+}
+
 std::string HexDigitsText(std::uint64_t value, int digits) {
     char text[24];
     std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
     return text;
+}
+
+bool RecordLines::Read(std::string_view& line, ImageLoadResult& stop) {
+    for (;;) {
+        const LineReader::Status status = m_reader.Next(line);
+        ++m_lineNumber;
+        if (status == LineReader::Status::End) {
+            stop = {true, {}};
+            return false;
+        }
+        if (status == LineReader::Status::ReadError) {
+            stop = RefuseLoad(kCanNotReadFile);
+            return false;
+        }
+        if (m_endLine != 0) {
+            if (!m_isRecord(line))
+                continue;
+            stop = RefuseLoadLine(
+                m_lineNumber, "a record after the end record of line " + std::to_string(m_endLine));
+            return false;
+        }
+        if (status == LineReader::Status::TooLong) {
+            stop = RefuseLoadLine(m_lineNumber, "line too long");
+            return false;
+        }
+        if (!line.empty())
+            return true;
+    }
 }
 
 ImageBuilder::ImageBuilder(PageImage& image, const MemoryMap& map, std::uint64_t fileSize,

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
+#include "core/image/LineReader.h"
 #include "core/image/PageImage.h"
 #include "core/model/Message.h"
 
@@ -31,9 +33,35 @@ using ImageLoadResult = SRecordLoadResult;
 [[nodiscard]] ImageLoadResult RefuseLoad(std::string text);
 [[nodiscard]] ImageLoadResult RefuseLoadAt(const char* message, const std::string& where,
                                            const std::string& reason);
+// "Error format!" and "Line N: reason".
+[[nodiscard]] ImageLoadResult RefuseLoadLine(std::size_t lineNumber, const std::string& reason);
 // Below kMapFreeLimit, or inside the map and the image.
 [[nodiscard]] bool ImageAddressAccepted(const MemoryMap& map, std::uint64_t address);
 [[nodiscard]] std::string HexDigitsText(std::uint64_t value, int digits);
+
+// The lines of a text image after those its reader takes itself: read
+// failures, overlong and blank lines, and a record after the end record
+// (a second image joined on, whose data would never be sent) refused; any
+// other text after the end is ignored.
+class RecordLines {
+  public:
+    RecordLines(LineReader& reader, std::size_t linesRead, bool (*isRecord)(std::string_view))
+        : m_reader(reader), m_lineNumber(linesRead), m_isRecord(isRecord) {}
+
+    // True with the next record's line; false at the end of the file
+    // (`stop` ok) or with the refusal in `stop`.
+    bool Read(std::string_view& line, ImageLoadResult& stop);
+    // The record just read ends the image.
+    void EndRecordRead() { m_endLine = m_lineNumber; }
+    [[nodiscard]] std::size_t LineNumber() const { return m_lineNumber; }
+    [[nodiscard]] std::string Where() const { return "Line " + std::to_string(m_lineNumber); }
+
+  private:
+    LineReader& m_reader;
+    std::size_t m_lineNumber;
+    std::size_t m_endLine = 0;
+    bool (*m_isRecord)(std::string_view);
+};
 
 class ImageBuilder {
   public:

@@ -5,21 +5,11 @@
 #include <string>
 
 #include "core/image/LineReader.h"
-#include "core/model/Messages.h"
+#include "core/model/HexText.h"
 
 namespace o8r {
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 struct HexRecord {
     std::uint8_t type = 0;
@@ -43,11 +33,10 @@ const char* ParseHexLine(std::string_view line, HexRecord& record) {
         return "byte count does not match the line length";
     unsigned sum = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const int high = HexDigit(line[2 * i]);
-        const int low = HexDigit(line[2 * i + 1]);
-        if (high < 0 || low < 0)
+        const auto byte = ParseHex(line.substr(2 * i, 2));
+        if (!byte)
             return "bad hex digit";
-        bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+        bytes[i] = static_cast<std::uint8_t>(*byte);
         sum += bytes[i];
     }
     if (bytes[0] + 5u != count)
@@ -74,10 +63,6 @@ const char* ParseHexLine(std::string_view line, HexRecord& record) {
     }
 }
 
-ImageLoadResult RefuseLine(std::size_t lineNumber, const std::string& reason) {
-    return RefuseLoadAt(text::kErrorFormat, "Line " + std::to_string(lineNumber), reason);
-}
-
 }  // namespace
 
 ImageLoadResult LoadIntelHexImage(PageImage& image, std::istream& in, std::uint64_t fileSize,
@@ -87,39 +72,21 @@ ImageLoadResult LoadIntelHexImage(PageImage& image, std::istream& in, std::uint6
     HexRecord record;
     std::string_view line;
     std::uint64_t base = 0;  // from the last 02 or 04 record
-    std::size_t lineNumber = 0;
-    std::size_t endLine = 0;  // the 01 record
-    for (;;) {
-        const LineReader::Status status = reader.Next(line);
-        ++lineNumber;
-        if (status == LineReader::Status::End)
-            break;
-        if (status == LineReader::Status::ReadError)
-            return RefuseLoad(kCanNotReadFile);
-        if (endLine != 0) {
-            // As for S-records: a record past the end is a second image,
-            // refused; anything else there is ignored.
-            if (!line.empty() && line[0] == ':')
-                return RefuseLine(
-                    lineNumber, "a record after the end record of line " + std::to_string(endLine));
-            continue;
-        }
-        if (status == LineReader::Status::TooLong)
-            return RefuseLine(lineNumber, "line too long");
-        if (line.empty())
-            continue;
+    RecordLines lines(reader, 0, [](std::string_view text) { return text.starts_with(':'); });
+    ImageLoadResult stop;
+    while (lines.Read(line, stop)) {
+        ImageLoadResult refusal;
         if (const char* fault = ParseHexLine(line, record); fault != nullptr)
-            return RefuseLine(lineNumber, fault);
+            return RefuseLoadLine(lines.LineNumber(), fault);
         switch (record.type) {
             case 0x00:
-                if (ImageLoadResult refusal;
-                    !builder.Place(base + record.offset, record.data.data(), record.length,
-                                   "Line " + std::to_string(lineNumber), refusal)) {
+                if (!builder.Place(base + record.offset, record.data.data(), record.length,
+                                   lines.Where(), refusal)) {
                     return refusal;
                 }
                 break;
             case 0x01:
-                endLine = lineNumber;
+                lines.EndRecordRead();
                 break;
             case 0x02:
                 base = static_cast<std::uint64_t>(record.data[0] << 8 | record.data[1]) << 4;
@@ -131,7 +98,7 @@ ImageLoadResult LoadIntelHexImage(PageImage& image, std::istream& in, std::uint6
                 break;  // a start address means nothing to a flash part
         }
     }
-    return builder.Finish();
+    return stop.ok ? builder.Finish() : stop;
 }
 
 }  // namespace o8r

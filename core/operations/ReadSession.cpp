@@ -175,8 +175,13 @@ void ReadSession::Save() {
         return;
     }
     const auto chosen = m_prompts.ChooseSaveFile(
-        Owner::ReadData, FileDialogSpec{text::kSaveFileTitle, text::kMotFilterLabel,
-                                        text::kMotPattern, text::kMotDefaultExtension});
+        Owner::ReadData,
+        FileDialogSpec{text::kSaveFileTitle,
+                       text::kMotFilterLabel,
+                       text::kMotPattern,
+                       text::kMotDefaultExtension,
+                       {{text::kIntelHexFilterLabel, text::kIntelHexPattern, ".hex"},
+                        {text::kBinaryFilterLabel, text::kBinaryPattern, ".bin"}}});
     if (!chosen || chosen->empty())
         return;
     if (SaveReadData(m_prompts, *chosen, m_range.start, m_data) != SaveResult::Saved)
