@@ -3,13 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <vector>
 
 #include "cli/CatalogueAccess.h"
-#include "cli/Checksums.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/ProgressBar.h"
@@ -22,7 +20,6 @@
 #include "core/model/Messages.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/protocol/Clock.h"
-#include "platform/Utf8Path.h"
 
 namespace o8r::cli {
 
@@ -98,10 +95,7 @@ int RunImage(const GlobalOptions& global, const ImageOptions& options) {
     NoteImagePages(*image);
 
     const std::size_t count = image->RecordCount();
-    ImageFormat format = ImageFormat::SRecord;
-    if (std::ifstream in(PathFromUtf8(options.file), std::ios::binary); in)
-        format = DetectImageFormat(in);
-    std::string out = std::string("format ") + ImageFormatName(format) + '\n';
+    std::string out = std::string("format ") + ImageFormatName(image->format) + '\n';
     out += "pages " + std::to_string(count) + '\n';
     out.reserve(out.size() + count * 10u);
     for (std::size_t i = 0; i < count; ++i) {
@@ -116,7 +110,8 @@ int RunImage(const GlobalOptions& global, const ImageOptions& options) {
     out += "crc32 " + (record.crc32.empty() ? "none" : record.crc32) + '\n';
     out += "sha256 " + (record.sha256.empty() ? "none" : record.sha256) + '\n';
     const auto id = ImageIdCode(*image);
-    out += "id code " + (id ? HexText(*id) + " (programming it protects the part)" : "none") + '\n';
+    out +=
+        "id code " + (id ? IdCodeText(*id) + " (programming it protects the part)" : "none") + '\n';
     std::cout << out << std::flush;
     return kExitOk;
 }

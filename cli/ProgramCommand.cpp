@@ -1,7 +1,6 @@
 // o8rprog program: the image programmed page by page, and on request every
 // programmed page read back and compared.
 
-#include "cli/Checksums.h"
 #include "cli/CommandSession.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
@@ -20,8 +19,8 @@ int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
         // The code is in the part now: without it, every later command is refused.
         if (const auto id = ImageIdCode(box.Box().Image())) {
             box.Prompts().ShowMessage(Message{
-                "The part is now protected by the ID code " + HexText(*id) +
-                    " the image carries: give it with --id " + HexText(*id) + " from now on.",
+                "The part is now protected by the ID code " + IdCodeText(*id) +
+                    " the image carries: give it with --id " + IdCodeText(*id) + " from now on.",
                 text::kCaptionInfo, MsgIcon::None, MsgButtons::Ok, Owner::MainWindow});
         }
         if (!options.verify) {

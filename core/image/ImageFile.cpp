@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <istream>
+#include <utility>
 
 #include "core/image/IntelHexLoader.h"
 #include "core/image/SRecordLoader.h"
@@ -77,7 +78,8 @@ ImageLoadResult LoadBinaryImage(PageImage& image, std::istream& in, std::uint64_
 ImageLoadResult LoadAnyImage(PageImage& image, std::istream& in, std::uint64_t fileSize,
                              std::uint32_t base, const MemoryMap& map,
                              const std::function<void(int)>& progress) {
-    switch (DetectImageFormat(in)) {
+    image.format = DetectImageFormat(in);
+    switch (image.format) {
         case ImageFormat::IntelHex:
             return LoadIntelHexImage(image, in, fileSize, map, progress);
         case ImageFormat::Binary:
@@ -177,14 +179,34 @@ std::optional<IdCode> ImageIdCode(const PageImage& image) {
     return code;
 }
 
+namespace {
+
+constexpr std::pair<ImageFormat, const char*> kShortNames[] = {
+    {ImageFormat::SRecord, "srec"}, {ImageFormat::IntelHex, "ihex"}, {ImageFormat::Binary, "bin"}};
+
+}  // namespace
+
+std::string IdCodeText(const IdCode& code) {
+    std::string text;
+    for (const std::uint8_t byte : code)
+        text += HexDigitsText(byte, 2);
+    return text;
+}
+
 std::optional<ImageFormat> ImageFormatFromName(const std::string& name) {
-    if (name == "srec")
-        return ImageFormat::SRecord;
-    if (name == "ihex")
-        return ImageFormat::IntelHex;
-    if (name == "bin")
-        return ImageFormat::Binary;
+    for (const auto& [format, shortName] : kShortNames) {
+        if (name == shortName)
+            return format;
+    }
     return std::nullopt;
+}
+
+const char* ImageFormatShortName(ImageFormat format) {
+    for (const auto& [known, shortName] : kShortNames) {
+        if (known == format)
+            return shortName;
+    }
+    return "srec";
 }
 
 }  // namespace o8r

@@ -15,8 +15,6 @@
 
 namespace o8r {
 
-enum class ImageFormat { SRecord, IntelHex, Binary };
-
 // "S-records", "Intel HEX", "binary".
 [[nodiscard]] const char* ImageFormatName(ImageFormat format);
 
@@ -33,7 +31,8 @@ ImageLoadResult LoadBinaryImage(PageImage& image, std::istream& in, std::uint64_
                                 std::uint32_t base, const MemoryMap& map,
                                 const std::function<void(int)>& progress);
 
-// The reader the content calls for; `base` is used for binary only.
+// The reader the content calls for; `base` is used for binary only. The
+// format is kept in the image.
 ImageLoadResult LoadAnyImage(PageImage& image, std::istream& in, std::uint64_t fileSize,
                              std::uint32_t base, const MemoryMap& map,
                              const std::function<void(int)>& progress);
@@ -59,8 +58,11 @@ inline constexpr std::array<std::uint32_t, kIdCodeSize> kIdCodeAddresses = {
 // The ID code an image puts into the part, when its ID bytes are not all FF:
 // programming it protects the part with that code.
 [[nodiscard]] std::optional<IdCode> ImageIdCode(const PageImage& image);
+// 14 upper-case hexadecimal digits, as --id takes them.
+[[nodiscard]] std::string IdCodeText(const IdCode& code);
 
-// "srec", "ihex" or "bin" as a command line names them.
+// "srec", "ihex" or "bin" as a command line names them, and back.
 [[nodiscard]] std::optional<ImageFormat> ImageFormatFromName(const std::string& name);
+[[nodiscard]] const char* ImageFormatShortName(ImageFormat format);
 
 }  // namespace o8r

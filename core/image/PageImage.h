@@ -28,10 +28,14 @@ struct LastLoad {
     bool trusted = false;
 };
 
+// How an image file is written; told from its content.
+enum class ImageFormat { SRecord, IntelHex, Binary };
+
 struct PageImage {
     std::array<std::uint8_t, kMemImageSize> memImage{};
     std::array<PageRecord, kMaxPageRecords> pageRecords{};
     std::uint16_t pageCount = 0;
+    ImageFormat format = ImageFormat::SRecord;  // of the file last loaded
     LastLoad lastLoad;
 
     // The page records to send: never more than their array holds.
