@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 
 #include "bridges/BridgeFactory.h"
@@ -9,11 +10,14 @@
 #include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
+#include "cli/ProgramPath.h"
 #include "cli/RunOutput.h"
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
+#include "core/image/ImageFile.h"
 #include "core/link/TracingBridge.h"
 #include "core/model/Messages.h"
+#include "core/operations/FileLoadJob.h"
 #include "core/operations/IdCodeEntry.h"
 #include "platform/Utf8Path.h"
 #include "sim/SimFaults.h"
@@ -136,6 +140,9 @@ CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* par
         m_link = m_tracing.get();
     }
     m_session = std::make_unique<BoxSession>(*m_link, *m_clock);
+    SessionTarget target = m_session->Target();
+    target.binaryBase = global.base;
+    m_session->SetTarget(std::move(target));
     InstallInterruptHandler(m_cancel);
     // The erase dialog's rules read the block entries from the catalogue.
     m_cataloguePath = cli::CataloguePath(global);
@@ -205,7 +212,17 @@ bool CommandSession::ApplyIdCode(const GlobalOptions& global) {
     SessionTarget target = m_session->Target();
     target.idCode = ErasedIdCode();
     bool accepted = true;
-    if (global.id || global.idText) {
+    if (global.id && global.id->starts_with("image:")) {
+        // The code an image protects the part with, read as programming it would.
+        const std::string file = global.id->substr(6);
+        auto image = std::make_unique<PageImage>();
+        const auto failure = LoadImageFile(*image, FullPath(file), target.map, {}, global.base);
+        if (failure) {
+            m_prompts.ShowMessage(*failure);
+            return false;
+        }
+        target.idCode = ImageIdCode(*image).value_or(ErasedIdCode());
+    } else if (global.id || global.idText) {
         IdCodeEntry dialog(m_prompts, target.idCode);
         dialog.SetCharacterMode(global.idText.has_value());
         accepted = dialog.PressOk(global.idText ? *global.idText : *global.id);

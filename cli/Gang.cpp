@@ -277,6 +277,11 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
         args.insert(args.end(), {"--id", *global.id});
     if (global.idText)
         args.insert(args.end(), {"--id-text", *global.idText});
+    if (global.base) {
+        char base[16];
+        std::snprintf(base, sizeof base, "%X", static_cast<unsigned>(*global.base));
+        args.insert(args.end(), {"--base", base});
+    }
     if (!global.trace.empty())
         args.insert(args.end(), {"--trace", global.trace + "." + number});
     if (global.yes)

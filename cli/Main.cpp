@@ -176,6 +176,10 @@ int Main(int argc, char** argv, const ClosedStreams& closed) {
     return FinishOutput(FinishRecord(status));
 }
 
+// The format is told from the content, never from the name.
+constexpr char kImageFileHelp[] =
+    "the image file: Motorola S-records, Intel HEX, or raw binary placed at --base";
+
 int RunCommandLine(int argc, char** argv) {
     GlobalOptions global;
     global.programDirectory = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
@@ -219,10 +223,14 @@ int RunCommandLine(int argc, char** argv) {
                    "(default) cancels, no carries on, ask asks on the terminal")
         ->check(CLI::IsMember({"yes", "no", "ask"}))
         ->option_text("yes|no|ask");
-    auto* id = app.add_option("--id", global.id, "the target's ID code in hexadecimal")
-                   ->option_text("HEX")
+    auto* id = app.add_option("--id", global.id,
+                              "the target's ID code in hexadecimal, or image:FILE for the one "
+                              "the image file FILE carries")
+                   ->option_text("HEX|image:FILE")
                    ->check([](const std::string& text) {
-                       return text.size() <= 14 ? std::string() : "at most 14 hexadecimal digits";
+                       return text.size() <= 14 || text.starts_with("image:")
+                                  ? std::string()
+                                  : "at most 14 hexadecimal digits";
                    });
     auto* idText = app.add_option("--id-text", global.idText, "the target's ID code as characters")
                        ->option_text("TEXT")
@@ -230,6 +238,19 @@ int RunCommandLine(int argc, char** argv) {
                            return text.size() <= 7 ? std::string() : "at most 7 characters";
                        });
     id->excludes(idText);
+    app.add_option_function<std::string>(
+           "--base",
+           [&global](const std::string& text) {
+               global.base = static_cast<std::uint32_t>(std::stoul(text, nullptr, 16));
+           },
+           "where a binary image file loads, in hexadecimal (default: the part's first "
+           "program-ROM address)")
+        ->option_text("ADDR")
+        ->check([](const std::string& text) {
+            return !text.empty() && text.size() <= 5 && IsHex(text)
+                       ? std::string()
+                       : "expected 1 to 5 hexadecimal digits";
+        });
     app.add_option("--catalogue", global.catalogue,
                    "the MCU catalogue (default: MCUType.mcu beside the program, in "
                    "../share/o8r-programmer/ from it, or in the install's data folder)")
@@ -257,22 +278,23 @@ int RunCommandLine(int argc, char** argv) {
     FileOptions update;
 
     auto* mcus = app.add_subcommand("mcus", "print the catalogue: groups, series and parts");
-    auto* imageCmd = app.add_subcommand("image", "print the page records of an S-record file");
+    auto* imageCmd = app.add_subcommand(
+        "image", "tell the format, pages, erase blocks, checksums and ID code of an image file");
     imageCmd->add_option("--mcu", image.mcu, "the target part, as o8rprog mcus lists it")
         ->option_text("PART")
         ->required();
-    imageCmd->add_option("FILE", image.file, "the S-record file (*.mot)")->required();
+    imageCmd->add_option("FILE", image.file, kImageFileHelp)->required();
     DetectOptions detectOptions;
     GangOptions gang;
     auto* detect =
         app.add_subcommand("detect", "find the box; print \"normal\" or \"firmware-update\"");
     detect->add_flag("--all", detectOptions.all,
                      "list every box attached: port, USB serial number, VID:PID");
-    auto* programCmd = app.add_subcommand("program", "program an S-record file into the target");
+    auto* programCmd = app.add_subcommand("program", "program an image file into the target");
     programCmd->add_option("--mcu", program.mcu, "the target part, as o8rprog mcus lists it")
         ->option_text("PART")
         ->required();
-    programCmd->add_option("FILE", program.file, "the S-record file (*.mot)")->required();
+    programCmd->add_option("FILE", program.file, kImageFileHelp)->required();
     programCmd->add_flag("--verify", program.verify,
                          "then read every programmed page back and compare");
     auto* eraseCmd = app.add_subcommand("erase", "erase flash blocks of the target");
@@ -307,19 +329,24 @@ int RunCommandLine(int argc, char** argv) {
         ->option_text("START-END");
     auto* outputGroup =
         readCmd->add_option_group("output", "what to do with the data (one or both)");
-    outputGroup->add_option("-o,--output", read.output, "save it as an S-record file")
+    outputGroup
+        ->add_option("-o,--output", read.output,
+                     "save it: Intel HEX for .hex and .ihex, raw bytes for .bin, else S-records")
         ->option_text("FILE")
         ->check([](const std::string& text) {
             return text.empty() ? std::string("expected a file name, not an empty text")
                                 : std::string();
         });
     outputGroup->add_flag("--dump", read.dump, "print it as a hex dump");
+    readCmd->add_option("--format", read.format, "the format of the -o file, over its extension")
+        ->check(CLI::IsMember({"srec", "ihex", "bin"}))
+        ->option_text("srec|ihex|bin");
     outputGroup->require_option(1, 2);
-    auto* loadCmd = app.add_subcommand("load", "store an S-record file in the box");
+    auto* loadCmd = app.add_subcommand("load", "store an image file in the box");
     loadCmd->add_option("--mcu", load.mcu, "the target part, as o8rprog mcus lists it")
         ->option_text("PART")
         ->required();
-    loadCmd->add_option("FILE", load.file, "the S-record file (*.mot)")->required();
+    loadCmd->add_option("FILE", load.file, kImageFileHelp)->required();
     auto* query = app.add_subcommand("query", "print the name of the image the box stores");
     auto* updateCmd =
         app.add_subcommand("update", "update the firmware of a box in its firmware-update mode");

@@ -2,6 +2,7 @@
 
 // What the command line asked for, as plain values.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct GlobalOptions {
     std::string cancelAnswer = "yes";   // yes | no | ask: the answer Ctrl-C gives
     std::optional<std::string> id;      // 2 to 14 hexadecimal digits
     std::optional<std::string> idText;  // 1 to 7 characters
+    std::optional<std::uint32_t> base;  // where a binary image file loads
     std::string catalogue;              // empty: MCUType.mcu where CatalogueCandidates says
     std::string trace;                  // file for the bridge trace
     bool yes = false;                   // answer every question with Yes
@@ -50,7 +52,8 @@ struct EraseOptions {
 struct RangeOptions {
     std::string mcu;
     std::string range;   // START-END in hexadecimal
-    std::string output;  // read: S-record file to save
+    std::string output;  // read: file to save, in the format its extension names
+    std::string format;  // read: srec | ihex | bin, over the extension
     bool dump = false;   // read: print the hex dump
 };
 

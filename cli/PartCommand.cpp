@@ -18,10 +18,11 @@ int RunOnPart(const GlobalOptions& global, const std::string& mcu, const PartChe
     }
 
     CommandSession box(global, &part.record);
+    // The part first: an ID code taken from an image is read under its map.
+    box.SelectPart(part);
     if (!box.ApplyIdCode(global)) {
         return kExitFailure;
     }
-    box.SelectPart(part);
     if (checks.beforeAttach && !checks.beforeAttach(box)) {
         return kExitFailure;
     }

@@ -6,6 +6,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
 #include "cli/ProgramPath.h"
+#include "core/image/ImageFile.h"
+#include "core/model/Messages.h"
 
 namespace o8r::cli {
 
@@ -13,6 +15,13 @@ int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
     return RunOnPart(global, options.mcu, {}, [&](CommandSession& box) {
         if (!box.Report(box.Box().Program(FullPath(options.file), box.Hooks()))) {
             return kExitFailure;
+        }
+        // The code is in the part now: without it, every later command is refused.
+        if (const auto id = ImageIdCode(box.Box().Image())) {
+            box.Prompts().ShowMessage(Message{
+                "The part is now protected by the ID code " + IdCodeText(*id) +
+                    " the image carries: give it with --id " + IdCodeText(*id) + " from now on.",
+                text::kCaptionInfo, MsgIcon::None, MsgButtons::Ok, Owner::MainWindow});
         }
         if (!options.verify) {
             return kExitOk;

@@ -106,7 +106,8 @@ int RunRead(const GlobalOptions& global, const RangeOptions& options) {
                 }
                 if (!options.output.empty()) {
                     if (SaveReadData(box.Prompts(), FullPath(options.output), result.rangeStart,
-                                     result.data) == SaveResult::Saved) {
+                                     result.data,
+                                     ImageFormatFromName(options.format)) == SaveResult::Saved) {
                         box.Prompts().ShowMessage(Message{text::kReadDataSaved, text::kCaptionInfo,
                                                           MsgIcon::None, MsgButtons::Ok,
                                                           Owner::ReadData});

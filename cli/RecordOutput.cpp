@@ -145,10 +145,17 @@ std::string RecordJson(const RunRecord& record) {
         JsonObject fields;
         fields.Text("file", record.imageFile).Optional("size", record.imageSize);
         fields.Number("pages", static_cast<std::uint64_t>(record.pages));
-        if (record.pages > 0)
+        if (record.pages > 0) {
             fields.Text("crc32", record.crc32).Text("sha256", record.sha256);
-        else
-            fields.Raw("crc32", "null").Raw("sha256", "null");
+            fields.Text("format", record.imageFormat);
+            if (record.idCode.empty())
+                fields.Raw("idCode", "null");
+            else
+                fields.Text("idCode", record.idCode);
+        } else {
+            fields.Raw("crc32", "null").Raw("sha256", "null").Raw("format", "null");
+            fields.Raw("idCode", "null");
+        }
         image = fields.Close();
     }
     JsonObject json;

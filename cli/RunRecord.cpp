@@ -6,6 +6,7 @@
 #include <span>
 
 #include "cli/Checksums.h"
+#include "core/image/ImageFile.h"
 
 namespace o8r::cli {
 
@@ -75,6 +76,9 @@ void NoteImagePages(const PageImage& image) {
     record.crc32 = Crc32Text(crc.Value());
     const auto digest = sha.Finish();
     record.sha256 = HexText(digest);
+    record.imageFormat = ImageFormatShortName(image.format);
+    const auto id = ImageIdCode(image);
+    record.idCode = id ? IdCodeText(*id) : "";
 }
 
 std::uint64_t NowMs() {

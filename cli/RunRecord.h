@@ -25,6 +25,8 @@ struct RunRecord {
     int pages = 0;
     std::string crc32;          // of the page records, 8 hexadecimal digits
     std::string sha256;         // of the page records, 64 hexadecimal digits
+    std::string imageFormat;    // srec | ihex | bin
+    std::string idCode;         // the ID code the image carries; empty: none
     std::uint64_t startMs = 0;  // milliseconds since 1970, UTC
     std::uint64_t endMs = 0;
     // The duration, on a clock that never steps back with the system's time.

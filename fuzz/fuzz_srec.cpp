@@ -9,21 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "core/image/PageChecksum.h"
 #include "core/image/SRecordLoader.h"
 #include "core/image/SRecordWriter.h"
 #include "fuzz/FuzzRequire.h"
+#include "fuzz/ImageChecks.h"
 
 namespace {
 
 using namespace o8r;
 using fuzz::Require;
-
-// One image for every input: it is large, and the loader fills it anew each time.
-PageImage& Image() {
-    static const auto image = std::make_unique<PageImage>();
-    return *image;
-}
 
 const MemoryMap kMaps[] = {
     {0, 0, 0x4000, 0x24000},            // program ROM only
@@ -35,7 +29,7 @@ const MemoryMap kMaps[] = {
 void CheckLoad(const std::string& text, const MemoryMap& map) {
     std::istringstream in(text);
     int lastProgress = 0;
-    PageImage& image = Image();
+    PageImage& image = fuzz::SharedImage();
     const SRecordLoadResult result =
         LoadSRecordImage(image, in, text.size(), map, [&](int percent) {
             Require(percent >= lastProgress && percent <= 100, "progress in 0..100, never back");
@@ -46,43 +40,7 @@ void CheckLoad(const std::string& text, const MemoryMap& map) {
                 "a refusal says why");
         return;
     }
-    Require(image.pageCount <= kMaxPageRecords, "at most 512 page records");
-    int previous = -1;
-    for (std::size_t i = 0; i < image.pageCount; ++i) {
-        const PageRecord& record = image.pageRecords[i];
-        const int page = PageRecordNumber(record);
-        Require(page > previous && page >= 2 && page < 4096, "pages ascending from 0x200");
-        previous = page;
-        const std::uint8_t* data = image.memImage.data() + page * kPageSize;
-        Require(std::memcmp(record.data() + 4, data, kPageSize) == 0, "record holds the image");
-        Require(PageRecordChecksum(record) == PageChecksum(data, kPageSize), "checksum");
-        for (std::size_t b = 0; b < kPageSize; ++b) {
-            const std::uint32_t address = static_cast<std::uint32_t>(page * kPageSize + b);
-            Require(data[b] == 0xFF || InMemoryMap(map, address), "data only inside the map");
-        }
-    }
-}
-
-// The writer's file for bytes read from `start` loads back into the same bytes.
-void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
-    if (size < 4)
-        return;
-    const std::uint32_t start =
-        0x200 + ((data[0] << 16 | data[1] << 8 | data[2]) % (0x100000 - 0x300));
-    const std::size_t length = 1 + data[3] % 200;
-    std::vector<std::uint8_t> bytes(length);
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = data[(4 + i) % size];
-    const std::uint32_t end = start + static_cast<std::uint32_t>(length) - 1;
-    if (end >= kMemImageSize)
-        return;
-
-    std::istringstream in(BuildSRecordFile(start, bytes));
-    PageImage& image = Image();
-    const SRecordLoadResult result =
-        LoadSRecordImage(image, in, 0, MemoryMap{0, 0, 0x200, 0x100000}, {});
-    Require(result.ok, "our own file loads");
-    Require(std::memcmp(image.memImage.data() + start, bytes.data(), length) == 0, "round trip");
+    fuzz::RequireCoherentPages(image, map);
 }
 
 }  // namespace
@@ -90,6 +48,6 @@ void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     CheckLoad(text, kMaps[size % 4]);
-    CheckRoundTrip(data, size);
+    fuzz::RequireRoundTrip(data, size, fuzz::SharedImage(), BuildSRecordFile, LoadSRecordImage);
     return 0;
 }

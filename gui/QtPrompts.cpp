@@ -122,18 +122,34 @@ std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSp
 
     QFileDialog dialog(OwnerWindow(owner), FromLocal(spec.title));
     // The label already names its pattern ("Motorola Format(*.mot)"); Qt shows it as it stands.
-    dialog.setNameFilter(FromLocal(spec.filterLabel) + QStringLiteral(" (") +
-                         FromLocal(spec.pattern) + QStringLiteral(")"));
+    QStringList filters{FromLocal(spec.filterLabel) + QStringLiteral(" (") +
+                        FromLocal(spec.pattern) + QStringLiteral(")")};
+    QStringList suffixes{FromLocal(spec.defaultExtension)};
+    for (const FileDialogSpec::Filter& filter : spec.otherFilters) {
+        filters << FromLocal(filter.label) + QStringLiteral(" (") + FromLocal(filter.pattern) +
+                       QStringLiteral(")");
+        suffixes << FromLocal(filter.defaultExtension);
+    }
+    for (QString& suffix : suffixes) {
+        if (suffix.startsWith(QLatin1Char('.')))
+            suffix.remove(0, 1);
+    }
+    dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     if (forSaving) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         // The save handler asks its own overwrite question.
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-        QString suffix = FromLocal(spec.defaultExtension);
-        if (suffix.startsWith(QLatin1Char('.')))
-            suffix.remove(0, 1);
-        dialog.setDefaultSuffix(suffix);
+        dialog.setDefaultSuffix(suffixes.front());
+        // A name typed without an extension takes the chosen format's, which
+        // the save then writes.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, filters, suffixes](const QString& filter) {
+                             const qsizetype at = filters.indexOf(filter);
+                             if (at >= 0)
+                                 dialog.setDefaultSuffix(suffixes[at]);
+                         });
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         // As the system dialog does without extra flags, a typed name need not

@@ -17,8 +17,8 @@ _o8rprog() {
 
     local commands="mcus image detect program erase blank-check read load query update doctor gang"
     local global="--box --sim-state --sim-protect --sim-update-mode --sim-fault --sim-realtime
-                  --sim-timing --sim-serial --cancel-answer --id --id-text --catalogue --trace
-                  --json --log --yes --quiet --help --version"
+                  --sim-timing --sim-serial --cancel-answer --id --id-text --base --catalogue
+                  --trace --json --log --yes --quiet --help --version"
 
     case $prev in
         --mcu)
@@ -38,6 +38,10 @@ _o8rprog() {
             _filedir
             return
             ;;
+        --format)
+            COMPREPLY=($(compgen -W "srec ihex bin" -- "$cur"))
+            return
+            ;;
         --sim-timing)
             COMPREPLY=($(compgen -W "fast typical slow" -- "$cur"))
             return
@@ -51,7 +55,8 @@ _o8rprog() {
             [[ ${COMPREPLY[0]} == sim: ]] && compopt -o nospace
             return
             ;;
-        --sim-protect | --sim-fault | --sim-serial | --id | --id-text | --range | --blocks | --jobs)
+        --sim-protect | --sim-fault | --sim-serial | --id | --id-text | --base | --range | \
+            --blocks | --jobs)
             return
             ;;
     esac
@@ -66,8 +71,8 @@ _o8rprog() {
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --box | --sim-state | --sim-protect | --sim-fault | --sim-timing | --sim-serial | \
-                --cancel-answer | --id | --id-text | --catalogue | --trace | --log | --mcu | \
-                --range | --blocks | -o | --output | --boxes | --jobs)
+                --cancel-answer | --id | --id-text | --base | --catalogue | --trace | --log | \
+                --mcu | --range | --blocks | -o | --output | --format | --boxes | --jobs)
                 ((i++))
                 ;;
             -*) ;;
@@ -103,7 +108,7 @@ _o8rprog() {
         program) options="--mcu --verify" ;;
         erase) options="--mcu --blocks --all" ;;
         blank-check) options="--mcu --range" ;;
-        read) options="--mcu --range --output --dump" ;;
+        read) options="--mcu --range --output --format --dump" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options $global" -- "$cur"))

@@ -345,7 +345,8 @@ TEST(SelectAndLoadFileTest, TheLastLoadIsReusedOnlyForTheSameFileUnderTheSameMap
     EXPECT_EQ(h.loadDialogRuns, 2);
 
     // A failed load leaves nothing to reuse.
-    const std::string bad = h.scratch.Write("bad.mot", "not an image\n");
+    // (A first character other than S or : would make it a binary image.)
+    const std::string bad = h.scratch.Write("bad.mot", "S not an image\n");
     h.ChooseFile(bad);
     EXPECT_FALSE(h.controller.SelectAndLoadFile());
     h.ChooseFile(path);

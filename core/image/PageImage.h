@@ -22,14 +22,20 @@ struct LastLoad {
     std::int64_t modifiedTicks = 0;
     // The memory map the file was checked against: records are never reused under another.
     MemoryMap map;
+    // Where a binary file was placed: one loaded elsewhere is read again.
+    std::uint32_t base = 0;
     // False when the file's time cannot tell a later rewrite from it.
     bool trusted = false;
 };
+
+// How an image file is written; told from its content.
+enum class ImageFormat { SRecord, IntelHex, Binary };
 
 struct PageImage {
     std::array<std::uint8_t, kMemImageSize> memImage{};
     std::array<PageRecord, kMaxPageRecords> pageRecords{};
     std::uint16_t pageCount = 0;
+    ImageFormat format = ImageFormat::SRecord;  // of the file last loaded
     LastLoad lastLoad;
 
     // The page records to send: never more than their array holds.

@@ -7,22 +7,9 @@
 #include <functional>
 #include <iosfwd>
 
-#include "core/image/PageImage.h"
-#include "core/model/Message.h"
+#include "core/image/ImageBuilder.h"
 
 namespace o8r {
-
-// A read failure in the middle of a file (the file itself could be opened).
-inline constexpr char kCanNotReadFile[] = "Can not read file!";
-
-// Data below this address is accepted whatever the memory map says and never
-// becomes a page record.
-constexpr std::uint32_t kMapFreeLimit = 0x200;
-
-struct SRecordLoadResult {
-    bool ok = false;
-    Message message;  // owner Owner::FileLoading; shown by the caller when !ok
-};
 
 // Parses S-record text into the image's memory image (filled with 0xFF first)
 // and, on success only, rebuilds its page records and page count: one record for every page at or

@@ -107,6 +107,12 @@ inline constexpr char kSaveFileTitle[] = "Save file";
 inline constexpr char kMotFilterLabel[] = "Motorola Format(*.mot)";
 inline constexpr char kMotPattern[] = "*.mot";
 inline constexpr char kMotDefaultExtension[] = ".mot";
+// The other formats the file choosers offer after S-records.
+inline constexpr char kIntelHexFilterLabel[] = "Intel HEX(*.hex *.ihex)";
+inline constexpr char kIntelHexPattern[] = "*.hex *.ihex";
+inline constexpr char kBinaryFilterLabel[] = "Binary(*.bin)";
+inline constexpr char kBinaryPattern[] = "*.bin";
+inline constexpr char kAllFilesFilterLabel[] = "All files(*)";
 inline constexpr char kFileTooLarge[] = "Selected file is too large!";
 inline constexpr char kLoadingFile[] = "Please wait for loading file...";
 inline constexpr char kCanNotOpenFile[] = "Can not open file!";

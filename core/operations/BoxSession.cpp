@@ -119,15 +119,16 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
     if (path.empty())
         return MakeResult(operation, Outcome::FileNotChosen);
     m_imagePath = path;
-    const ImageFileCheck check = CheckImageFile(*m_image, path, m_target.map);
+    const ImageFileCheck check = CheckImageFile(*m_image, path, m_target.map, m_target.binaryBase);
     if (check == ImageFileCheck::TooLarge)
         return MakeResult(operation, Outcome::FileTooLarge);
     std::optional<Message> failure;
     if (check == ImageFileCheck::Load) {
         Started(hooks, Phase::LoadingFile);
         Reached(hooks, 0);
-        failure = LoadImageFile(*m_image, path, m_target.map,
-                                [&hooks](int percent) { Reached(hooks, percent); });
+        failure = LoadImageFile(
+            *m_image, path, m_target.map, [&hooks](int percent) { Reached(hooks, percent); },
+            m_target.binaryBase);
         Ended(hooks, Phase::LoadingFile);
     }
     // An image without a page would end "successfully" having sent nothing

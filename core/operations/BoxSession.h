@@ -87,6 +87,8 @@ struct SessionTarget {
     std::string part;  // empty: no part chosen
     MemoryMap map;
     IdCode idCode = ErasedIdCode();
+    // Where a binary image file loads; empty: the map's program ROM.
+    std::optional<std::uint32_t> binaryBase = std::nullopt;
 };
 
 // What a stepped operation waits for after a step.

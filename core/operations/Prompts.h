@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/model/Message.h"
 
@@ -15,6 +16,14 @@ struct FileDialogSpec {
     std::string filterLabel;       // "Motorola Format(*.mot)"
     std::string pattern;           // "*.mot"
     std::string defaultExtension;  // ".mot" for saving, empty for opening
+    // Filters offered after the first, each with the extension a typed name
+    // without one gets when it is chosen for saving.
+    struct Filter {
+        std::string label;  // "Intel HEX(*.hex *.ihex)"
+        std::string pattern;
+        std::string defaultExtension;
+    };
+    std::vector<Filter> otherFilters{};
 };
 
 class IdCodeEntry;

@@ -145,7 +145,7 @@ void ReadSession::OnCancelCommand() {
 }
 
 SaveResult SaveReadData(Prompts& prompts, const std::string& path, std::uint32_t start,
-                        std::span<const std::uint8_t> data) {
+                        std::span<const std::uint8_t> data, std::optional<ImageFormat> format) {
     // The path, then why, each on a line of its own.
     const auto refuse = [&](const std::string& reason) {
         prompts.ShowMessage(Message{std::string(text::kCanNotSaveFile) + path + '\n' + reason,
@@ -163,7 +163,8 @@ SaveResult SaveReadData(Prompts& prompts, const std::string& path, std::uint32_t
         return SaveResult::Declined;
     }
     // The old file stays as it was until the new one is complete.
-    if (std::string reason; !WriteFileReplacing(path, BuildSRecordFile(start, data), &reason))
+    if (std::string reason; !WriteFileReplacing(
+            path, BuildImageFile(format.value_or(SaveFormatFor(path)), start, data), &reason))
         return refuse(reason);
     return SaveResult::Saved;
 }
@@ -174,8 +175,13 @@ void ReadSession::Save() {
         return;
     }
     const auto chosen = m_prompts.ChooseSaveFile(
-        Owner::ReadData, FileDialogSpec{text::kSaveFileTitle, text::kMotFilterLabel,
-                                        text::kMotPattern, text::kMotDefaultExtension});
+        Owner::ReadData,
+        FileDialogSpec{text::kSaveFileTitle,
+                       text::kMotFilterLabel,
+                       text::kMotPattern,
+                       text::kMotDefaultExtension,
+                       {{text::kIntelHexFilterLabel, text::kIntelHexPattern, ".hex"},
+                        {text::kBinaryFilterLabel, text::kBinaryPattern, ".bin"}}});
     if (!chosen || chosen->empty())
         return;
     if (SaveReadData(m_prompts, *chosen, m_range.start, m_data) != SaveResult::Saved)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/image/ImageFile.h"
 #include "core/image/ReadRow.h"
 #include "core/model/Ids.h"
 #include "core/operations/BoxSession.h"
@@ -38,12 +39,14 @@ class ReadView {
 
 enum class SaveResult { Saved, Declined, Failed };
 
-// Saves bytes read from `start` on as an S-record file at `path`: an existing
+// Saves bytes read from `start` on at `path` in `format`, by default the one
+// the path's extension names (S-records unless .hex, .ihex or .bin): an existing
 // file is replaced only after the overwrite question, and only once the new
 // one is whole. The question and the failure message are owned by the
 // read-data window; the success message is the caller's.
 [[nodiscard]] SaveResult SaveReadData(Prompts& prompts, const std::string& path,
-                                      std::uint32_t start, std::span<const std::uint8_t> data);
+                                      std::uint32_t start, std::span<const std::uint8_t> data,
+                                      std::optional<ImageFormat> format = std::nullopt);
 
 class ReadSession : private OperationListener {
   public:

@@ -10,7 +10,14 @@
 namespace o8r {
 
 bool ProgrammerController::SelectAndLoadFile() {
-    const FileDialogSpec spec{text::kOpenFileTitle, text::kMotFilterLabel, text::kMotPattern, ""};
+    // A binary loads at the part's first program-ROM address.
+    const FileDialogSpec spec{text::kOpenFileTitle,
+                              text::kMotFilterLabel,
+                              text::kMotPattern,
+                              "",
+                              {{text::kIntelHexFilterLabel, text::kIntelHexPattern, ""},
+                               {text::kBinaryFilterLabel, text::kBinaryPattern, ""},
+                               {text::kAllFilesFilterLabel, "*", ""}}};
     const std::optional<std::string> chosen = m_prompts.ChooseOpenFile(Owner::MainWindow, spec);
     if (!chosen)
         return false;
