@@ -90,6 +90,7 @@ class BenchPrompts final : public Prompts {
     DialogResult RunIdCodeDialog(IdCodeEntry&) override { return DialogResult::Cancel; }
     DialogResult RunEraseDialog(EraseBlockChoice&) override { return DialogResult::Cancel; }
     DialogResult RunAddressDialog(AddressRangeEntry&) override { return DialogResult::Cancel; }
+    DialogResult RunBaseAddressDialog(BaseAddressEntry&) override { return DialogResult::Cancel; }
     DialogResult RunReadWindow(ReadSession&) override { return DialogResult::Cancel; }
     DialogResult RunFileLoadDialog(FileLoadJob& job) override {
         NullLoadView view;

@@ -9,6 +9,7 @@
 #include "cli/ProgressBar.h"
 #include "cli/RunRecord.h"
 #include "core/model/Messages.h"
+#include "core/operations/BaseAddressEntry.h"
 #include "core/operations/FileLoadJob.h"
 
 namespace o8r::cli {
@@ -108,6 +109,11 @@ DialogResult TerminalPrompts::RunEraseDialog(EraseBlockChoice&) {
 }
 
 DialogResult TerminalPrompts::RunAddressDialog(AddressRangeEntry&) {
+    return DialogResult::Cancel;
+}
+
+// A binary's base comes with --base on the command line.
+DialogResult TerminalPrompts::RunBaseAddressDialog(BaseAddressEntry&) {
     return DialogResult::Cancel;
 }
 

@@ -9,6 +9,7 @@
 
 #include "gui/QtWindowTimers.h"
 #include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/BaseAddressDialog.h"
 #include "gui/dialogs/EraseBlocksDialog.h"
 #include "gui/dialogs/FileLoadingDialog.h"
 #include "gui/dialogs/IdCodeDialog.h"
@@ -195,6 +196,11 @@ DialogResult QtPrompts::RunEraseDialog(EraseBlockChoice& dialog) {
 
 DialogResult QtPrompts::RunAddressDialog(AddressRangeEntry& dialog) {
     AddressRangeDialog window(dialog, m_mainWindow);
+    return RunModal(window, Owner::AddressSetting);
+}
+
+DialogResult QtPrompts::RunBaseAddressDialog(BaseAddressEntry& dialog) {
+    BaseAddressDialog window(dialog, m_mainWindow);
     return RunModal(window, Owner::AddressSetting);
 }
 

@@ -54,6 +54,7 @@ class QtPrompts : public Prompts {
     DialogResult RunIdCodeDialog(IdCodeEntry& dialog) override;
     DialogResult RunEraseDialog(EraseBlockChoice& dialog) override;
     DialogResult RunAddressDialog(AddressRangeEntry& dialog) override;
+    DialogResult RunBaseAddressDialog(BaseAddressEntry& dialog) override;
     DialogResult RunReadWindow(ReadSession& session) override;
     DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 

@@ -10,6 +10,7 @@
 #include "core/model/Messages.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/AddressRangeRules.h"
+#include "core/operations/BaseAddressEntry.h"
 #include "core/window/SharedState.h"
 #include "support/RecordingPrompts.h"
 
@@ -224,6 +225,36 @@ TEST(AddressRangeEntry, PromptIsTheCallersText) {
     EXPECT_EQ(AddressRangeEntry(prompts, kTwoRegions, text::kPromptCheckRange).Prompt(),
               "Please set check range");
     EXPECT_EQ(AddressRangeEntry::kFieldLength, 5u);
+}
+
+// Where a binary goes: the part's program ROM to begin with, any address of the
+// map on OK, one message for anything else.
+TEST(BaseAddressEntry, TakesAnAddressOfTheMapOnly) {
+    struct Case {
+        const char* text;
+        const char* message;  // nullptr: taken
+        std::uint32_t base;
+    };
+    const Case cases[] = {
+        {"04000", nullptr, 0x4000},
+        {"2400", nullptr, 0x2400},
+        {"bfff", nullptr, 0xBFFF},
+        {"", text::kNoStartAddress, 0x4000},
+        {"zz", text::kInputFormatError, 0x4000},
+        {"004000", text::kInputFormatError, 0x4000},
+        {"3000", text::kAddressOutOfMap, 0x4000},
+        {"C000", text::kAddressOutOfMap, 0x4000},
+    };
+    for (const Case& c : cases) {
+        test::RecordingPrompts prompts;
+        BaseAddressEntry dialog(prompts, kTwoRegions);
+        EXPECT_EQ(dialog.InitialText(), "04000");
+        EXPECT_EQ(dialog.PressOk(c.text), c.message == nullptr) << c.text;
+        EXPECT_EQ(dialog.Base(), c.base) << c.text;
+        EXPECT_EQ(prompts.messages,
+                  c.message ? std::vector<Message>{AddrError(c.message)} : std::vector<Message>{})
+            << c.text;
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
+#include "core/operations/BaseAddressEntry.h"
 #include "core/window/SharedState.h"
 #include "support/ControllerHarness.h"
 #include "support/SRecordText.h"
@@ -363,6 +364,28 @@ TEST(SelectAndLoadFileTest, AFileThatDoesNotExistGoesToTheLoaderWhichRefusesIt) 
     EXPECT_EQ(h.loadDialogRuns, 1);
     ASSERT_EQ(h.prompts.messages.size(), 1u);
     EXPECT_EQ(h.prompts.messages[0].text, "Can not open file!");
+}
+
+// A binary chosen in the window goes where its own small dialog says, and
+// nowhere when that dialog is cancelled.
+TEST(ProgramTest, ABinaryGoesWhereTheBaseDialogSays) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "at 0C000");
+        ControllerHarness h;
+        ASSERT_TRUE(h.StartWithPart(kPart));
+        const std::vector<std::uint8_t> bytes = PatternBytes(300);
+        h.ChooseFile(h.scratch.Write("image.bin", std::string(bytes.begin(), bytes.end())));
+        h.prompts.baseDialog = [cancel](BaseAddressEntry& dialog) {
+            return !cancel && dialog.PressOk("0C000") ? DialogResult::Ok : DialogResult::Cancel;
+        };
+        h.controller.OnProgram();
+        h.RunUntilIdle();
+        const auto& memory = h.box.Target().Image();
+        EXPECT_EQ(std::equal(bytes.begin(), bytes.end(), memory.begin() + 0xC000), !cancel);
+        EXPECT_EQ(h.prompts.Texts(), cancel ? std::vector<std::string>{}
+                                            : std::vector<std::string>{text::kProgramCompleted});
+        h.ExpectIdleWindow(kSelected);
+    }
 }
 
 }  // namespace

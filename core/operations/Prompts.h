@@ -29,6 +29,7 @@ struct FileDialogSpec {
 class IdCodeEntry;
 class EraseBlockChoice;
 class AddressRangeEntry;
+class BaseAddressEntry;
 class ReadSession;
 class FileLoadJob;
 
@@ -47,6 +48,8 @@ class Prompts {
     virtual DialogResult RunIdCodeDialog(IdCodeEntry& dialog) = 0;
     virtual DialogResult RunEraseDialog(EraseBlockChoice& dialog) = 0;
     virtual DialogResult RunAddressDialog(AddressRangeEntry& dialog) = 0;
+    // Where a binary image file goes.
+    virtual DialogResult RunBaseAddressDialog(BaseAddressEntry& dialog) = 0;
     virtual DialogResult RunReadWindow(ReadSession& session) = 0;
     virtual DialogResult RunFileLoadDialog(FileLoadJob& job) = 0;
 };

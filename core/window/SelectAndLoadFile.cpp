@@ -1,16 +1,21 @@
 // Choosing the image file for Program, Load and the firmware update, and
 // loading it into the page records unless the last complete load still holds.
 
+#include <fstream>
+#include <optional>
+
+#include "core/image/ImageFile.h"
 #include "core/image/LoadedFile.h"
 #include "core/model/Messages.h"
+#include "core/operations/BaseAddressEntry.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/window/ProgrammerController.h"
 #include "core/window/SharedState.h"
+#include "platform/Utf8Path.h"
 
 namespace o8r {
 
 bool ProgrammerController::SelectAndLoadFile() {
-    // A binary loads at the part's first program-ROM address.
     const FileDialogSpec spec{text::kOpenFileTitle,
                               text::kMotFilterLabel,
                               text::kMotPattern,
@@ -25,7 +30,17 @@ bool ProgrammerController::SelectAndLoadFile() {
     EnableCommandButtons(false);
     g_filePath = *chosen;
 
-    switch (CheckImageFile(g_state.image, g_filePath, CurrentMemoryMap())) {
+    // A binary file says nothing of where it goes: the user says it.
+    std::optional<std::uint32_t> base;
+    if (std::ifstream in(PathFromUtf8(g_filePath), std::ios::binary);
+        in && DetectImageFormat(in) == ImageFormat::Binary) {
+        BaseAddressEntry dialog(m_prompts, CurrentMemoryMap());
+        if (m_prompts.RunBaseAddressDialog(dialog) != DialogResult::Ok)
+            return false;
+        base = dialog.Base();
+    }
+
+    switch (CheckImageFile(g_state.image, g_filePath, CurrentMemoryMap(), base)) {
         case ImageFileCheck::TooLarge:
             ShowOutcome(m_operation, Outcome::FileTooLarge);
             return false;
@@ -34,7 +49,7 @@ bool ProgrammerController::SelectAndLoadFile() {
         case ImageFileCheck::Load:
             break;
     }
-    FileLoadJob job(m_prompts, g_state.image, g_filePath, CurrentMemoryMap());
+    FileLoadJob job(m_prompts, g_state.image, g_filePath, CurrentMemoryMap(), base);
     return m_prompts.RunFileLoadDialog(job) == DialogResult::Ok;
 }
 

@@ -18,6 +18,7 @@
 #include "GuiHarness.h"
 #include "core/model/Ids.h"
 #include "core/operations/AddressRangeEntry.h"
+#include "core/operations/BaseAddressEntry.h"
 #include "core/operations/EraseBlockChoice.h"
 #include "core/operations/IdCodeEntry.h"
 #include "core/window/SharedState.h"
@@ -26,6 +27,7 @@
 #include "gui/QtResources.h"
 #include "gui/QtWindowTimers.h"
 #include "gui/dialogs/AddressRangeDialog.h"
+#include "gui/dialogs/BaseAddressDialog.h"
 #include "gui/dialogs/EraseBlocksDialog.h"
 #include "gui/dialogs/IdCodeDialog.h"
 #include "gui/dialogs/QtHexDumpModel.h"
@@ -87,6 +89,7 @@ class DialogsTest : public QObject {
     void addressDialogFieldsAndExchange();
     void addressDialogMessagesAreOwnedByTheDialog();
     void eraseDialogListsBlocksAndSelectsAll();
+    void baseDialogStartsAtTheProgramRomAndTakesOnlyTheMap();
     void realMessageBoxesCarryTextCaptionIconAndButtons_data();
     void realMessageBoxesCarryTextCaptionIconAndButtons();
     void realFileDialogsCarryTitleAndFilter();
@@ -457,6 +460,27 @@ void DialogsTest::addressDialogMessagesAreOwnedByTheDialog() {
         // The texts stay as typed (upper case) after a refusal.
         QCOMPARE(dialog.StartField()->text(), QString(c.start).toUpper());
     }
+}
+
+void DialogsTest::baseDialogStartsAtTheProgramRomAndTakesOnlyTheMap() {
+    ScriptedPrompts s;
+    BaseAddressEntry logic(s.prompts, MemoryMap{0, 0, 0x4000, 0x14000});
+    BaseAddressDialog dialog(logic);
+    dialog.show();
+    QCOMPARE(dialog.AddressField()->text(), QString("04000"));
+    QCOMPARE(dialog.AddressField()->maxLength(), 5);
+    dialog.AddressField()->clear();
+    QTest::keyClicks(dialog.AddressField(), "3fff");
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(s.messages.size(), std::size_t(1));
+    QCOMPARE(s.messages[0].text, std::string("Input address is out of memory map!"));
+    dialog.AddressField()->clear();
+    QTest::keyClicks(dialog.AddressField(), "c000");
+    QTest::keyClick(dialog.AddressField(), Qt::Key_Return);  // Enter presses OK
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), IdNumber(DialogResult::Ok));
+    QCOMPARE(logic.Base(), 0xC000u);
 }
 
 void DialogsTest::eraseDialogListsBlocksAndSelectsAll() {

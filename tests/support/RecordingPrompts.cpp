@@ -1,5 +1,7 @@
 #include "support/RecordingPrompts.h"
 
+#include "core/operations/BaseAddressEntry.h"
+
 #include <ostream>
 
 namespace o8r::test {
@@ -43,6 +45,11 @@ DialogResult RecordingPrompts::RunEraseDialog(EraseBlockChoice& dialog) {
 }
 DialogResult RecordingPrompts::RunAddressDialog(AddressRangeEntry& dialog) {
     return addressDialog ? addressDialog(dialog) : DialogResult::Cancel;
+}
+DialogResult RecordingPrompts::RunBaseAddressDialog(BaseAddressEntry& dialog) {
+    if (baseDialog)
+        return baseDialog(dialog);
+    return dialog.PressOk(dialog.InitialText()) ? DialogResult::Ok : DialogResult::Cancel;
 }
 DialogResult RecordingPrompts::RunReadWindow(ReadSession& session) {
     return readWindow ? readWindow(session) : DialogResult::Cancel;

@@ -30,6 +30,8 @@ class RecordingPrompts : public Prompts {
     std::function<DialogResult(IdCodeEntry&)> idCodeDialog;
     std::function<DialogResult(EraseBlockChoice&)> eraseDialog;
     std::function<DialogResult(AddressRangeEntry&)> addressDialog;
+    // None: the base dialog is answered with OK on its initial text.
+    std::function<DialogResult(BaseAddressEntry&)> baseDialog;
     std::function<DialogResult(ReadSession&)> readWindow;
     std::function<DialogResult(FileLoadJob&)> fileLoadDialog;
     // Called whenever a message box is shown, before it is answered (for
@@ -42,6 +44,7 @@ class RecordingPrompts : public Prompts {
     DialogResult RunIdCodeDialog(IdCodeEntry& dialog) override;
     DialogResult RunEraseDialog(EraseBlockChoice& dialog) override;
     DialogResult RunAddressDialog(AddressRangeEntry& dialog) override;
+    DialogResult RunBaseAddressDialog(BaseAddressEntry& dialog) override;
     DialogResult RunReadWindow(ReadSession& session) override;
     DialogResult RunFileLoadDialog(FileLoadJob& job) override;
 
