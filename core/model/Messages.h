@@ -130,7 +130,7 @@ inline constexpr char kIdCompletedByte[] = "Please input with completed byte!";
 
 // Address Setting dialog.
 inline constexpr char kPromptReadRange[] = "Please set read range";
-inline constexpr char kPromptBinaryBase[] = "Please set the address of the binary file";
+inline constexpr char kPromptBinaryBase[] = "Please set load address";
 inline constexpr char kNoStartAddress[] = "You have not inputed start address yet!";
 inline constexpr char kNoEndAddress[] = "You have not inputed end address yet!";
 inline constexpr char kInputFormatError[] = "Input format error!";
