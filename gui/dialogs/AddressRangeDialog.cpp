@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
@@ -12,27 +11,14 @@
 #include "gui/QtPrompts.h"
 #include "gui/QtResources.h"
 #include "gui/QtTextFit.h"
+#include "gui/dialogs/HexAddressField.h"
 
 namespace o8r {
 
 namespace {
 
-// The address fields show what is typed in upper case.
-class UpperCaseValidator : public QValidator {
-  public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
-
 QLineEdit* AddressField(QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMaxLength(static_cast<int>(AddressRangeEntry::kFieldLength));
-    field->setValidator(new UpperCaseValidator(field));
-    return field;
+    return HexAddressField(parent, static_cast<int>(AddressRangeEntry::kFieldLength));
 }
 
 }  // namespace

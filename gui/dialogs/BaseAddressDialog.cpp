@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
@@ -12,22 +11,9 @@
 #include "gui/QtPrompts.h"
 #include "gui/QtResources.h"
 #include "gui/QtTextFit.h"
+#include "gui/dialogs/HexAddressField.h"
 
 namespace o8r {
-
-namespace {
-
-// The address shows what is typed in upper case.
-class UpperCase : public QValidator {
-  public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
-
-}  // namespace
 
 BaseAddressDialog::BaseAddressDialog(BaseAddressEntry& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic) {
@@ -41,10 +27,8 @@ BaseAddressDialog::BaseAddressDialog(BaseAddressEntry& logic, QWidget* parent)
     auto* label = new QLabel(QStringLiteral("Start address"), this);
     PlaceControl(label, 0, du, 6, 17, 44, 8);
 
-    m_address = new QLineEdit(QString::fromLatin1(m_logic.InitialText()), this);
-    m_address->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_address->setMaxLength(static_cast<int>(BaseAddressEntry::kFieldLength));
-    m_address->setValidator(new UpperCase(m_address));
+    m_address = HexAddressField(this, static_cast<int>(BaseAddressEntry::kFieldLength));
+    m_address->setText(QString::fromLatin1(m_logic.InitialText()));
     PlaceControl(m_address, 0, du, 10, 26, 35, 12);
     auto* hex = new QLabel(QStringLiteral("H"), this);
     PlaceControl(hex, 0, du, 45, 27, 8, 8);
