@@ -26,7 +26,8 @@ log_summary line.csv --sorted
 note "A shift's log summed from the lines that close each run."
 run awk -F, '$1 == "job end" { p += $(NF - 1); f += $NF } END { print p " programmed, " f " failed" }' \
     line.csv
-note "An image changed after the job was written: refused, and no number taken."
+note "An image changed after the job was written: refused and logged, no number taken."
 printf 'S5030004F8\n' >>sample.mot
 run o8rprog --box sim --sim-state box.state job run line.job.toml --boxes sim:1
 run cat serial.txt
+run awk -F, 'END { print $1 ": " $13 }' line.csv
