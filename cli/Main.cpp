@@ -33,7 +33,10 @@ bool IsHex(const std::string& text) {
 }
 
 std::string HelpFooter() {
-    return "\nWithout --id or --id-text the ID code sent to the target is the erased-state\n"
+    return "\nOptions start with - or -- on every system; an argument that starts with / is\n"
+           "a file name, on Windows too.\n"
+           "\n"
+           "Without --id or --id-text the ID code sent to the target is the erased-state\n"
            "code, seven bytes 0xFF. A short --id or --id-text asks whether to fill the\n"
            "higher bytes with 0xFF; answer it with --yes in scripts.\n"
            "\n"
@@ -188,6 +191,9 @@ int RunCommandLine(int argc, char** argv) {
         "o8rprog: programs Renesas R8C/2A and R8C/2B microcontrollers through the\n"
         "USB flash-programmer box, or through a simulated box."};
     app.name("o8rprog");
+    // Options start with - on every system: a word that starts with / is a
+    // path, on Windows too.
+    app.allow_windows_style_options(false);
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string("o8rprog ") + build::kVersion);
 
