@@ -181,6 +181,8 @@ const char* DoneWord(const std::string& command) {
 bool SamePort(const std::string& a, const std::string& b) {
     if (a == b)
         return true;
+    if (a.rfind("usbxpress:", 0) == 0 || b.rfind("usbxpress:", 0) == 0)
+        return false;
     std::error_code errorA;
     std::error_code errorB;
     const auto pathA = std::filesystem::weakly_canonical(std::filesystem::path(a), errorA);
@@ -216,7 +218,7 @@ std::vector<GangBox> GangBoxes(const std::string& spec, std::string& error) {
         }
         int index = 0;
         for (const FoundBox& box : *found)
-            boxes.push_back(GangBox{box.port, "serial:" + box.port, ++index});
+            boxes.push_back(GangBox{box.port, BoxChoiceFor(box), ++index});
         return boxes;
     }
     std::stringstream list(spec);
@@ -236,7 +238,8 @@ std::vector<GangBox> GangBoxes(const std::string& spec, std::string& error) {
                 return {};
             }
         }
-        boxes.push_back(GangBox{port, "serial:" + port, ++index});
+        const bool usb = port.rfind("usbxpress:", 0) == 0;
+        boxes.push_back(GangBox{port, usb ? port : "serial:" + port, ++index});
     }
     if (boxes.empty())
         error = "--boxes: no port given";

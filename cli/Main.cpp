@@ -199,8 +199,9 @@ int RunCommandLine(int argc, char** argv) {
 
     app.add_option("--box", global.box,
                    "auto (default): the one real box attached; sim: the simulated box; "
-                   "serial:PORT: the box on that serial port")
-        ->option_text("auto|sim|serial:PORT");
+                   "serial:PORT: the box on that serial port; usbxpress:INDEX|SERIAL (Windows): "
+                   "the box by its number or USB serial number")
+        ->option_text("auto|sim|serial:PORT|usbxpress:INDEX|SERIAL");
     app.add_option("--sim-state", global.simState,
                    "the simulated box keeps its state (target memory, store, loader memory) in "
                    "FILE across runs")
@@ -361,8 +362,8 @@ int RunCommandLine(int argc, char** argv) {
         "gang", "run one command on several boxes at once, one o8rprog for each box");
     gangCmd
         ->add_option("--boxes", gang.boxes,
-                     "auto: every box attached; sim:N: N simulated boxes; or the ports, "
-                     "separated by commas")
+                     "auto: every box attached; sim:N: N simulated boxes; or the boxes, "
+                     "separated by commas: ports, or on Windows usbxpress:INDEX|SERIAL")
         ->required()
         ->option_text("auto|sim:N|PORT,...");
     gangCmd->add_option("--jobs", gang.jobs, "at most N boxes at a time (default: all)")

@@ -25,6 +25,8 @@ if(TARGET o8rprog)
         # gang starts its boxes' programs as POSIX child processes.
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/gang[a-z_]*\\.sh$")
     endif()
+    # Boxes chosen through SiUSBXp.dll: Windows only, over the stand-in (below).
+    list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/usbxpress\\.sh$")
     if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
         # doctor checks a real box through Linux's sysfs, devices and groups;
         # elsewhere it says that those checks do not exist there.
@@ -50,5 +52,6 @@ if(TARGET o8rprog)
             o8r_add_cli_case(cli_standin ${name}
                              ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
         endforeach()
+        o8r_add_cli_case(cli_windows usbxpress ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
     endif()
 endif()
