@@ -124,7 +124,9 @@ void TakeStderr(Box& box, std::string_view bytes) {
     box.errPending.append(bytes);
     std::size_t end = 0;
     while ((end = box.errPending.find('\n')) != std::string::npos) {
-        TakeProgressLine(box, box.errPending.substr(0, end));
+        // A box's lines end in CR LF on Windows.
+        const std::size_t cr = end > 0 && box.errPending[end - 1] == '\r' ? 1 : 0;
+        TakeProgressLine(box, box.errPending.substr(0, end - cr));
         box.errPending.erase(0, end + 1);
     }
 }

@@ -21,10 +21,6 @@ if(TARGET o8rprog)
         # compared there; the progress bar's unit tests cover both redraws.
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
     endif()
-    if(WIN32)
-        # gang starts its boxes' programs as POSIX child processes.
-        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/gang[a-z_]*\\.sh$")
-    endif()
     # Boxes chosen through SiUSBXp.dll: Windows only, over the stand-in (below).
     list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/usbxpress\\.sh$")
     if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
