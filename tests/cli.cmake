@@ -3,7 +3,7 @@
 if(O8R_CLI_PARTS AND TARGET cli_terminal_test)
     add_library(o8r_cli_parts STATIC ${O8R_CLI_PARTS})
     target_link_libraries(o8r_cli_parts PUBLIC o8r_bridges o8r_sim o8r_core o8r_build_info
-                          PRIVATE o8r_warnings)
+                          ${O8R_CLI_SYSTEM_LIBRARIES} PRIVATE o8r_warnings)
     target_link_libraries(cli_terminal_test PRIVATE o8r_cli_parts)
     if(TARGET cli_output_test)
         target_link_libraries(cli_output_test PRIVATE o8r_cli_parts)
@@ -22,7 +22,7 @@ if(TARGET o8rprog)
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
     endif()
     # Boxes chosen through SiUSBXp.dll: Windows only, over the stand-in (below).
-    list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/usbxpress\\.sh$")
+    list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/(usbxpress|doctor_windows)\\.sh$")
     if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
         # doctor checks a real box through Linux's sysfs, devices and groups;
         # elsewhere it says that those checks do not exist there.
@@ -48,6 +48,8 @@ if(TARGET o8rprog)
             o8r_add_cli_case(cli_standin ${name}
                              ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
         endforeach()
-        o8r_add_cli_case(cli_windows usbxpress ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
+        foreach(name IN ITEMS usbxpress doctor_windows)
+            o8r_add_cli_case(cli_windows ${name} ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
+        endforeach()
     endif()
 endif()
