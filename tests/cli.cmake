@@ -22,7 +22,7 @@ if(TARGET o8rprog)
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
     endif()
     # Boxes chosen through SiUSBXp.dll: Windows only, over the stand-in (below).
-    list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/(usbxpress|doctor_windows)\\.sh$")
+    list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/(usbxpress|doctor_windows|gang_killed)\\.sh$")
     if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
         # doctor checks a real box through Linux's sysfs, devices and groups;
         # elsewhere it says that those checks do not exist there.
@@ -48,7 +48,7 @@ if(TARGET o8rprog)
             o8r_add_cli_case(cli_standin ${name}
                              ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
         endforeach()
-        foreach(name IN ITEMS usbxpress doctor_windows)
+        foreach(name IN ITEMS usbxpress doctor_windows gang_killed)
             o8r_add_cli_case(cli_windows ${name} ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
         endforeach()
     endif()
