@@ -35,13 +35,14 @@ done
 for link in "o8r-programmer.lnk" "o8rprog console.lnk" "Uninstall o8r-programmer.lnk"; do
     [ -f "$menu/$link" ] || fail "no Start-menu entry $link"
 done
-"$wine_run" reg query "$key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "REG_SZ *$version$" ||
-    fail "Programs and Features shows no version $version"
+shown=$("$wine_run" reg query "$key" /v DisplayVersion 2>/dev/null | tr -d '\r') || true
+grep -q "REG_SZ *$version$" <<<"$shown" || fail "Programs and Features shows no version $version"
 
 out=$("$wine_run" "$dir/o8rprog.exe" --version 2>&1 | tr -d '\r') || fail "o8rprog --version failed"
 [ "$out" = "o8rprog $version" ] || fail "o8rprog --version says: $out"
-"$wine_run" "$dir/o8rprog.exe" mcus 2>&1 | grep -q R5F212A8SN ||
-    fail "the installed o8rprog mcus does not list R5F212A8SN"
+# Read whole: grep -q would close the pipe on the program while it writes.
+mcus=$("$wine_run" "$dir/o8rprog.exe" mcus 2>&1) || fail "the installed o8rprog mcus failed: $mcus"
+grep -q R5F212A8SN <<<"$mcus" || fail "the installed o8rprog mcus does not list R5F212A8SN"
 
 # The uninstaller copies itself away and returns at once: wait for it.
 "$wine_run" "$dir/Uninstall.exe" /S || fail "the silent uninstall ended with status $?"
