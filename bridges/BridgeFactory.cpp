@@ -160,9 +160,22 @@ std::optional<BoxChoice> ParseBoxChoice(std::string_view text, std::string& erro
                text.size() > kSerialPrefix.size()) {
         choice.kind = BoxChoice::Kind::Serial;
         choice.port = std::string(text.substr(kSerialPrefix.size()));
+    } else if (constexpr std::string_view kUsbPrefix = "usbxpress:";
+               text.substr(0, kUsbPrefix.size()) == kUsbPrefix && text.size() > kUsbPrefix.size()) {
+        choice.kind = BoxChoice::Kind::UsbXpress;
+        const std::string_view which = text.substr(kUsbPrefix.size());
+        // A number without leading zeros is an index; "0001" is a serial number.
+        const bool index = which.size() <= 4 &&
+                           which.find_first_not_of("0123456789") == std::string_view::npos &&
+                           (which.size() == 1 || which[0] != '0');
+        if (index)
+            choice.usbIndex = static_cast<std::uint32_t>(std::stoul(std::string(which)));
+        else
+            choice.usbSerial = std::string(which);
     } else {
         error = "unknown box '" + std::string(text) +
-                "': use auto (every real box found), sim (the simulated box) or serial:PORT";
+                "': use auto (the one real box attached), sim (the simulated box), "
+                "serial:PORT or usbxpress:INDEX|SERIAL";
         return std::nullopt;
     }
     return choice;
@@ -180,14 +193,37 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
             return box;
         }
         case BoxChoice::Kind::Auto:
-        case BoxChoice::Kind::Serial: {
+        case BoxChoice::Kind::Serial:
+        case BoxChoice::Kind::UsbXpress: {
 #if defined(O8R_HAVE_SIUSBXP)
             if (choice.kind == BoxChoice::Kind::Auto)
                 return SiUsbXpBridge::Load(error);
+            if (choice.kind == BoxChoice::Kind::UsbXpress) {
+                auto bridge = SiUsbXpBridge::Load(error);
+                if (!bridge)
+                    return nullptr;
+                if (choice.usbIndex) {
+                    bridge->SelectBox(*choice.usbIndex);
+                } else if (bridge->HasProductStrings()) {
+                    bridge->SelectBox(choice.usbSerial);
+                } else {
+                    error = bridge->Path() +
+                            " gives no serial numbers (it has no SI_GetProductString): choose "
+                            "the box by its index, usbxpress:0, usbxpress:1, ...";
+                    return nullptr;
+                }
+                return bridge;
+            }
             error = "serial:PORT is not available on Windows: the box is reached through " +
                     std::string(kSiUsbXpLibrary) + " (--box auto)";
             return nullptr;
 #elif defined(O8R_HAVE_SERIAL)
+            if (choice.kind == BoxChoice::Kind::UsbXpress) {
+                error =
+                    "usbxpress:INDEX|SERIAL is a Windows choice; here the box is on a "
+                    "serial port: --box auto or serial:PORT (o8rprog detect --all lists them)";
+                return nullptr;
+            }
             SerialMatch match;
             if (choice.kind == BoxChoice::Kind::Serial)
                 match.portName = choice.port;
@@ -204,6 +240,12 @@ std::unique_ptr<Bridge> MakeBridge(const BoxChoice& choice, Clock& clock, std::s
     return nullptr;
 }
 
+std::string BoxChoiceFor(const FoundBox& box) {
+    if (box.port.rfind("usbxpress:", 0) == 0)
+        return box.usbSerial.empty() ? box.port : "usbxpress:" + box.usbSerial;
+    return "serial:" + box.port;
+}
+
 std::optional<std::vector<FoundBox>> FindBoxes(std::string& error) {
 #if defined(O8R_HAVE_SERIAL) && !defined(O8R_HAVE_SIUSBXP)
     error.clear();
@@ -212,8 +254,33 @@ std::optional<std::vector<FoundBox>> FindBoxes(std::string& error) {
         boxes.push_back(FoundBox{port.name, port.usbSerial, port.vid, port.pid});
     return boxes;
 #elif defined(O8R_HAVE_SIUSBXP)
-    error = "listing every box is not available on Windows";
-    return std::nullopt;
+    auto bridge = SiUsbXpBridge::Load(error);
+    if (!bridge)
+        return std::nullopt;
+    const auto count = bridge->AllDevices();
+    if (!count) {
+        error = bridge->Path() + " could not count the boxes";
+        return std::nullopt;
+    }
+    error.clear();
+    std::vector<FoundBox> boxes;
+    for (std::uint32_t index = 0; index < *count; ++index) {
+        FoundBox box;
+        box.port = "usbxpress:" + std::to_string(index);
+        box.usbSerial = bridge->ProductString(index, 0).value_or("");
+        box.product = bridge->ProductString(index, 1).value_or("");
+        const auto hex = [&](std::uint32_t flag) {
+            const std::string text = bridge->ProductString(index, flag).value_or("");
+            const bool valid =
+                !text.empty() && text.size() <= 4 &&
+                text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
+            return valid ? static_cast<int>(std::stoul(text, nullptr, 16)) : -1;
+        };
+        box.vid = hex(3);
+        box.pid = hex(4);
+        boxes.push_back(std::move(box));
+    }
+    return boxes;
 #else
     error = "this program was built without support for real boxes";
     return std::nullopt;

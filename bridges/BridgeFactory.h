@@ -18,16 +18,20 @@
 namespace o8r {
 
 struct BoxChoice {
-    enum class Kind { Auto, Sim, Serial };
+    enum class Kind { Auto, Sim, Serial, UsbXpress };
     Kind kind = Kind::Auto;
-    std::string port;          // Serial: the port name, e.g. /dev/ttyUSB0
+    std::string port;  // Serial: the port name, e.g. /dev/ttyUSB0
+    // UsbXpress (Windows): the box by the library's index (a number without
+    // leading zeros: 0, 1, 12) or else by its USB serial number.
+    std::optional<std::uint32_t> usbIndex;
+    std::string usbSerial;
     SimOptions sim;            // Sim: layout, timings, faults
     std::string simStatePath;  // Sim: empty = a fresh box every run
     // Sim: how long a run waits while another run holds the state file.
     std::chrono::milliseconds simStateWait{10'000};
 };
 
-// "auto", "sim" or "serial:PORT"; nullopt with an error text otherwise.
+// "auto", "sim", "serial:PORT" or "usbxpress:INDEX|SERIAL"; nullopt with an error text otherwise.
 std::optional<BoxChoice> ParseBoxChoice(std::string_view text, std::string& error);
 
 // The bridge for a choice, or nullptr with an error text. A simulated box with
@@ -46,11 +50,16 @@ bool SaveBoxState(Bridge& bridge, std::string& error);
 
 // A real box as the system lists it.
 struct FoundBox {
-    std::string port;
+    std::string port;       // Windows: usbxpress:INDEX
     std::string usbSerial;  // empty where the system does not give it
     int vid = -1;
     int pid = -1;
+    std::string product = {};  // Windows: the library's description of the box
 };
+
+// The --box choice that reaches `box` alone: serial:PORT, or on Windows
+// usbxpress:SERIAL (usbxpress:INDEX where the library gives no serial).
+std::string BoxChoiceFor(const FoundBox& box);
 
 // Every real box attached, sorted by port; nullopt with an error text where
 // boxes cannot be listed one by one (no serial support, or Windows).

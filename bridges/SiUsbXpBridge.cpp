@@ -23,6 +23,7 @@ using SetBaudRateFn = int(WINAPI*)(HANDLE, DWORD);
 using SetLineControlFn = int(WINAPI*)(HANDLE, WORD);
 using SetFlowControlFn = int(WINAPI*)(HANDLE, BYTE, BYTE, BYTE, BYTE, BYTE, BOOL);
 using GetModemStatusFn = int(WINAPI*)(HANDLE, BYTE*);
+using GetProductStringFn = int(WINAPI*)(DWORD, void*, DWORD);
 
 std::wstring Widen(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
@@ -86,6 +87,7 @@ struct SiUsbXpBridge::Library {
     SetLineControlFn setLineControl = nullptr;
     SetFlowControlFn setFlowControl = nullptr;
     GetModemStatusFn getModemStatus = nullptr;
+    GetProductStringFn getProductString = nullptr;  // optional
 
     ~Library() {
         if (module != nullptr)
@@ -181,6 +183,10 @@ std::unique_ptr<SiUsbXpBridge> SiUsbXpBridge::Load(std::string& error, const std
         }
         library->Bind(entry.function, proc);
     }
+    // The serial numbers are a convenience: a library without them still
+    // drives its boxes, known by their index alone.
+    library->getProductString =
+        As<GetProductStringFn>(GetProcAddress(library->module, kSiUsbXpProductStringName));
     return std::unique_ptr<SiUsbXpBridge>(new SiUsbXpBridge(std::move(library), where));
 }
 
@@ -201,15 +207,59 @@ bool SiUsbXpBridge::Find(DeviceHandle handle, void*& native) const {
     return true;
 }
 
+bool SiUsbXpBridge::HasProductStrings() const {
+    return m_library->getProductString != nullptr;
+}
+
+std::optional<std::string> SiUsbXpBridge::ProductString(std::uint32_t index, std::uint32_t flag) {
+    if (m_library->getProductString == nullptr)
+        return std::nullopt;
+    // The library writes at most 256 bytes, NUL included; a spare zero
+    // ends a text that fills them.
+    char text[kSiUsbXpProductStringSize + 1] = {};
+    if (m_library->getProductString(index, text, flag) != 0)
+        return std::nullopt;
+    text[kSiUsbXpProductStringSize] = '\0';
+    return std::string(text);
+}
+
+std::optional<std::uint32_t> SiUsbXpBridge::AllDevices() {
+    DWORD devices = 0;
+    if (m_library->getNumDevices(&devices) != 0)
+        return std::nullopt;
+    return devices;
+}
+
 BridgeStatus SiUsbXpBridge::GetDeviceCount(std::uint32_t& count) {
     DWORD devices = 0;
     const int status = m_library->getNumDevices(&devices);
     count = status == 0 ? devices : 0;
-    return BridgeStatusFromSiUsbXp(status);
+    if (status != 0 || !m_selection.active)
+        return BridgeStatusFromSiUsbXp(status);
+    // One box chosen: it is the only one there, or none is. Its number is
+    // looked up afresh each time, as boxes come and go.
+    count = 0;
+    for (std::uint32_t index = 0; index < devices; ++index) {
+        const bool chosen = m_selection.serial.empty()
+                                ? index == m_selection.index
+                                : ProductString(index, 0) == m_selection.serial;
+        if (chosen) {
+            m_selectedIndex = index;
+            count = 1;
+            break;
+        }
+    }
+    return kBridgeOk;
 }
 
 BridgeStatus SiUsbXpBridge::Open(std::uint32_t deviceIndex, DeviceHandle& handle) {
     HANDLE native = nullptr;
+    if (m_selection.active) {
+        // The chosen box is the only one: number 0.
+        if (deviceIndex != 0)
+            return kBridgeDeviceNotFound;
+        deviceIndex = m_selectedIndex;
+    }
     const int status = m_library->open(deviceIndex, &native);
     if (status != 0)
         return BridgeStatusFromSiUsbXp(status);

@@ -5,9 +5,15 @@
 // handles are pointers (64 bits wide on 64-bit Windows); the bridge hands out
 // small numbers from 1 instead and keeps the library's handles in a table, so
 // that 0 still means "nothing open".
+//
+// Several boxes: the library numbers them from 0; SI_GetProductString, bound
+// by name where the library exports it, gives each one's USB serial number.
+// A bridge told to use one box (SelectBox) shows only that one: a device
+// count of 1 while it is attached, 0 otherwise, and open 0 opens it.
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/protocol/Bridge.h"
@@ -43,6 +49,18 @@ class SiUsbXpBridge final : public Bridge {
                                 bool xonXoff) override;
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override;
 
+    // What the library says of box `index`, or nullopt (no such box, or no
+    // SI_GetProductString). Flags as the library's: 0 serial number,
+    // 1 description, 3 USB vendor id, 4 product id (both in hexadecimal).
+    [[nodiscard]] std::optional<std::string> ProductString(std::uint32_t index, std::uint32_t flag);
+    [[nodiscard]] bool HasProductStrings() const;
+    // The number of boxes the library sees, whatever box is chosen; nullopt
+    // when it fails.
+    [[nodiscard]] std::optional<std::uint32_t> AllDevices();
+    // From now on only the box with this index, or with this serial number.
+    void SelectBox(std::uint32_t index) { m_selection = Selection{true, index, {}}; }
+    void SelectBox(const std::string& serial) { m_selection = Selection{true, 0, serial}; }
+
     // The file that was loaded.
     const std::string& Path() const { return m_path; }
     std::size_t OpenHandleCount() const { return m_handles.size(); }
@@ -55,6 +73,13 @@ class SiUsbXpBridge final : public Bridge {
 
     std::unique_ptr<Library> m_library;
     std::string m_path;
+    struct Selection {
+        bool active = false;
+        std::uint32_t index = 0;
+        std::string serial;  // by serial number when not empty
+    };
+    Selection m_selection;
+    std::uint32_t m_selectedIndex = 0;  // the library's number of the chosen box
     std::map<DeviceHandle, void*> m_handles;
     DeviceHandle m_nextHandle = 1;
 };

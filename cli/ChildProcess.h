@@ -2,8 +2,8 @@
 
 // Child o8rprog processes for gang: started with their standard output and
 // standard error on pipes, read as they write, interrupted as Ctrl-C would,
-// and waited for. POSIX only; on Windows Start says that gang is not
-// available there.
+// and waited for: posix_spawn on Linux and macOS (ChildProcessPosix.cpp),
+// CreateProcessW and a job object on Windows (ChildProcessWindows.cpp).
 
 #include <functional>
 #include <memory>

@@ -59,18 +59,25 @@ int ListEveryBox(const GlobalOptions& global) {
     }
     std::size_t portWidth = 4;
     std::size_t serialWidth = 10;
+    bool products = false;  // Windows: the library describes each box
     for (const FoundBox& box : boxes) {
         portWidth = std::max(portWidth, box.port.size());
         serialWidth = std::max(serialWidth, box.usbSerial.size());
+        products = products || !box.product.empty();
     }
-    const auto row = [&](const std::string& port, const std::string& serial,
-                         const std::string& id) {
+    const auto row = [&](const std::string& port, const std::string& serial, const std::string& id,
+                         const std::string& product) {
         std::cout << port << std::string(portWidth - port.size() + 2, ' ') << serial
-                  << std::string(serialWidth - serial.size() + 2, ' ') << id << '\n';
+                  << std::string(serialWidth - serial.size() + 2, ' ')
+                  << (products ? id + std::string(id.size() < 9 ? 9 - id.size() : 0, ' ') + "  " +
+                                     product
+                               : id)
+                  << '\n';
     };
-    row("PORT", "USB SERIAL", "VID:PID");
+    row("PORT", "USB SERIAL", "VID:PID", "PRODUCT");
     for (const FoundBox& box : boxes)
-        row(box.port, box.usbSerial.empty() ? "-" : box.usbSerial, UsbId(box));
+        row(box.port, box.usbSerial.empty() ? "-" : box.usbSerial, UsbId(box),
+            box.product.empty() ? "-" : box.product);
     return kExitOk;
 }
 

@@ -157,6 +157,85 @@ bool DiagnoseBox(const UsbBox& box, const DoctorFacts& facts, std::vector<Doctor
     return usable;
 }
 
+std::string Bits(int bits) {
+    return std::to_string(bits) + "-bit";
+}
+
+// Windows: the library, its functions, the boxes it sees and the devices
+// that have no driver; true lines count the boxes that can be used.
+int DiagnoseLibrary(const LibraryFacts& library, std::vector<DoctorLine>& lines) {
+    const std::string bits = Bits(library.programBits);
+    const std::string copy = "copy the " + bits +
+                             " SiUSBXp.dll of the box's USBXpress driver package into " +
+                             library.folder;
+    bool loaded = false;
+    if (library.path.empty()) {
+        lines.push_back({false,
+                         "SiUSBXp.dll is neither beside the program nor on the system's "
+                         "search path: install the box's USBXpress driver package and "
+                         "copy its " +
+                             bits + " SiUSBXp.dll into " + library.folder});
+    } else if (library.libraryBits != 0 && library.libraryBits != library.programBits) {
+        lines.push_back({false, library.path + " is a " + Bits(library.libraryBits) +
+                                    " library and o8rprog a " + bits + " program: " + copy});
+    } else if (!library.loadError.empty()) {
+        lines.push_back(
+            {false, library.path + " can not be loaded (" + library.loadError + "): " + copy});
+    } else {
+        lines.push_back({true, "SiUSBXp.dll " + library.path +
+                                   (library.version.empty() ? "" : ", version " + library.version) +
+                                   ", " + bits});
+        if (!library.missing.empty()) {
+            std::string list;
+            for (const std::string& function : library.missing)
+                list += (list.empty() ? "" : ", ") + function;
+            lines.push_back({false, library.path + " lacks the functions with ordinals " + list +
+                                        ": it is not the box's library; " + copy});
+        } else {
+            lines.push_back(
+                {true, std::string("all twelve functions found") +
+                           (library.productStrings
+                                ? ", and SI_GetProductString for the serial numbers"
+                                : "; no SI_GetProductString: boxes are known by their index")});
+            loaded = true;
+        }
+    }
+    // Only a library that can be used sees boxes.
+    const std::optional<unsigned> boxes = loaded ? library.boxes : std::nullopt;
+    int usable = 0;
+    if (boxes && *boxes == 0) {
+        lines.push_back({false,
+                         "the library sees no box: plug the box in, or try another cable "
+                         "or USB socket"});
+    } else if (boxes) {
+        usable = static_cast<int>(*boxes);
+        std::string list;
+        for (unsigned index = 0; index < *boxes; ++index) {
+            const std::string serial =
+                index < library.serials.size() ? library.serials[index] : std::string();
+            list += (list.empty() ? "" : ", ") + std::string("usbxpress:") + std::to_string(index) +
+                    (serial.empty() ? "" : " (serial " + serial + ")");
+        }
+        lines.push_back({true, "the library sees " + std::to_string(usable) +
+                                   (usable == 1 ? " box: " : " boxes: ") + list});
+    }
+    if (library.withoutDriver > 0)
+        lines.push_back(
+            {false, std::to_string(library.withoutDriver) +
+                        (library.withoutDriver == 1 ? " USB device 10c4:ea61 is"
+                                                    : " USB devices 10c4:ea61 are") +
+                        " attached without a driver: install the box's USBXpress driver "
+                        "package, then unplug the box and plug it in again"});
+    if (usable == 1)
+        lines.push_back({true, "the box can be used: o8rprog finds it by itself (--box auto)"});
+    else if (usable > 1)
+        lines.push_back({true, std::to_string(usable) +
+                                   " boxes can be used; --box auto needs exactly one, so name "
+                                   "each with --box usbxpress:SERIAL (or INDEX), or run them "
+                                   "all with gang --boxes auto"});
+    return usable;
+}
+
 }  // namespace
 
 bool MayOpenReadWrite(const PortNode& node, const Identity& who) {
@@ -191,6 +270,10 @@ DoctorReport Diagnose(const DoctorFacts& facts, const CatalogueFacts& catalogue)
                                     "package again"});
     }
 
+    if (facts.library) {
+        report.usableBoxes = DiagnoseLibrary(*facts.library, lines);
+        return report;
+    }
     if (!facts.supported) {
         lines.push_back({false,
                          "the checks of a real box are not written for this system yet; "

@@ -61,8 +61,24 @@ struct UsbBox {
     std::vector<PortHolder> holders;
 };
 
+// Windows: the box's USB library and what it sees.
+struct LibraryFacts {
+    std::string folder;                // the program's folder, where a copy is looked for first
+    std::string path;                  // the SiUSBXp.dll that would be loaded; empty: none found
+    std::string version;               // its file version, such as 5.3.0.0; empty when it has none
+    int libraryBits = 0;               // 32 or 64; 0 when the file is no Windows library
+    int programBits = 0;               // this program's
+    std::string loadError;             // why it did not load; empty when it did
+    std::vector<std::string> missing;  // "16 (set flow control)", ... of the twelve
+    bool productStrings = false;       // exports SI_GetProductString
+    std::optional<unsigned> boxes;     // how many it sees; nullopt: not asked, or it failed
+    std::vector<std::string> serials;  // each box's, by index ("" where not given)
+    int withoutDriver = 0;             // USB devices 10c4:ea61 attached without a driver
+};
+
 struct DoctorFacts {
-    bool supported = true;  // false: the box checks are not known for this system
+    bool supported = true;                // false: the box checks are not known for this system
+    std::optional<LibraryFacts> library;  // Windows: the checks are these
     Identity who;
     std::vector<UsbBox> boxes;
     std::string udevRuleInstalled;  // where the box's rule lies; empty when nowhere

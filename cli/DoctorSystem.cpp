@@ -328,7 +328,7 @@ std::string PortOpenProblem(const std::string& port) {
     return modem ? std::string() : "not a serial port with modem lines";
 }
 
-#else
+#elif !defined(_WIN32)  // Windows: DoctorWindows.cpp
 
 std::string PortOpenProblem(const std::string&) {
     return {};

@@ -124,7 +124,9 @@ void TakeStderr(Box& box, std::string_view bytes) {
     box.errPending.append(bytes);
     std::size_t end = 0;
     while ((end = box.errPending.find('\n')) != std::string::npos) {
-        TakeProgressLine(box, box.errPending.substr(0, end));
+        // A box's lines end in CR LF on Windows.
+        const std::size_t cr = end > 0 && box.errPending[end - 1] == '\r' ? 1 : 0;
+        TakeProgressLine(box, box.errPending.substr(0, end - cr));
         box.errPending.erase(0, end + 1);
     }
 }
@@ -184,6 +186,8 @@ const char* DoneWord(const std::string& command) {
 bool SamePort(const std::string& a, const std::string& b) {
     if (a == b)
         return true;
+    if (a.rfind("usbxpress:", 0) == 0 || b.rfind("usbxpress:", 0) == 0)
+        return false;
     std::error_code errorA;
     std::error_code errorB;
     const auto pathA = std::filesystem::weakly_canonical(std::filesystem::path(a), errorA);
@@ -219,7 +223,7 @@ std::vector<GangBox> GangBoxes(const std::string& spec, std::string& error) {
         }
         int index = 0;
         for (const FoundBox& box : *found)
-            boxes.push_back(GangBox{box.port, "serial:" + box.port, ++index});
+            boxes.push_back(GangBox{box.port, BoxChoiceFor(box), ++index});
         return boxes;
     }
     std::stringstream list(spec);
@@ -239,7 +243,8 @@ std::vector<GangBox> GangBoxes(const std::string& spec, std::string& error) {
                 return {};
             }
         }
-        boxes.push_back(GangBox{port, "serial:" + port, ++index});
+        const bool usb = port.rfind("usbxpress:", 0) == 0;
+        boxes.push_back(GangBox{port, usb ? port : "serial:" + port, ++index});
     }
     if (boxes.empty())
         error = "--boxes: no port given";

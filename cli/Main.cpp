@@ -34,7 +34,10 @@ bool IsHex(const std::string& text) {
 }
 
 std::string HelpFooter() {
-    return "\nWithout --id or --id-text the ID code sent to the target is the erased-state\n"
+    return "\nOptions start with - or -- on every system; an argument that starts with / is\n"
+           "a file name, on Windows too.\n"
+           "\n"
+           "Without --id or --id-text the ID code sent to the target is the erased-state\n"
            "code, seven bytes 0xFF. A short --id or --id-text asks whether to fill the\n"
            "higher bytes with 0xFF; answer it with --yes in scripts.\n"
            "\n"
@@ -214,13 +217,17 @@ int RunCommandLine(int argc, char** argv) {
         "o8rprog: programs Renesas R8C/2A and R8C/2B microcontrollers through the\n"
         "USB flash-programmer box, or through a simulated box."};
     app.name("o8rprog");
+    // Options start with - on every system: a word that starts with / is a
+    // path, on Windows too.
+    app.allow_windows_style_options(false);
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string("o8rprog ") + build::kVersion);
 
     app.add_option("--box", global.box,
                    "auto (default): the one real box attached; sim: the simulated box; "
-                   "serial:PORT: the box on that serial port")
-        ->option_text("auto|sim|serial:PORT");
+                   "serial:PORT: the box on that serial port; usbxpress:INDEX|SERIAL (Windows): "
+                   "the box by its number or USB serial number")
+        ->option_text("auto|sim|serial:PORT|usbxpress:INDEX|SERIAL");
     app.add_option("--sim-state", global.simState,
                    "the simulated box keeps its state (target memory, store, loader memory) in "
                    "FILE across runs")
@@ -388,8 +395,8 @@ int RunCommandLine(int argc, char** argv) {
         "gang", "run one command on several boxes at once, one o8rprog for each box");
     gangCmd
         ->add_option("--boxes", gang.boxes,
-                     "auto: every box attached; sim:N: N simulated boxes; or the ports, "
-                     "separated by commas")
+                     "auto: every box attached; sim:N: N simulated boxes; or the boxes, "
+                     "separated by commas: ports, or on Windows usbxpress:INDEX|SERIAL")
         ->required()
         ->option_text("auto|sim:N|PORT,...");
     gangCmd->add_option("--jobs", gang.jobs, "at most N boxes at a time (default: all)")

@@ -56,13 +56,18 @@ void NoteBox(const GlobalOptions& global) {
     }
     const std::string prefix = "serial:";
     const bool named = global.box.rfind(prefix, 0) == 0;
+    // Windows: usbxpress:INDEX or usbxpress:SERIAL names the box.
+    const bool usb = global.box.rfind("usbxpress:", 0) == 0;
     record.port = named ? global.box.substr(prefix.size()) : std::string();
     std::string error;
     const auto boxes = FindBoxes(error);
     if (!boxes)
         return;
     for (const FoundBox& box : *boxes) {
-        if (named ? box.port == record.port : boxes->size() == 1) {
+        const bool chosen = usb     ? global.box == box.port || global.box == BoxChoiceFor(box)
+                            : named ? box.port == record.port
+                                    : boxes->size() == 1;
+        if (chosen) {
             record.port = box.port;
             record.usbSerial = box.usbSerial;
         }

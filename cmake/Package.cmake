@@ -45,9 +45,23 @@ else()
     set(CPACK_ARCHIVE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME})
 endif()
 
+# The Windows installer, o8r-programmer-VERSION-win64-setup.exe, from our own
+# template (packaging/nsis/NSIS.template.in): a per-user install.
+if(WIN32)
+    set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/packaging/nsis)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(CPACK_O8R_NSIS_TARGET amd64-unicode)
+    else()
+        set(CPACK_O8R_NSIS_TARGET x86-unicode)
+    endif()
+    set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/nsis/CPackOptions.cmake)
+endif()
+
 if(UNIX AND NOT APPLE)
     set(CPACK_GENERATOR DEB)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+elseif(WIN32)
+    set(CPACK_GENERATOR ZIP NSIS)
 else()
     set(CPACK_GENERATOR ZIP)
 endif()

@@ -3,7 +3,7 @@
 if(O8R_CLI_PARTS AND TARGET cli_terminal_test)
     add_library(o8r_cli_parts STATIC ${O8R_CLI_PARTS})
     target_link_libraries(o8r_cli_parts PUBLIC o8r_bridges o8r_sim o8r_core o8r_build_info
-                          PRIVATE o8r_warnings)
+                          ${O8R_CLI_SYSTEM_LIBRARIES} PRIVATE o8r_warnings)
     target_link_libraries(cli_terminal_test PRIVATE o8r_cli_parts)
     if(TARGET cli_output_test)
         target_link_libraries(cli_output_test PRIVATE o8r_cli_parts)
@@ -21,11 +21,8 @@ if(TARGET o8rprog)
         # compared there; the progress bar's unit tests cover both redraws.
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
     endif()
-    if(WIN32)
-        # gang (and a job's run on several boxes) starts its boxes' programs
-        # as POSIX child processes.
-        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/(gang[a-z_]*|job)\\.sh$")
-    endif()
+    # Boxes chosen through SiUSBXp.dll: Windows only, over the stand-in (below).
+    list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/(usbxpress|doctor_windows|gang_killed)\\.sh$")
     if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
         # doctor checks a real box through Linux's sysfs, devices and groups;
         # elsewhere it says that those checks do not exist there.
@@ -50,6 +47,9 @@ if(TARGET o8rprog)
                               load_query update)
             o8r_add_cli_case(cli_standin ${name}
                              ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
+        endforeach()
+        foreach(name IN ITEMS usbxpress doctor_windows gang_killed)
+            o8r_add_cli_case(cli_windows ${name} ";O8R_STANDIN_DIR=${CMAKE_BINARY_DIR}/standin/full")
         endforeach()
     endif()
 endif()

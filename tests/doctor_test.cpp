@@ -247,5 +247,70 @@ TEST(DoctorTest, AnUnknownSystemOnlyReportsTheCatalogue) {
     EXPECT_EQ(outcome.status, 1);
 }
 
+// Windows: the library and its boxes, each fault with its one-line remedy;
+// exit 0 only with a box the library sees.
+TEST(DoctorTest, JudgesTheWindowsLibrary) {
+    const std::string copy =
+        "copy the 64-bit SiUSBXp.dll of the box's USBXpress driver package into C:\\o8r";
+    struct Case {
+        std::function<void(LibraryFacts&)> change;
+        std::string line;
+        int status;
+    };
+    const Case cases[] = {
+        {[](LibraryFacts&) {}, "ok: the box can be used: o8rprog finds it by itself (--box auto)",
+         0},
+        {[](LibraryFacts& l) { l.path.clear(); },
+         "problem: SiUSBXp.dll is neither beside the program nor on the system's search path: "
+         "install the box's USBXpress driver package and copy its 64-bit SiUSBXp.dll into "
+         "C:\\o8r",
+         1},
+        {[](LibraryFacts& l) { l.libraryBits = 32; },
+         "problem: C:\\o8r\\SiUSBXp.dll is a 32-bit library and o8rprog a 64-bit program: " + copy,
+         1},
+        {[](LibraryFacts& l) {
+             l.missing = {"16 (set flow control)", "17 (get modem status)"};
+         },
+         "problem: C:\\o8r\\SiUSBXp.dll lacks the functions with ordinals 16 (set flow "
+         "control), 17 (get modem status): it is not the box's library; " +
+             copy,
+         1},
+        {[](LibraryFacts& l) {
+             l.productStrings = false;
+             l.serials = {""};
+         },
+         "ok: all twelve functions found; no SI_GetProductString: boxes are known by their index",
+         0},
+        {[](LibraryFacts& l) {
+             l.boxes = 0;
+             l.serials.clear();
+             l.withoutDriver = 1;
+         },
+         "problem: 1 USB device 10c4:ea61 is attached without a driver: install the box's "
+         "USBXpress driver package, then unplug the box and plug it in again",
+         1},
+        {[](LibraryFacts& l) {
+             l.boxes = 2;
+             l.serials = {"0001", "0002"};
+         },
+         "ok: the library sees 2 boxes: usbxpress:0 (serial 0001), usbxpress:1 (serial 0002)", 0},
+    };
+    for (const Case& c : cases) {
+        LibraryFacts library;
+        library.folder = "C:\\o8r";
+        library.path = "C:\\o8r\\SiUSBXp.dll";
+        library.libraryBits = library.programBits = 64;
+        library.productStrings = true;
+        library.boxes = 1;
+        library.serials = {"0001"};
+        c.change(library);
+        DoctorFacts facts;
+        facts.library = library;
+        const Outcome outcome = Doctor(facts);
+        EXPECT_NE(outcome.text.find(c.line + "\n"), std::string::npos) << outcome.text;
+        EXPECT_EQ(outcome.status, c.status) << outcome.text;
+    }
+}
+
 }  // namespace
 }  // namespace o8r::cli

@@ -54,6 +54,14 @@ if(TARGET o8r_gui)
     endforeach()
 endif()
 
+# Not a test: the Windows screenshot in docs/ (script/windows-screenshot).
+if(TARGET o8r_gui_test_support AND WIN32)
+    add_executable(window_screenshot ${CMAKE_CURRENT_SOURCE_DIR}/screenshot/WindowsScreenshot.cpp)
+    target_link_libraries(window_screenshot PRIVATE o8r_gui_test_support o8r_warnings)
+    set_target_properties(window_screenshot PROPERTIES O8R_SHARED_RUNTIME ON EXCLUDE_FROM_ALL ON
+                          RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endif()
+
 # Not a test: the window's peak memory after a 512-page read, for script/bench.
 if(TARGET o8r_gui_test_support AND NOT WIN32)
     add_executable(window_read_footprint ${PROJECT_SOURCE_DIR}/bench/window_read_footprint.cpp)

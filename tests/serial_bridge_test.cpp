@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "bridges/BridgeFactory.h"
 #include "core/image/PageChecksum.h"
@@ -43,6 +45,7 @@ TEST(BridgeFactoryTest, ParsesEachChoiceAndRefusesItsNeighbours) {
         {"simulated", false, {}, ""},
         {"", false, {}, ""},
         {"auto ", false, {}, ""},
+        {"usbxpress:", false, {}, ""},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -54,6 +57,26 @@ TEST(BridgeFactoryTest, ParsesEachChoiceAndRefusesItsNeighbours) {
         } else {
             EXPECT_NE(error.find("serial:PORT"), std::string::npos) << error;
         }
+    }
+}
+
+// usbxpress:WHICH: a number without leading zeros is the library's index,
+// anything else a USB serial number ("0001" is one).
+TEST(BridgeFactoryTest, TellsABoxIndexFromASerialNumber) {
+    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
+        {"usbxpress:0", 0u},
+        {"usbxpress:12", 12u},
+        {"usbxpress:0001", std::nullopt},
+        {"usbxpress:A1", std::nullopt},
+        {"usbxpress:12345", std::nullopt},
+    };
+    for (const auto& [text, index] : cases) {
+        std::string error;
+        const auto choice = ParseBoxChoice(text, error);
+        ASSERT_TRUE(choice) << text;
+        EXPECT_EQ(choice->kind, BoxChoice::Kind::UsbXpress) << text;
+        EXPECT_EQ(choice->usbIndex, index) << text;
+        EXPECT_EQ(choice->usbSerial.empty(), index.has_value()) << text;
     }
 }
 

@@ -4,12 +4,15 @@
 # the command-line cases run once more through --box auto over the first.
 
 if(WIN32)
+    # A version resource, which doctor shows.
+    enable_language(RC)
     set(O8R_STANDIN_DIR ${CMAKE_BINARY_DIR}/standin)
     foreach(variant IN ITEMS full partial)
         set(target o8r_standin_${variant})
         add_library(${target} SHARED ${CMAKE_CURRENT_SOURCE_DIR}/standin/SiUsbXpStandIn.cpp
                                      ${CMAKE_CURRENT_SOURCE_DIR}/standin/StandInBox.cpp
-                                     ${CMAKE_CURRENT_SOURCE_DIR}/standin/SiUSBXp-${variant}.def)
+                                     ${CMAKE_CURRENT_SOURCE_DIR}/standin/SiUSBXp-${variant}.def
+                                     ${CMAKE_CURRENT_SOURCE_DIR}/standin/StandIn.rc)
         target_link_libraries(${target} PRIVATE o8r_bridges o8r_sim o8r_core o8r_warnings)
         set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME SiUSBXp
                               RUNTIME_OUTPUT_DIRECTORY ${O8R_STANDIN_DIR}/${variant}

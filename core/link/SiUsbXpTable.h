@@ -13,6 +13,10 @@
 namespace o8r {
 
 constexpr char kSiUsbXpLibrary[] = "SiUSBXp.dll";
+// Bound by name, where the library exports it: a box's serial number,
+// description, vendor and product id, in a buffer of this many bytes.
+constexpr char kSiUsbXpProductStringName[] = "SI_GetProductString";
+constexpr std::uint32_t kSiUsbXpProductStringSize = 256;
 
 // Slots of the binding table, in ordinal order.
 enum class SiUsbXpFunction : std::uint8_t {

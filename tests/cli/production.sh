@@ -21,6 +21,7 @@ boxes_run() {
     { printf '$ o8rprog --json'; printf ' %q' "$@"; printf ' | json_summary\n'; } >>"$transcript"
     run_program --json "$@" </dev/null >"$work/.json" 2>"$work/.err"
     local status=$?
+    [ -z "${O8R_EMULATOR:-}" ] || sed -i 's/\r$//' "$work/.err"
     python3 "$here/json_summary.py" <"$work/.json" >>"$transcript" 2>&1
     sed -E 's/[0-9]+\.[0-9] s /N s /' "$work/.err" | head -n -1 | sort | sed 's/^/stderr| /' \
         >>"$transcript"

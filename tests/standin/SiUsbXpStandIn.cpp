@@ -7,7 +7,13 @@
 //   O8R_STANDIN_FAULTS  comma-separated switches: any --sim-fault, and
 //                       update-mode, protected:HEX, mcu:PART (the flash
 //                       layout of a catalogue part for a new target; the
-//                       catalogue is MCUType.mcu beside this library)
+//                       catalogue is MCUType.mcu beside this library);
+//                       N=SWITCH for box N alone
+//   O8R_STANDIN_BOXES   N boxes (serial numbers STANDIN1 ... STANDINN),
+//                       their states in O8R_STANDIN_STATE.1 ... .N
+//
+// SI_GetProductString, exported by name, gives each box's serial number,
+// description and USB ids.
 //
 // The box runs on real time, as a real box does. Handles given out are
 // pointers above 4 GB on 64-bit Windows, so that a bridge which cut them to
@@ -16,7 +22,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "StandInBox.h"
 
@@ -24,6 +32,7 @@ namespace {
 
 constexpr int kInvalidParameter = 0x06;
 constexpr int kSystemError = 0x0C;
+constexpr int kDeviceNotFound = 0xFF;
 constexpr std::uintptr_t kHandleBase = sizeof(void*) == 8 ? 0x7A5500000000ull : 0x55000000u;
 
 HMODULE g_self = nullptr;
@@ -36,26 +45,32 @@ std::filesystem::path OwnFolder() {
     return std::filesystem::path(std::wstring(buffer, length)).parent_path();
 }
 
-HANDLE ToHandle(o8r::DeviceHandle handle) {
-    return reinterpret_cast<HANDLE>(kHandleBase + handle);
+// A handle carries the box's index and the box's own handle.
+constexpr unsigned kBoxShift = 24;
+
+HANDLE ToHandle(std::uint32_t index, o8r::DeviceHandle handle) {
+    return reinterpret_cast<HANDLE>(kHandleBase + (std::uintptr_t{index} << kBoxShift) + handle);
 }
 
-bool FromHandle(HANDLE handle, o8r::DeviceHandle& out) {
+bool FromHandle(HANDLE handle, std::uint32_t& index, o8r::DeviceHandle& out) {
     const auto value = reinterpret_cast<std::uintptr_t>(handle);
     if (value <= kHandleBase || value - kHandleBase > 0xFFFFFFFFu)
         return false;
-    out = static_cast<o8r::DeviceHandle>(value - kHandleBase);
-    return true;
+    const auto offset = static_cast<std::uint32_t>(value - kHandleBase);
+    index = offset >> kBoxShift;
+    out = offset & ((1u << kBoxShift) - 1);
+    return out != 0;
 }
 
 // The box and the box's own handle for a call that takes a handle.
-#define O8R_STANDIN_BOX_AND_HANDLE()                   \
-    o8r::Bridge* box = o8r::standin::Box(OwnFolder()); \
-    o8r::DeviceHandle own = 0;                         \
-    if (box == nullptr)                                \
-        return kSystemError;                           \
-    if (!FromHandle(handle, own))                      \
-        return 0x01; /* invalid handle */
+#define O8R_STANDIN_BOX_AND_HANDLE()                          \
+    o8r::DeviceHandle own = 0;                                \
+    std::uint32_t index = 0;                                  \
+    if (!FromHandle(handle, index, own))                      \
+        return 0x01; /* invalid handle */                     \
+    o8r::Bridge* box = o8r::standin::Box(OwnFolder(), index); \
+    if (box == nullptr)                                       \
+        return kSystemError;
 
 }  // namespace
 
@@ -70,7 +85,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 int WINAPI StandInGetNumDevices(DWORD* count) {
     if (count == nullptr)
         return kInvalidParameter;
-    o8r::Bridge* box = o8r::standin::Box(OwnFolder());
+    if (const std::uint32_t several = o8r::standin::BoxCount(); several > 0) {
+        *count = several;
+        return 0;
+    }
+    o8r::Bridge* box = o8r::standin::Box(OwnFolder(), 0);
     if (box == nullptr)
         return kSystemError;
     std::uint32_t devices = 0;
@@ -79,16 +98,45 @@ int WINAPI StandInGetNumDevices(DWORD* count) {
     return static_cast<int>(status);
 }
 
+int WINAPI StandInGetProductString(DWORD index, void* text, DWORD flag) {
+    if (text == nullptr)
+        return kInvalidParameter;
+    DWORD count = 0;
+    if (StandInGetNumDevices(&count) != 0 || index >= count)
+        return kDeviceNotFound;
+    std::string value;
+    switch (flag) {
+        case 0:
+            value = o8r::standin::Serial(index);
+            break;
+        case 1:
+            value = "O8R stand-in box";
+            break;
+        case 3:
+            value = "10C4";
+            break;
+        case 4:
+            value = "EA61";
+            break;
+        default:
+            return kInvalidParameter;
+    }
+    std::memcpy(text, value.c_str(), value.size() + 1);
+    return 0;
+}
+
 int WINAPI StandInOpen(DWORD index, HANDLE* handle) {
     if (handle == nullptr)
         return kInvalidParameter;
-    o8r::Bridge* box = o8r::standin::Box(OwnFolder());
+    const bool several = o8r::standin::BoxCount() > 0;
+    o8r::Bridge* box = o8r::standin::Box(OwnFolder(), several ? index : 0);
     if (box == nullptr)
-        return kSystemError;
+        return several ? kDeviceNotFound : kSystemError;
     o8r::DeviceHandle own = 0;
-    const auto status = box->Open(index, own);
+    // Each of several boxes is the one box of its own simulation.
+    const auto status = box->Open(several ? 0 : index, own);
     if (status == o8r::kBridgeOk)
-        *handle = ToHandle(own);
+        *handle = ToHandle(several ? index : 0, own);
     return static_cast<int>(status);
 }
 
@@ -123,7 +171,11 @@ int WINAPI StandInFlushBuffers(HANDLE handle, BYTE transmit, BYTE receive) {
 }
 
 int WINAPI StandInSetTimeouts(DWORD readMs, DWORD writeMs) {
-    o8r::Bridge* box = o8r::standin::Box(OwnFolder());
+    if (o8r::standin::BoxCount() > 0) {
+        o8r::standin::SetTimeouts(readMs, writeMs);
+        return 0;
+    }
+    o8r::Bridge* box = o8r::standin::Box(OwnFolder(), 0);
     if (box == nullptr)
         return kSystemError;
     return static_cast<int>(box->SetTimeouts(readMs, writeMs));

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "bridges/BridgeFactory.h"
 #include "core/catalogue/Catalogue.h"
@@ -49,51 +52,106 @@ bool ApplySwitch(const std::string& item, const std::filesystem::path& folder,
     return true;
 }
 
-// The box, made at the first call (never in DllMain) and kept, with its
-// state written back, until the library is unloaded.
+// Box N's own switches: N=SPEC is for box N only (numbered from 1), a switch
+// without N= for every box.
+bool ForThisBox(std::string& item, std::uint32_t index) {
+    const auto equals = item.find('=');
+    const std::string head = item.substr(0, equals);
+    if (equals == std::string::npos || head.empty() ||
+        head.find_first_not_of("0123456789") != std::string::npos)
+        return true;
+    const bool mine = head == std::to_string(index + 1);
+    item = item.substr(equals + 1);
+    return mine;
+}
+
+// The boxes, each made at its first call (never in DllMain) and kept, with
+// its state written back, until the library is unloaded. Several boxes keep
+// their states in STATE.1, STATE.2, ...: a run that opens one box locks its
+// file alone.
 class StandIn {
   public:
-    Bridge* Box(const std::filesystem::path& folder) {
-        if (!m_made) {
-            m_made = true;
-            Make(folder);
+    Bridge* Box(const std::filesystem::path& folder, std::uint32_t index) {
+        const std::uint32_t count = BoxCount();
+        if (index >= (count == 0 ? 1 : count))
+            return nullptr;
+        if (m_boxes.size() <= index)
+            m_boxes.resize(index + 1);
+        Slot& slot = m_boxes[index];
+        if (!slot.made) {
+            slot.made = true;
+            slot.box = Make(folder, index, count > 0);
+            if (slot.box && m_timeouts)
+                (void)slot.box->SetTimeouts(m_timeouts->first, m_timeouts->second);
         }
-        return m_box.get();
+        return slot.box.get();
+    }
+
+    void SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
+        m_timeouts = std::make_pair(readMs, writeMs);
+        for (Slot& slot : m_boxes)
+            if (slot.box)
+                (void)slot.box->SetTimeouts(readMs, writeMs);
     }
 
   private:
-    void Make(const std::filesystem::path& folder) {
+    struct Slot {
+        std::unique_ptr<Bridge> box;
+        bool made = false;
+    };
+
+    std::unique_ptr<Bridge> Make(const std::filesystem::path& folder, std::uint32_t index,
+                                 bool several) {
         BoxChoice choice;
         choice.kind = BoxChoice::Kind::Sim;
         choice.simStatePath = Environment("O8R_STANDIN_STATE");
+        if (several && !choice.simStatePath.empty())
+            choice.simStatePath += "." + std::to_string(index + 1);
         const std::string switches = Environment("O8R_STANDIN_FAULTS");
         std::size_t start = 0;
         while (start < switches.size()) {
             std::size_t end = switches.find(',', start);
             if (end == std::string::npos)
                 end = switches.size();
-            if (end > start &&
-                !ApplySwitch(switches.substr(start, end - start), folder, choice.sim))
-                return;
+            std::string item = switches.substr(start, end - start);
+            if (!item.empty() && ForThisBox(item, index) && !ApplySwitch(item, folder, choice.sim))
+                return nullptr;
             start = end + 1;
         }
         std::string error;
-        m_box = MakeBridge(choice, m_clock, error);
-        if (!m_box)
+        auto box = MakeBridge(choice, m_clock, error);
+        if (!box)
             std::fprintf(stderr, "SiUSBXp stand-in: %s\n", error.c_str());
+        return box;
     }
 
     RealClock m_clock;
-    std::unique_ptr<Bridge> m_box;
-    bool m_made = false;
+    std::vector<Slot> m_boxes;
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> m_timeouts;
 };
 
 StandIn g_standIn;
 
 }  // namespace
 
-Bridge* Box(const std::filesystem::path& folder) {
-    return g_standIn.Box(folder);
+std::uint32_t BoxCount() {
+    const std::string text = Environment("O8R_STANDIN_BOXES");
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return static_cast<std::uint32_t>(std::stoul(text));
+}
+
+Bridge* Box(const std::filesystem::path& folder, std::uint32_t index) {
+    return g_standIn.Box(folder, index);
+}
+
+std::string Serial(std::uint32_t index) {
+    return "STANDIN" + std::to_string(index + 1);
+}
+
+void SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
+    g_standIn.SetTimeouts(readMs, writeMs);
 }
 
 }  // namespace o8r::standin

@@ -8,7 +8,7 @@ python3 "$here/full_image.py" full.mot
 note "Three boxes on real time programming 512 pages each; Ctrl-C once all three are sending pages."
 printf '$ o8rprog --json gang --boxes sim:3 ... program --mcu R5F212ACSN full.mot & ... kill -INT\n' \
     >>"$transcript"
-"$prog" --json gang --boxes sim:3 --sim-state box.state --sim-realtime --trace t.txt \
+${O8R_EMULATOR:-} "$prog" --json gang --boxes sim:3 --sim-state box.state --sim-realtime --trace t.txt \
     --log line.csv program --mcu R5F212ACSN full.mot </dev/null >"$work/.json" 2>"$work/.err" &
 gang=$!
 # A box is sending pages once its trace holds a few dozen writes (each page is one).
@@ -24,6 +24,7 @@ note "boxes sending pages: $sending of 3"
 kill -INT "$gang"
 wait "$gang"
 status=$?
+[ -z "${O8R_EMULATOR:-}" ] || sed -i 's/\r$//' "$work/.err"
 # How far each box got when the cancel came differs from run to run.
 mask() {
     sed -E 's/ *[0-9]+% is finished/ N% is finished/g; s/ [0-9]+% +/ N% /; s/[0-9]+\.[0-9] s +/N s /'

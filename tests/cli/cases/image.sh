@@ -15,3 +15,6 @@ truncate -s 2500001 large.mot
 truncate -s 2500000 limit.mot
 run o8rprog image --mcu R5F212A8SN large.mot
 run o8rprog image --mcu R5F212A8SN limit.mot
+note "A file named by its absolute path: a word that starts with / is never an option."
+run o8rprog image --mcu R5F212A8SN "$PWD/tiny.mot"
+sed -i "s|$PWD/|WORK/|" "$transcript"
