@@ -74,19 +74,6 @@ if(NOT TARGET CLI11::CLI11)
     endif()
 endif()
 
-# nlohmann-json: the host's headers, copied the same way.
-if(NOT TARGET nlohmann_json::nlohmann_json)
-    set(O8R_NLOHMANN_HEADERS /usr/include/nlohmann CACHE PATH
-        "nlohmann-json's header folder (nlohmann/json.hpp)")
-    if(EXISTS ${O8R_NLOHMANN_HEADERS}/json.hpp)
-        file(COPY ${O8R_NLOHMANN_HEADERS} DESTINATION ${CMAKE_BINARY_DIR}/third_party/include)
-        add_library(o8r_nlohmann_json INTERFACE)
-        target_include_directories(o8r_nlohmann_json SYSTEM INTERFACE
-                                   ${CMAKE_BINARY_DIR}/third_party/include)
-        add_library(nlohmann_json::nlohmann_json ALIAS o8r_nlohmann_json)
-    endif()
-endif()
-
 # GoogleTest from its Debian source (googletest package), built for the target.
 if(O8R_BUILD_TESTS AND NOT TARGET GTest::gtest)
     set(O8R_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source folder")

@@ -19,6 +19,7 @@ namespace py = pybind11;
 using namespace o8r;
 using o8r::python::BoxSettings;
 using o8r::python::PySession;
+using o8r::python::SerialRequest;
 
 namespace {
 
@@ -110,6 +111,12 @@ PYBIND11_MODULE(_o8r, m) {
         .def_readwrite("sim_update_mode", &BoxSettings::simUpdateMode)
         .def_readwrite("sim_realtime", &BoxSettings::simRealtime)
         .def_readwrite("catalogue", &BoxSettings::catalogue);
+
+    py::class_<SerialRequest>(m, "SerialRequest")
+        .def(py::init<>())
+        .def_readwrite("value", &SerialRequest::value)
+        .def_readwrite("at", &SerialRequest::at)
+        .def_readwrite("overwrite", &SerialRequest::overwrite);
 
     py::class_<PySession>(m, "Session")
         .def(py::init<BoxSettings>())

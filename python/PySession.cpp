@@ -8,9 +8,12 @@
 
 #include "core/catalogue/Catalogue.h"
 #include "core/image/ImageFile.h"
+#include "core/image/SerialNumber.h"
+#include "core/model/Checksums.h"
 #include "core/model/Messages.h"
 #include "core/operations/AddressRangeEntry.h"
 #include "core/operations/EraseBlockChoice.h"
+#include "core/operations/FileLoadJob.h"
 #include "core/operations/IdCodeEntry.h"
 #include "core/operations/Prompts.h"
 #include "sim/SimFaults.h"
@@ -150,7 +153,7 @@ std::string Upper(std::string text) {
 
 std::string Hex5(std::uint32_t address) {
     char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(address));
+    std::snprintf(text, sizeof text, "%05X", static_cast<unsigned>(address));
     return text;
 }
 
@@ -170,6 +173,7 @@ struct PySession::Run {
     std::string usage;  // a refusal before the box is touched
     std::optional<OperationResult> result;
     bool imageLoaded = false;
+    std::optional<SerialPatch> serial;  // written into the image
 };
 
 PySession::PySession(BoxSettings settings)
@@ -426,6 +430,14 @@ py::dict PySession::Perform(const char* command, const std::string& part,
         messages.append(shown);
     }
     record["messages"] = messages;
+    record["serial"] = py::none();
+    if (run.serial) {
+        py::dict serial;
+        serial["value"] = run.serial->value;
+        serial["at"] = SerialPlacementText(run.serial->placement);
+        serial["bytes"] = HexText(run.serial->bytes);
+        record["serial"] = serial;
+    }
     // The page records as sent, for the image's checksums.
     record["image"] = py::none();
     if (run.imageLoaded && m_session && m_session->Image().RecordCount() > 0) {
@@ -450,9 +462,46 @@ py::dict PySession::Detect() {
                    [](Run&) { return OperationResult{}; });
 }
 
+namespace {
+
+// The board's number in its bytes, checked as o8rprog checks --serial; nothing
+// after the reason.
+std::optional<SerialPatch> SerialFor(const SerialRequest& request, const MemoryMap& map,
+                                     const std::string& imagePath, std::string& refusal) {
+    auto placement = ParseSerialPlacement(request.at, refusal);
+    if (!placement)
+        return std::nullopt;
+    placement->overwrite = request.overwrite;
+    if (const auto problem = SerialPlacementProblem(*placement, map)) {
+        refusal = *problem;
+        return std::nullopt;
+    }
+    auto image = std::make_unique<PageImage>();
+    if (!placement->overwrite && !LoadImageFile(*image, imagePath, map, {})) {
+        if (const auto data = LocateSerial(*image, *placement).firstDataByte) {
+            refusal = "the serial number at " + Hex5(placement->address) +
+                      " would overwrite the image's data at " + Hex5(*data) +
+                      " (overwrite=True allows it)";
+            return std::nullopt;
+        }
+    }
+    return MakeSerialPatch(*placement, request.value, refusal);
+}
+
+}  // namespace
+
 py::dict PySession::Program(const std::string& part, const std::string& image, bool verify,
-                            const std::optional<std::string>& id, py::object progress) {
+                            const std::optional<std::string>& id,
+                            const std::optional<SerialRequest>& serial, py::object progress) {
     return Perform("program", part, id, Outcome::NormalMode, std::move(progress), [&](Run& run) {
+        if (serial) {
+            run.serial = SerialFor(*serial, run.map, image, run.usage);
+            if (!run.serial)
+                return OperationResult{Operation::Program, Outcome::FileRefused};
+            SessionTarget target = m_session->Target();
+            target.serial = run.serial;
+            m_session->SetTarget(target);
+        }
         OperationResult result = m_session->Program(image, OperationHooks{this, &m_cancel, this});
         run.imageLoaded = result.outcome != Outcome::FileRefused;
         if (!result.Succeeded() || !verify)

@@ -30,6 +30,14 @@ namespace o8r::python {
 namespace py = pybind11;
 
 // What a Box is made with, as the command line's global options name it.
+// A board's serial number as Python gives it: the value, where it goes
+// ("ADDR:LEN[:FORMAT]"), and whether it may go over the image's data.
+struct SerialRequest {
+    std::uint64_t value = 0;
+    std::string at;
+    bool overwrite = false;
+};
+
 struct BoxSettings {
     std::string box = "auto";  // auto | sim | serial:PORT
     std::string simState;
@@ -52,7 +60,8 @@ class PySession final : public OperationListener, public OperationQuestions {
 
     py::dict Detect();
     py::dict Program(const std::string& part, const std::string& image, bool verify,
-                     const std::optional<std::string>& id, py::object progress);
+                     const std::optional<std::string>& id,
+                     const std::optional<SerialRequest>& serial, py::object progress);
     // `blocks`: names as the erase dialog shows them ("0", "A"); nothing: every block.
     py::dict Erase(const std::string& part, const std::optional<std::vector<std::string>>& blocks,
                    const std::optional<std::string>& id, py::object progress);

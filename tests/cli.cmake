@@ -3,7 +3,7 @@
 if(O8R_CLI_PARTS AND TARGET cli_terminal_test)
     add_library(o8r_cli_parts STATIC ${O8R_CLI_PARTS})
     target_link_libraries(o8r_cli_parts PUBLIC o8r_bridges o8r_sim o8r_core o8r_build_info
-                          PRIVATE nlohmann_json::nlohmann_json o8r_warnings)
+                          PRIVATE o8r_warnings)
     target_link_libraries(cli_terminal_test PRIVATE o8r_cli_parts)
     if(TARGET cli_output_test)
         target_link_libraries(cli_output_test PRIVATE o8r_cli_parts)

@@ -25,7 +25,7 @@ from . import _o8r
 __version__: str = _o8r.__version__
 
 __all__ = [
-    "Box", "Result", "Image", "mcus", "Error", "ConnectError", "TimeOut", "VerifyError",
+    "Box", "Result", "Image", "Serial", "mcus", "Error", "ConnectError", "TimeOut", "VerifyError",
     "NotEmpty", "IdCodeError", "EraseError", "ProgramError", "FileError", "Cancelled",
     "Refused", "UsageError",
 ]
@@ -151,6 +151,8 @@ class Result:
     stored_name: Optional[str]
     bytes_read: Optional[int]
     output: str
+    serial: Optional[Dict[str, Any]] = None
+    job: Optional[Dict[str, Any]] = None
     messages: List[Tuple[str, str]] = field(default_factory=list)
     particulars: Dict[str, Any] = field(default_factory=dict, repr=False)
 
@@ -164,6 +166,7 @@ class Result:
             "message": self.message, "resetFailed": self.reset_failed,
             "exitStatus": self.exit_status, "firstFilledAddress": self.first_filled_address,
             "storedName": self.stored_name, "bytesRead": self.bytes_read, "output": self.output,
+            "serial": None if self.serial is None else dict(self.serial), "job": self.job,
         }
 
 
@@ -209,12 +212,28 @@ def _finish(raw: dict, started: float, steady: float, image: Optional[str]) -> R
         reset_failed=raw.get("resetFailed", False), exit_status=status,
         first_filled_address=raw.get("address") if outcome == "CheckAreaNotEmpty" else None,
         stored_name=raw.get("storedName"), bytes_read=None if data is None else len(data),
-        output=output, messages=[(m["caption"], m["text"]) for m in raw["messages"]],
+        output=output, serial=raw.get("serial"), messages=[(m["caption"], m["text"]) for m in raw["messages"]],
         particulars={k: raw[k] for k in ("address", "expected", "actual", "percent", "data",
                                           "rangeStart") if raw.get(k) is not None})
     if not succeeded:
         raise _ERRORS.get(outcome, Error)(result)
     return result
+
+
+@dataclass(frozen=True)
+class Serial:
+    """A board's own number, written into the image before its pages are sent,
+    so that the box's page check and a verify cover it: `value` spelt as `at`
+    says, "ADDR:LEN[:FORMAT]" (ADDR hexadecimal, LEN bytes, FORMAT le, be,
+    bcd, dec or hex; le when left out), as o8rprog's --serial takes it. It
+    may go over data the image file holds only with overwrite=True.
+
+        box.program("R5F212A8SN", "fw.mot", serial=o8r.Serial(1042, "FF00:4:bcd"))
+    """
+
+    value: int
+    at: str
+    overwrite: bool = False
 
 
 # ---- The catalogue ----
@@ -376,11 +395,17 @@ class Box:
         return self._run(None, self._session.detect)
 
     def program(self, part: str, image: str, verify: bool = False, id: Optional[str] = None,
-                progress: Optional[Progress] = None) -> Result:
+                serial: Optional[Serial] = None, progress: Optional[Progress] = None) -> Result:
         """Programs the image file into the target, page by page; with verify,
         reads every page back and compares it. `id`: the target's ID code in
-        hexadecimal, when it is protected."""
-        return self._run(image, lambda: self._session.program(part, image, verify, id, progress))
+        hexadecimal, when it is protected; `serial`: this board's number,
+        written into the image (the result's `serial` says where and how)."""
+        request = None
+        if serial is not None:
+            request = _o8r.SerialRequest()
+            request.value, request.at, request.overwrite = serial.value, serial.at, serial.overwrite
+        return self._run(image, lambda: self._session.program(part, image, verify, id, request,
+                                                              progress))
 
     def erase(self, part: str, blocks: Union[str, Sequence[str]] = "all",
               id: Optional[str] = None, progress: Optional[Progress] = None) -> Result:

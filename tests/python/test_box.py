@@ -116,6 +116,19 @@ def test_results_match_the_command_line(sim_box, tmp_path):
         assert record[key] == expected[key], key
 
 
+def test_a_serial_number_per_board(sim_box):
+    for value in (1042, 1043):
+        result = sim_box.program(PART, SAMPLE, verify=True, serial=o8r.Serial(value, "8000:4:bcd"))
+        assert result.serial == {"value": value, "at": "08000:4:bcd",
+                                 "bytes": "0000%04d" % value}
+        assert sim_box.read(PART, 0x8000, 0x8003) == bytes.fromhex("0000%04d" % value)
+        sim_box.erase(PART)
+    for at, overwrite in (("C000:4", False), ("100:4", True), ("8000:2:dec", False)):
+        with pytest.raises(o8r.UsageError):
+            sim_box.program(PART, SAMPLE, serial=o8r.Serial(1042, at, overwrite))
+    assert sim_box.program(PART, SAMPLE, serial=o8r.Serial(7, "C000:4", True)).outcome == "Completed"
+
+
 def test_progress_calls(sim_box):
     calls = []
     sim_box.program(PART, SAMPLE, verify=True, progress=lambda *call: calls.append(call))

@@ -45,7 +45,8 @@ def test_the_events_of_a_load_that_replaces_the_stored_image(tmp_path):
     record = end["record"]
     assert list(record) == ["command", "part", "box", "image", "start", "end", "durationSeconds",
                             "outcome", "message", "resetFailed", "exitStatus",
-                            "firstFilledAddress", "storedName", "bytesRead", "output"]
+                            "firstFilledAddress", "storedName", "bytesRead", "output", "serial",
+                            "job"]
     assert (record["outcome"], record["exitStatus"], record["image"]["crc32"]) == (
         "Completed", 0, "4f4b6231")
 
