@@ -238,6 +238,9 @@ bool PySession::MakeBox(Run& run) {
 }
 
 void PySession::LookAtSignals() {
+    // Only an operation takes a Ctrl-C; releasing the box never does.
+    if (m_run == nullptr)
+        return;
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastLook < 20ms)
         return;
@@ -498,9 +501,7 @@ py::dict PySession::Program(const std::string& part, const std::string& image, b
             run.serial = SerialFor(*serial, run.map, image, run.usage);
             if (!run.serial)
                 return OperationResult{Operation::Program, Outcome::FileRefused};
-            SessionTarget target = m_session->Target();
-            target.serial = run.serial;
-            m_session->SetTarget(target);
+            m_session->SetSerial(run.serial);
         }
         OperationResult result = m_session->Program(image, OperationHooks{this, &m_cancel, this});
         run.imageLoaded = result.outcome != Outcome::FileRefused;

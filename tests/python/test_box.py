@@ -200,3 +200,28 @@ def test_bad_box_settings_are_usage_errors():
                           ("sim", {"sim_faults": ["no-such-fault"]})):
         with pytest.raises(o8r.UsageError):
             o8r.Box(box, **settings)
+
+
+def test_a_protected_target_opens_with_its_id_code_only():
+    with o8r.Box("sim", sim_protect="01020304050607") as box:
+        assert len(box.read(PART, 0xFF00, 0xFFFF, id="01020304050607")) == 0x100
+        with pytest.raises(o8r.IdCodeError):
+            box.read(PART, 0xFF00, 0xFFFF, id="01020304050608")
+        with pytest.raises(o8r.UsageError):
+            box.read(PART, 0xFF00, 0xFFFF, id="0102XX")
+
+
+def test_the_state_is_saved_on_release_and_the_lock_let_go(tmp_path):
+    state = str(tmp_path / "box.state")
+    with o8r.Box("sim", sim_state=state) as box:
+        box.program(PART, SAMPLE)
+    with o8r.Box("sim", sim_state=state) as box:
+        with pytest.raises(o8r.NotEmpty):
+            box.blank_check(PART, 0x4000, 0x40FF)
+
+
+def test_a_binary_image_goes_where_base_says(tmp_path):
+    binary = tmp_path / "app.bin"
+    binary.write_bytes(bytes(range(16)))
+    image = o8r.Image(str(binary), PART, base=0x8000)
+    assert image.format == "bin" and [page for page, _, _ in image.pages] == [0x80]
