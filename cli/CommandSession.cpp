@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
 #include "cli/ProgramPath.h"
+#include "cli/ProgressEvents.h"
 #include "cli/RunOutput.h"
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
@@ -77,6 +78,12 @@ std::unique_ptr<Clock> MakeClock(const GlobalOptions& global) {
     return std::make_unique<RealClock>();
 }
 
+// Under --progress=json the events tell what the terminal would be told.
+std::ostream& Unwritten() {
+    static std::ostream none(nullptr);
+    return none;
+}
+
 const char* PhaseLabel(Phase phase) {
     switch (phase) {
         case Phase::LoadingFile:
@@ -103,11 +110,12 @@ const char* PhaseLabel(Phase phase) {
 
 CommandSession::CommandSession(const GlobalOptions& global, const McuRecord* part)
     : m_clock(MakeClock(global)),
-      m_bar(std::cerr, StderrIsTerminal() && !global.quiet, [this] { return m_clock->Now(); }),
-      m_prompts(global.json ? std::cerr : std::cout, std::cerr, std::cin, StdinIsTerminal(),
-                global.yes, m_bar),
+      m_bar(std::cerr, StderrIsTerminal() && !global.quiet && !EventsOn(),
+            [this] { return m_clock->Now(); }),
+      m_prompts(global.json ? std::cerr : std::cout, EventsOn() ? Unwritten() : std::cerr, std::cin,
+                StdinIsTerminal() && !EventsOn(), global.yes, m_bar),
       m_cancelAnswer(global.cancelAnswer) {
-    if (StderrIsTerminal() && !global.quiet)
+    if (StderrIsTerminal() && !global.quiet && !EventsOn())
         m_bar.SetLineClearing(EnableLineClearing());
     const BoxChoice choice = MakeChoice(global, part);
     std::string error;
@@ -272,6 +280,8 @@ OperationHooks CommandSession::Hooks() {
 void CommandSession::PhaseStarted(Phase phase) {
     m_bar.SetLabel(PhaseLabel(phase));
     StreamLine("phase", PhaseLabel(phase));
+    PhaseEvent(phase, true);
+    m_phase = phase;
     m_bar.Begin();
     m_barShown = true;
     m_percent = 0;
@@ -280,14 +290,17 @@ void CommandSession::PhaseStarted(Phase phase) {
 void CommandSession::Progress(int percent) {
     // The line only moves forward.
     if (m_barShown && percent >= m_percent) {
-        if (percent != m_percent)
+        if (percent != m_percent) {
             StreamLine("percent", std::to_string(percent));
+            ProgressEvent(m_phase, percent);
+        }
         m_bar.Update(percent);
         m_percent = percent;
     }
 }
 
-void CommandSession::PhaseEnded(Phase) {
+void CommandSession::PhaseEnded(Phase phase) {
+    PhaseEvent(phase, false);
     if (m_barShown) {
         m_bar.End();
     }
@@ -301,8 +314,9 @@ void CommandSession::CannotCancel(Phase phase) {
                                                : "The verify read-back";
     const std::string text = std::string(what) + " cannot be cancelled; please wait.";
     m_bar.Suspend();
+    CancelEvent(phase, false, text);
     // A gang shows it at once, beside the box, and not as the box's failure.
-    if (!StreamLine("notice", text))
+    if (!StreamLine("notice", text) && !EventsOn())
         std::cerr << text << std::endl;
 }
 
@@ -315,7 +329,10 @@ bool CommandSession::ConfirmCancel(Operation operation) {
     // leaves it to the terminal).
     if (m_cancelAnswer != "ask")
         m_prompts.nextAnswer = m_cancelAnswer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
-    return m_prompts.ShowMessage(CancelQuestionFor(operation)) == MsgAnswer::Yes;
+    const Message question = CancelQuestionFor(operation);
+    const bool cancelled = m_prompts.ShowMessage(question) == MsgAnswer::Yes;
+    CancelEvent(m_phase, cancelled, question.text);
+    return cancelled;
 }
 
 }  // namespace o8r::cli

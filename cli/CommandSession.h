@@ -85,6 +85,7 @@ class CommandSession : public OperationListener, public OperationQuestions {
     std::optional<OperationResult> m_shownEnding;  // shown by Finished, not yet returned
     bool m_barShown = false;
     int m_percent = 0;
+    Phase m_phase = Phase::Program;  // the phase running, for its events
 };
 
 }  // namespace o8r::cli

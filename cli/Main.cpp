@@ -299,6 +299,10 @@ int RunCommandLine(int argc, char** argv) {
     app.add_option("--sim-serial", global.simSerial,
                    "the USB serial number the simulated box reports")
         ->option_text("TEXT");
+    app.add_option("--progress", global.progress,
+                   "json: every event of the run as one JSON object a line on stderr")
+        ->check(CLI::IsMember({"json"}))
+        ->option_text("json");
     // For gang: its boxes report their progress as lines it reads, and take
     // their serial numbers in turn.
     app.add_flag("--progress-lines", global.progressLines)->group("");
@@ -506,6 +510,8 @@ int RunCommandLine(int argc, char** argv) {
 
     if (*gangCmd) {
         try {
+            if (!global.progress.empty())
+                throw UsageError("--progress=json is for one box; gang shows a line per box");
             return RunGang(global, gang);
         } catch (const UsageError& e) {
             std::cerr << e.what() << "\nRun with --help for more information.\n";

@@ -29,6 +29,7 @@ struct GlobalOptions {
     bool json = false;                  // one JSON object on stdout, nothing else there
     std::string log;                    // CSV file a line per run is appended to
     bool progressLines = false;         // progress as "@o8r" lines on stderr, for gang
+    std::string progress;               // "json": events as JSON lines on stderr
     std::string simSerial;              // the USB serial number the simulated box reports
     std::uint64_t serialIndex = 0;      // for gang: this box's place, for --serial-start
 };

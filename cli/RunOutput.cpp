@@ -11,6 +11,7 @@
 #include "bridges/BridgeFactory.h"
 #include "cli/CheckedOutput.h"
 #include "cli/ExitStatus.h"
+#include "cli/ProgressEvents.h"
 #include "cli/RecordOutput.h"
 #include "cli/RunRecord.h"
 #include "platform/Utf8Path.h"
@@ -151,6 +152,8 @@ void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
     }
     NoteBox(global);
     StreamLine("box", record.usbSerial);
+    SetEventsOn(global.progress == "json");
+    StartEvent(record.command, record.part, record.imageFile, record.port, record.usbSerial);
     record.startMs = NowMs();
     record.steadyStartMs = SteadyMs();
     // Under --json whatever the command prints goes into the object instead.
@@ -209,6 +212,7 @@ int FinishRecord(int status) {
     }
     if (g_run->json)
         std::cout << RecordJson(record) << '\n' << std::flush;
+    EndEvent(status, RecordJson(record));
     StreamLine("end",
                std::to_string(status) + " " + record.outcome + "\t" + OneLine(record.message));
     g_run.reset();

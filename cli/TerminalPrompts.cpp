@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/ProgressBar.h"
+#include "cli/ProgressEvents.h"
 #include "cli/RunRecord.h"
 #include "core/model/Messages.h"
 #include "core/operations/BaseAddressEntry.h"
@@ -51,8 +52,11 @@ MsgAnswer TerminalPrompts::ShowMessage(const Message& message) {
     m_shown.push_back(message);
     NoteMessage(message);
     if (message.buttons == MsgButtons::YesNo) {
-        return Ask(message);
+        const MsgAnswer answer = Ask(message);
+        MessageEvent(message, answer == MsgAnswer::Yes ? "yes" : "no");
+        return answer;
     }
+    MessageEvent(message, "");
     m_bar.Suspend();
     if (message.caption == text::kCaptionInfo) {
         m_out << message.text << '\n' << std::flush;

@@ -1,6 +1,6 @@
 # The layers are folders, lowest first. A file may include files of its own
 # folder and of the layers before its own, never one after it; the front ends
-# (gui and cli) share the top and do not include each other. No file of core/
+# (gui, cli and python) share the top and do not include each other. No file of core/
 # includes Qt, an operating-system header, or anything above the core.
 # tests/ runs cmake/CheckLayers.cmake over these folders.
 set(O8R_LAYERS
@@ -25,8 +25,8 @@ set(O8R_LAYERS
     # The simulated box, then the real bridges and the factory that picks one.
     sim
     bridges
-    # The front ends: the Qt program and o8rprog, side by side.
-    "gui,cli")
+    # The front ends: the Qt program, o8rprog and the Python module, side by side.
+    "gui,cli,python")
 
 # Every source file of the folders under `dir`, for a library's sources.
 function(o8r_sources_under out dir)

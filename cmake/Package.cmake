@@ -13,9 +13,9 @@ programs Motorola S-record images page by page, erases flash blocks,
 blank-checks and reads back address ranges, unlocks protected targets with
 their ID code, stores an image in the box and updates the box's own firmware.
 .
-The package holds the desktop program o8r-programmer (Qt 6) and the command
-line o8rprog for scripts and production lines, the catalogue of supported
-parts, and a udev rule that lets the user at the seat and members of plugdev
+The package holds the desktop program o8r-programmer (Qt 6), the command
+line o8rprog for scripts and production lines, the Python 3 module o8r for
+test stations, the catalogue of supported parts, and a udev rule that lets the user at the seat and members of plugdev
 use the box without root. A simulated box is built into both programs, and
 `o8rprog doctor` says what keeps a real box from being used.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -28,7 +28,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+# The Python module is one file more for the same engine and catalogue, not a
+# package of its own: it is used with Debian's python3, which is recommended.
+if(TARGET o8r_python)
+    set(O8R_PYTHON_VERSION ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR})
+    math(EXPR O8R_PYTHON_NEXT_MINOR "${Python_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+        "udev, python3 (>= ${O8R_PYTHON_VERSION}), python3 (<< ${Python_VERSION_MAJOR}.${O8R_PYTHON_NEXT_MINOR})")
+else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${O8R_PACKAGING_DIR}/postinst ${O8R_PACKAGING_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 

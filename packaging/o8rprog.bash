@@ -18,7 +18,7 @@ _o8rprog() {
     local commands="mcus image detect program erase blank-check read load query update doctor gang job"
     local global="--box --sim-state --sim-protect --sim-update-mode --sim-fault --sim-realtime
                   --sim-timing --sim-serial --cancel-answer --id --id-text --base --catalogue
-                  --trace --json --log --yes --quiet --help --version"
+                  --trace --json --progress --log --yes --quiet --help --version"
 
     case $prev in
         --mcu)
@@ -48,6 +48,10 @@ _o8rprog() {
             ;;
         --cancel-answer)
             COMPREPLY=($(compgen -W "yes no ask" -- "$cur"))
+            return
+            ;;
+        --progress)
+            COMPREPLY=($(compgen -W "json" -- "$cur"))
             return
             ;;
         --boxes)

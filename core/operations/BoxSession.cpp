@@ -40,6 +40,28 @@ OperationResult MakeResult(Operation operation, Outcome outcome) {
 
 }  // namespace
 
+const char* PhaseName(Phase phase) {
+    switch (phase) {
+        case Phase::LoadingFile:
+            return "loading";
+        case Phase::Program:
+            return "program";
+        case Phase::Verify:
+            return "verify";
+        case Phase::Erase:
+            return "erase";
+        case Phase::BlankCheck:
+            return "blank-check";
+        case Phase::Read:
+            return "read";
+        case Phase::Load:
+            return "load";
+        case Phase::Update:
+            return "update";
+    }
+    return "working";
+}
+
 BoxSession::BoxSession(Bridge& bridge, Clock& clock, PageImage* image)
     : m_link(bridge, clock),
       m_clock(clock),

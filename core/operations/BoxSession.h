@@ -47,6 +47,10 @@ class CancelToken {
 // The parts of an operation a progress display shows, one after the other.
 enum class Phase { LoadingFile, Program, Verify, Erase, BlankCheck, Read, Load, Update };
 
+// The stable name of a phase, for scripts and event streams: "loading",
+// "program", "verify", "erase", "blank-check", "read", "load", "update".
+[[nodiscard]] const char* PhaseName(Phase phase);
+
 class OperationListener {
   public:
     virtual ~OperationListener() = default;

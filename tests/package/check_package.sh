@@ -95,6 +95,25 @@ fi
 expect "o8r-programmer --version" env QT_QPA_PLATFORM=offscreen "$usr/bin/o8r-programmer" --version
 grep -qx "o8r-programmer $version" "$work/out" || fail "o8r-programmer --version says $(cat "$work/out")"
 
+# The Python module, imported from another folder with the unpacked tree on
+# its path: it finds the relocated catalogue from its own folder.
+module=$(ls "$usr"/lib/python3/dist-packages/o8r/_o8r.*.so 2>/dev/null)
+if [ -x /usr/bin/python3 ] && [ -n "$module" ]; then
+    for file in __init__.py _o8r.pyi py.typed; do
+        [ -f "$usr/lib/python3/dist-packages/o8r/$file" ] || fail "the package lacks o8r/$file"
+    done
+    # A module built with the sanitizers (script/test's build) needs their
+    # runtime loaded before the interpreter starts.
+    preload=$(ldd "$module" | awk '/libasan|libstdc\+\+/ { printf "%s ", $3 }')
+    if ldd "$module" | grep -q libasan; then
+        export LD_PRELOAD=$preload ASAN_OPTIONS=detect_leaks=0
+    fi
+    expect "import o8r" env PYTHONPATH="$usr/lib/python3/dist-packages" /usr/bin/python3 -c \
+        'import o8r; print(o8r.mcus())'
+    unset LD_PRELOAD
+    grep -q "'part': 'R5F212A8SN'" "$work/out" || fail "o8r.mcus() lists no R5F212A8SN"
+fi
+
 # The desktop's files.
 expect "desktop entry" desktop-file-validate "$usr/share/applications/o8r-programmer.desktop"
 metainfo=("$usr"/share/metainfo/*.metainfo.xml)
