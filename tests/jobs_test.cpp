@@ -179,6 +179,9 @@ TEST(JobTest, CheckNamesEveryProblem) {
         {"steps = [\"program\"]\n[serial]\nat = \"13FF0:4\"\nstart = 1\nstep = 0\n",
          "step must be 1 or more"},
         {"steps = [\"program\"\n", "line"},
+        // A letter TOML does not take in a bare key (one its reader once
+        // mistook for a state it never reaches).
+        {"steps = [\"program\"]\np\xC7\x8B = 1\n", "line"},
     };
     SessionRig rig;
     for (const Case& c : cases) {

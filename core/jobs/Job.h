@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,8 @@ struct JobRead {
 
 // Reads and checks the job file's own content (no image, catalogue or box).
 [[nodiscard]] JobRead ReadJob(const std::string& path);
+// The same for the bytes of a job file at `path` (its folder resolves the paths).
+[[nodiscard]] JobRead ParseJob(std::string_view bytes, const std::string& path);
 // The job as a TOML text, its paths relative to `folder` where they lie in it.
 [[nodiscard]] std::string JobText(const Job& job, const std::string& folder);
 // "erase 0,1": a step as a job writes it; nothing with the reason.
