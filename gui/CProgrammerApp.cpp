@@ -305,7 +305,7 @@ void CProgrammerApp::EndOnSignal(int signalNumber) {
     // window may be inside a message box's loop, so the process ends here
     // rather than unwinding through it.
     if (m_window)
-        static_cast<QDialog*>(m_window.get())->reject();
+        m_window->CloseWithoutAsking();
     std::string error;
     if (m_bridge != nullptr && !SaveBoxState(*m_bridge, error)) {
         std::fprintf(stderr, "o8r-programmer: the simulated box's state was not saved: %s\n",

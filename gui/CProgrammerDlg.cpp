@@ -1,5 +1,6 @@
 #include "gui/CProgrammerDlg.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -137,6 +138,7 @@ CProgrammerDlg::CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts,
       m_busyClock(clock, m_timers, *this),
       m_controller(bridge, m_busyClock, *this, prompts),
       m_programDirectory(std::move(programDirectory)) {
+    UseApplicationViewStyle();
     setWindowTitle(QString::fromLatin1(text::kMainWindowCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -427,7 +429,34 @@ void CProgrammerDlg::ReleaseLink() {
     m_controller.CloseLink();
 }
 
+void CProgrammerDlg::SetBusy(bool busy) {
+    if (busy == m_busyCursor)
+        return;
+    m_busyCursor = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void CProgrammerDlg::CloseWindow() {
+    // After the handler that ended the operation has returned.
+    QMetaObject::invokeMethod(
+        this, [this] { reject(); }, Qt::QueuedConnection);
+}
+
 void CProgrammerDlg::reject() {
+    // An operation under way is stopped first, or waited for, as the user says.
+    if (!m_linkReleased &&
+        m_controller.OnCloseRequested() != ProgrammerController::CloseAnswer::CloseNow) {
+        return;
+    }
+    CloseWithoutAsking();
+}
+
+void CProgrammerDlg::CloseWithoutAsking() {
+    SetBusy(false);
     ReleaseLink();
     // The window's timers end with it.
     m_timers.Stop(TIMER_DEVICE_POLL);

@@ -71,9 +71,15 @@ class CProgrammerDlg : public QDialog, public MainView {
     void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
     void SetUpMcuListColumns() override;
     void SetMcuListRows(const std::vector<McuListRow>& rows) override;
+    void SetBusy(bool busy) override;
+    void CloseWindow() override;
+
+    // Ends the window at once, a running operation with it (on a signal).
+    void CloseWithoutAsking();
 
   protected:
-    // Escape and the close box release the programmer, then end the window.
+    // Escape and the close box release the programmer, then end the window;
+    // while an operation runs they ask first.
     void reject() override;
     // Enter does nothing here: the window has no default command.
     void keyPressEvent(QKeyEvent* event) override;
@@ -94,6 +100,7 @@ class CProgrammerDlg : public QDialog, public MainView {
     std::string m_cataloguePath;
     bool m_initialised = false;
     bool m_linkReleased = false;
+    bool m_busyCursor = false;
 
     std::map<int, QWidget*> m_controls;
     std::map<int, int> m_buttonIcons;
