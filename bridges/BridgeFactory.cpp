@@ -38,7 +38,7 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
 
     bool Load(std::chrono::milliseconds wait, std::string& error) {
         // Held until the state is written back: no other run reads it meanwhile.
-        m_lock = StateFileLock::Acquire(m_path, wait, error);
+        m_lock = LockStateFile(m_path, wait, error);
         if (!m_lock)
             return false;
         std::error_code ec;
@@ -137,7 +137,7 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
 
     SimulatedBox m_box;
     std::string m_path;
-    std::unique_ptr<StateFileLock> m_lock;
+    std::unique_ptr<FileLock> m_lock;
     bool m_loaded = false;
     bool m_saved = false;
 };

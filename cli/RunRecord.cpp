@@ -5,7 +5,7 @@
 #include <ctime>
 #include <span>
 
-#include "cli/Checksums.h"
+#include "core/model/Checksums.h"
 #include "core/image/ImageFile.h"
 
 namespace o8r::cli {

@@ -18,6 +18,8 @@ set(O8R_LAYERS
     core/link
     # The operations and their exchanges, and the rules of the dialogs.
     core/operations
+    # Production jobs: the job file, its plan, serial numbers, the run of its steps.
+    core/jobs
     # The main window's logic without widgets.
     core/window
     # The simulated box, then the real bridges and the factory that picks one.

@@ -1,128 +1,16 @@
 #include "sim/StateFileLock.h"
 
-#include <cerrno>
-#include <cstring>
-#include <system_error>
-#include <thread>
-
-#include "platform/Utf8Path.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 namespace o8r {
 
-namespace {
-
-constexpr std::chrono::milliseconds kRetryPeriod{20};
-
-std::string TimedOut(const std::string& statePath, std::chrono::milliseconds wait) {
-    const auto tenths = (wait.count() + 50) / 100;
-    return "the simulated box state file '" + statePath +
-           "' is in use by another run (still locked after " + std::to_string(tenths / 10) + "." +
-           std::to_string(tenths % 10) + " s)";
+std::unique_ptr<FileLock> LockStateFile(const std::string& statePath,
+                                        std::chrono::milliseconds wait, std::string& error) {
+    bool busy = false;
+    auto lock = FileLock::Acquire(StateLockPath(statePath), wait, busy, error);
+    if (busy)
+        error = "the simulated box state file '" + statePath +
+                "' is in use by another run (still locked after " + WaitText(wait) + ")";
+    return lock;
 }
-
-}  // namespace
-
-#if defined(_WIN32)
-
-struct StateFileLock::Handle {
-    HANDLE file = INVALID_HANDLE_VALUE;
-};
-
-StateFileLock::~StateFileLock() {
-    OVERLAPPED where{};
-    UnlockFileEx(m_handle->file, 0, 1, 0, &where);
-    CloseHandle(m_handle->file);
-}
-
-std::unique_ptr<StateFileLock> StateFileLock::Acquire(const std::string& statePath,
-                                                      std::chrono::milliseconds wait,
-                                                      std::string& error) {
-    const std::string lockPath = StateLockPath(statePath);
-    HANDLE file = CreateFileW(PathFromUtf8(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = "cannot open the lock file '" + lockPath +
-                "': " + std::system_category().message(static_cast<int>(GetLastError()));
-        return nullptr;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-        OVERLAPPED where{};
-        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                       &where)) {
-            auto handle = std::make_unique<Handle>();
-            handle->file = file;
-            return std::unique_ptr<StateFileLock>(new StateFileLock(std::move(handle)));
-        }
-        const DWORD code = GetLastError();
-        if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) {
-            CloseHandle(file);
-            error = "cannot lock '" + lockPath +
-                    "': " + std::system_category().message(static_cast<int>(code));
-            return nullptr;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            CloseHandle(file);
-            error = TimedOut(statePath, wait);
-            return nullptr;
-        }
-        std::this_thread::sleep_for(kRetryPeriod);
-    }
-}
-
-#else
-
-struct StateFileLock::Handle {
-    int fd = -1;
-};
-
-StateFileLock::~StateFileLock() {
-    // Closing the descriptor lets the lock go.
-    close(m_handle->fd);
-}
-
-std::unique_ptr<StateFileLock> StateFileLock::Acquire(const std::string& statePath,
-                                                      std::chrono::milliseconds wait,
-                                                      std::string& error) {
-    const std::string lockPath = StateLockPath(statePath);
-    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = "cannot open the lock file '" + lockPath + "': " + std::strerror(errno);
-        return nullptr;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            auto handle = std::make_unique<Handle>();
-            handle->fd = fd;
-            return std::unique_ptr<StateFileLock>(new StateFileLock(std::move(handle)));
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            error = "cannot lock '" + lockPath + "': " + std::strerror(errno);
-            close(fd);
-            return nullptr;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            close(fd);
-            error = TimedOut(statePath, wait);
-            return nullptr;
-        }
-        std::this_thread::sleep_for(kRetryPeriod);
-    }
-}
-
-#endif
-
-StateFileLock::StateFileLock(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
 
 std::string StateLockPath(const std::string& statePath) {
     return statePath + ".lock";

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Checksums.h"
+#include "core/model/Checksums.h"
 #include "cli/Gang.h"
 #include "cli/RecordOutput.h"
 #include "cli/RunRecord.h"

@@ -103,19 +103,24 @@ bool ImageBuilder::Place(std::uint64_t address, const std::uint8_t* data, std::s
     return true;
 }
 
+PageRecord MakePageRecord(const PageImage& image, std::uint32_t page) {
+    PageRecord record{};
+    const std::uint8_t* data = image.memImage.data() + page * kPageSize;
+    const std::uint16_t checksum = PageChecksum(data, kPageSize);
+    record[0] = static_cast<std::uint8_t>(page & 0xFF);
+    record[1] = static_cast<std::uint8_t>(page >> 8);
+    record[2] = static_cast<std::uint8_t>(checksum & 0xFF);
+    record[3] = static_cast<std::uint8_t>(checksum >> 8);
+    std::memcpy(record.data() + kPageRecordDataOffset, data, kPageSize);
+    return record;
+}
+
 ImageLoadResult ImageBuilder::Finish() {
     std::size_t index = 0;
     for (std::size_t page = kMapFreeLimit / kPageSize; page < kPageCountInImage; ++page) {
         if (!m_pages.test(page))
             continue;
-        PageRecord& record = m_image.pageRecords[index++];
-        const std::uint8_t* data = m_image.memImage.data() + page * kPageSize;
-        const std::uint16_t checksum = PageChecksum(data, kPageSize);
-        record[0] = static_cast<std::uint8_t>(page & 0xFF);
-        record[1] = static_cast<std::uint8_t>(page >> 8);
-        record[2] = static_cast<std::uint8_t>(checksum & 0xFF);
-        record[3] = static_cast<std::uint8_t>(checksum >> 8);
-        std::memcpy(record.data() + 4, data, kPageSize);
+        m_image.pageRecords[index++] = MakePageRecord(m_image, static_cast<std::uint32_t>(page));
     }
     m_image.pageCount = static_cast<std::uint16_t>(index);
     return {true, {}};

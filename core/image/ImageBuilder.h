@@ -63,6 +63,9 @@ class RecordLines {
     bool (*m_isRecord)(std::string_view);
 };
 
+// The page record of `page` (its number) from the memory image: number, checksum, data.
+[[nodiscard]] PageRecord MakePageRecord(const PageImage& image, std::uint32_t page);
+
 class ImageBuilder {
   public:
     // Fills the memory image with 0xFF.

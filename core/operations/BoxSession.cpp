@@ -136,6 +136,11 @@ std::optional<OperationResult> BoxSession::LoadImage(Operation operation, const 
     if (!failure && m_image->pageCount == 0)
         failure = Message{std::string(text::kErrorFormat) + "\nThe file holds no data to send",
                           text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::FileLoading};
+    if (!failure && m_target.serial) {
+        if (auto refused = PlaceSerial(*m_image, m_target.map, *m_target.serial))
+            failure = Message{*refused, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok,
+                              Owner::FileLoading};
+    }
     if (!failure)
         return std::nullopt;
     OperationResult result = MakeResult(operation, Outcome::FileRefused);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/image/PageImage.h"
+#include "core/image/SerialNumber.h"
 #include "core/link/BoxLink.h"
 #include "core/model/MemoryMap.h"
 #include "core/model/Outcome.h"
@@ -89,6 +90,8 @@ struct SessionTarget {
     IdCode idCode = ErasedIdCode();
     // Where a binary image file loads; empty: the map's program ROM.
     std::optional<std::uint32_t> binaryBase = std::nullopt;
+    // This board's serial number, written into the image once it is loaded.
+    std::optional<SerialPatch> serial = std::nullopt;
 };
 
 // What a stepped operation waits for after a step.

@@ -1,8 +1,8 @@
-#include "cli/Checksums.h"
+#include "core/model/Checksums.h"
 
 #include <cstdio>
 
-namespace o8r::cli {
+namespace o8r {
 
 namespace {
 
@@ -126,4 +126,4 @@ std::string Crc32Text(std::uint32_t crc) {
     return text;
 }
 
-}  // namespace o8r::cli
+}  // namespace o8r

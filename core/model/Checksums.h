@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-namespace o8r::cli {
+namespace o8r {
 
 // CRC-32 as zip and PNG compute it (reflected polynomial 0xEDB88320). Feed
 // the data in pieces; Value() may be read at any point.
@@ -43,4 +43,4 @@ class Sha256 {
 // Eight hexadecimal digits, lower case.
 [[nodiscard]] std::string Crc32Text(std::uint32_t crc);
 
-}  // namespace o8r::cli
+}  // namespace o8r
