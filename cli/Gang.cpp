@@ -129,20 +129,22 @@ void TakeStderr(Box& box, std::string_view bytes) {
     }
 }
 
-// The box's JSON object with "box" first; a child that wrote none (it
+// The box's JSON object with its slot first; a child that wrote none (it
 // crashed, or was killed) gets one made from what is known.
-std::string BoxJson(const Box& box, const std::string& command) {
-    std::string json = box.out;
-    while (!json.empty() && (json.back() == '\n' || json.back() == '\r'))
-        json.pop_back();
-    const std::string label = "\"slot\":" + JsonString(box.target.label);
-    if (json.size() > 2 && json.front() == '{' && json.back() == '}' &&
-        json.find('\n') == std::string::npos)
-        return "{" + label + "," + json.substr(1);
-    return "{" + label + ",\"command\":" + JsonString(command) +
-           ",\"outcome\":" + JsonString(box.outcome.empty() ? "Failed" : box.outcome) +
-           ",\"message\":" + JsonString(box.message.empty() ? box.errText : box.message) +
-           ",\"exitStatus\":" + std::to_string(box.status) + "}";
+Json BoxJson(const Box& box, const std::string& command) {
+    Json json = Json::object();
+    json["slot"] = ValidUtf8(box.target.label);
+    const Json written = Json::parse(box.out, nullptr, false);
+    if (written.is_object()) {
+        for (const auto& [key, value] : written.items())
+            json[key] = value;
+        return json;
+    }
+    json["command"] = command;
+    json["outcome"] = box.outcome.empty() ? "Failed" : box.outcome;
+    json["message"] = ValidUtf8(box.message.empty() ? box.errText : box.message);
+    json["exitStatus"] = box.status;
+    return json;
 }
 
 // --sim-fault N=SPEC is for box N only; a fault without N= is for every box.
@@ -173,6 +175,7 @@ const char* DoneWord(const std::string& command) {
     static const std::map<std::string, const char*> words = {
         {"program", "programmed"}, {"erase", "erased"}, {"blank-check", "checked"},
         {"read", "read"},          {"load", "loaded"},  {"update", "updated"},
+        {"job", "programmed"},
     };
     const auto it = words.find(command);
     return it == words.end() ? "done" : it->second;
@@ -288,6 +291,12 @@ std::vector<std::string> GangChildArguments(const GlobalOptions& global, const G
         args.push_back("--yes");
     if (!global.log.empty())
         args.insert(args.end(), {"--log", global.log});
+    // Numbers from --serial-start (or a job's start) go to the boxes in turn.
+    const bool serialStart =
+        std::any_of(command.begin(), command.end(),
+                    [](const std::string& arg) { return arg.rfind("--serial-start", 0) == 0; });
+    if (serialStart || (!command.empty() && command[0] == "job"))
+        args.insert(args.end(), {"--serial-index", std::to_string(box.index - 1)});
     // Ctrl-C reaches every box as a cancel that is not asked about.
     args.insert(args.end(), {"--json", "--quiet", "--progress-lines", "--cancel-answer", "yes"});
     // A read's file gets the box's number before its extension, however
@@ -329,17 +338,19 @@ void CheckGangFaults(const std::vector<std::string>& faults, std::size_t boxes) 
 // The gang's own object under --json, for every ending (boxes may be none).
 void PrintGangJson(const std::string& command, std::uint64_t startMs, std::uint64_t steadyStart,
                    std::size_t total, std::size_t succeeded, const std::string& summary, int status,
-                   const std::string& boxes) {
-    char duration[32];
-    std::snprintf(duration, sizeof duration, "%.3f",
-                  static_cast<double>(SteadyMs() - steadyStart) / 1000.0);
-    std::cout << "{\"command\":\"gang\",\"operation\":" << JsonString(command)
-              << ",\"start\":" << JsonString(IsoUtc(startMs))
-              << ",\"end\":" << JsonString(IsoUtc(NowMs())) << ",\"durationSeconds\":" << duration
-              << ",\"total\":" << total << ",\"succeeded\":" << succeeded
-              << ",\"summary\":" << JsonString(summary) << ",\"exitStatus\":" << status
-              << ",\"boxes\":[" << boxes << "]}\n"
-              << std::flush;
+                   const Json& boxes) {
+    Json json = Json::object();
+    json["command"] = "gang";
+    json["operation"] = command;
+    json["start"] = IsoUtc(startMs);
+    json["end"] = IsoUtc(NowMs());
+    json["durationSeconds"] = static_cast<double>(SteadyMs() - steadyStart) / 1000.0;
+    json["total"] = total;
+    json["succeeded"] = succeeded;
+    json["summary"] = ValidUtf8(summary);
+    json["exitStatus"] = status;
+    json["boxes"] = boxes.is_array() ? boxes : Json::array();
+    std::cout << json.dump() << '\n' << std::flush;
 }
 
 // The rows the live table may take: one per box, or, when the boxes
@@ -382,20 +393,21 @@ std::vector<std::string> LiveRows(const std::vector<Box>& boxes, std::size_t lab
 
 int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
                  std::vector<GangBox> targets, const std::string& stateFolder,
-                 std::uint64_t startMs, std::uint64_t steadyStart);
+                 std::uint64_t startMs, std::uint64_t steadyStart, GangTally* tally);
 
 }  // namespace
 
-int RunGang(const GlobalOptions& global, const GangOptions& options) {
-    static const std::vector<std::string> kCommands = {"program", "erase", "blank-check",
-                                                       "read",    "load",  "update"};
+int RunGang(const GlobalOptions& global, const GangOptions& options, GangTally* tally) {
+    // A job's gang runs "job run FILE" on each box.
+    static const std::vector<std::string> kCommands = {"program", "erase",  "blank-check", "read",
+                                                       "load",    "update", "job"};
     const std::string command = options.command.empty() ? "" : options.command.front();
     const std::uint64_t startMs = NowMs();
     const std::uint64_t steadyStart = SteadyMs();
     // Under --json every ending is one object, the gang's own failures included.
     const auto fail = [&](int status, const std::string& text) {
         if (global.json)
-            PrintGangJson(command, startMs, steadyStart, 0, 0, text, status, "");
+            PrintGangJson(command, startMs, steadyStart, 0, 0, text, status, Json::array());
         return status;
     };
     std::vector<GangBox> targets;
@@ -443,7 +455,8 @@ int RunGang(const GlobalOptions& global, const GangOptions& options) {
         fail(kExitUsage, e.what());
         throw;
     }
-    const int status = RunGangBoxes(global, options, targets, stateFolder, startMs, steadyStart);
+    const int status =
+        RunGangBoxes(global, options, targets, stateFolder, startMs, steadyStart, tally);
     if (!stateFolder.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(stateFolder, ec);
@@ -455,7 +468,7 @@ namespace {
 
 int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
                  std::vector<GangBox> targets, const std::string& stateFolder,
-                 std::uint64_t startMs, std::uint64_t steadyStart) {
+                 std::uint64_t startMs, std::uint64_t steadyStart, GangTally* tally) {
     const std::string& command = options.command.front();
     // This very executable, whatever its name: never another version beside it.
     const std::string program = OwnExecutable();
@@ -598,9 +611,9 @@ int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
         if (!box.reported && !live)
             std::cerr << BoxLine(box, labelWidth, box.usbSerial.size()) << '\n';
 
-    std::string array;
+    Json array = Json::array();
     for (const Box& box : boxes)
-        array += (array.empty() ? "" : ",") + BoxJson(box, command);
+        array.push_back(BoxJson(box, command));
     // The command's own arguments were wrong: said once, as for one box.
     if (std::all_of(boxes.begin(), boxes.end(),
                     [](const Box& box) { return box.status == kExitUsage; })) {
@@ -624,6 +637,8 @@ int RunGangBoxes(const GlobalOptions& global, const GangOptions& options,
     const std::string summary = std::to_string(succeeded) + " of " + std::to_string(boxes.size()) +
                                 " boxes " + DoneWord(command) + failures;
     const int status = succeeded == boxes.size() ? kExitOk : kExitFailure;
+    if (tally != nullptr)
+        *tally = GangTally{boxes.size(), succeeded};
     std::cerr << summary << '\n';
     if (global.json)
         PrintGangJson(command, startMs, steadyStart, boxes.size(), succeeded, summary, status,

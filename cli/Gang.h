@@ -11,6 +11,12 @@ namespace o8r::cli {
 
 constexpr int kMaxGangBoxes = 64;
 
+// How a gang's boxes ended, for whoever ran it (a job counts its boards).
+struct GangTally {
+    std::size_t total = 0;
+    std::size_t succeeded = 0;
+};
+
 struct GangBox {
     std::string label;  // sim:2, /dev/ttyUSB0: how the gang names the box
     std::string box;    // the --box choice for its o8rprog

@@ -15,8 +15,10 @@
 #include "cli/Terminal.h"
 #include "cli/TerminalPrompts.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/image/ImageBuilder.h"
 #include "core/image/ImageFile.h"
 #include "core/image/LoadedFile.h"
+#include "core/image/SerialNumber.h"
 #include "core/model/Messages.h"
 #include "core/operations/FileLoadJob.h"
 #include "core/protocol/Clock.h"
@@ -67,6 +69,31 @@ std::string TouchedBlocks(const std::vector<std::string>& lines, const std::stri
     return names.empty() ? "none" : names;
 }
 
+// Where --serial would put its number in this image, and whether it may.
+std::string SerialLine(const SerialOptions& options, const MemoryMap& map, const PageImage& image) {
+    std::string error;
+    const auto placement = ParseSerialPlacement(options.at, error);
+    if (!placement)
+        throw UsageError("--serial: " + error);
+    const std::uint32_t last =
+        placement->address + static_cast<std::uint32_t>(placement->length) - 1;
+    std::string line = "serial " + HexDigitsText(placement->address, 5) + "-" +
+                       HexDigitsText(last, 5) + " (" + std::to_string(placement->length) +
+                       " bytes, " + std::string(SerialFormatName(placement->format)) + "): ";
+    if (const auto problem = SerialPlacementProblem(*placement, map))
+        return line + "refused: " + *problem;
+    const SerialPlace place = LocateSerial(image, *placement);
+    if (place.firstDataByte && !options.overwrite)
+        return line + "refused: over the image's data at " +
+               HexDigitsText(*place.firstDataByte, 5) + " (--serial-overwrite allows it)";
+    std::string pages;
+    for (const std::uint32_t page : place.pagesAdded)
+        pages += (pages.empty() ? "" : ", ") + HexDigitsText(page, 5);
+    if (!pages.empty())
+        return line + "page " + pages + " added, the rest of it FF";
+    return line + (place.firstDataByte ? "over the image's data" : "in the image's pages");
+}
+
 }  // namespace
 
 int RunImage(const GlobalOptions& global, const ImageOptions& options) {
@@ -112,6 +139,8 @@ int RunImage(const GlobalOptions& global, const ImageOptions& options) {
     const auto id = ImageIdCode(*image);
     out +=
         "id code " + (id ? IdCodeText(*id) + " (programming it protects the part)" : "none") + '\n';
+    if (!options.serial.at.empty())
+        out += SerialLine(options.serial, part.map, *image) + '\n';
     std::cout << out << std::flush;
     return kExitOk;
 }

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <set>
@@ -151,6 +152,31 @@ std::size_t SplitGangCommand(CLI::App& app, CLI::App& gang, const std::vector<st
     return args.size();
 }
 
+// --serial and where its numbers come from, for program and job new.
+void AddSerialOptions(CLI::App& command, SerialOptions& serial) {
+    command
+        .add_option("--serial", serial.at,
+                    "write a serial number per board at ADDR, LEN bytes, as FORMAT: le "
+                    "(default), be, bcd, dec or hex")
+        ->option_text("ADDR:LEN[:FORMAT]");
+    command
+        .add_option("--serial-start", serial.start,
+                    "the first serial number; each board of a gang takes the next step")
+        ->option_text("N");
+    command.add_option("--serial-step", serial.step, "from one serial number to the next (1)")
+        ->option_text("K");
+    command
+        .add_option("--serial-counter", serial.counter,
+                    "take the serial number from FILE and advance it there, under a lock")
+        ->option_text("FILE");
+    command
+        .add_option("--serial-list", serial.list,
+                    "take the next unused line of FILE; used ones are recorded in FILE.used")
+        ->option_text("FILE");
+    command.add_flag("--serial-overwrite", serial.overwrite,
+                     "the serial number may go over data the image holds");
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv);
@@ -266,8 +292,10 @@ int RunCommandLine(int argc, char** argv) {
     app.add_option("--sim-serial", global.simSerial,
                    "the USB serial number the simulated box reports")
         ->option_text("TEXT");
-    // For gang: its boxes report their progress as lines it reads.
+    // For gang: its boxes report their progress as lines it reads, and take
+    // their serial numbers in turn.
     app.add_flag("--progress-lines", global.progressLines)->group("");
+    app.add_option("--serial-index", global.serialIndex)->group("");
 
     ImageOptions image;
     ProgramOptions program;
@@ -284,6 +312,10 @@ int RunCommandLine(int argc, char** argv) {
         ->option_text("PART")
         ->required();
     imageCmd->add_option("FILE", image.file, kImageFileHelp)->required();
+    imageCmd->add_option("--serial", image.serial.at, "show where a serial number would go")
+        ->option_text("ADDR:LEN[:FORMAT]");
+    imageCmd->add_flag("--serial-overwrite", image.serial.overwrite,
+                       "the serial number may go over data the image holds");
     DetectOptions detectOptions;
     GangOptions gang;
     auto* detect =
@@ -297,6 +329,7 @@ int RunCommandLine(int argc, char** argv) {
     programCmd->add_option("FILE", program.file, kImageFileHelp)->required();
     programCmd->add_flag("--verify", program.verify,
                          "then read every programmed page back and compare");
+    AddSerialOptions(*programCmd, program.serial);
     auto* eraseCmd = app.add_subcommand("erase", "erase flash blocks of the target");
     eraseCmd->add_option("--mcu", erase.mcu, "the target part, as o8rprog mcus lists it")
         ->option_text("PART")
@@ -375,6 +408,55 @@ int RunCommandLine(int argc, char** argv) {
         "before gang.");
     auto* doctor = app.add_subcommand(
         "doctor", "say what keeps a box from being used; exit 0 when one can be used");
+    JobOptions jobCheck;
+    JobOptions jobRun;
+    JobOptions jobNew;
+    auto* jobCmd = app.add_subcommand(
+        "job", "production jobs: check a job file, run it, or write one (o8rprog job --help)");
+    jobCmd->require_subcommand(1);
+    auto* jobCheckCmd =
+        jobCmd->add_subcommand("check", "print a job's plan and every problem; exit 1 on any");
+    jobCheckCmd->add_option("FILE", jobCheck.file, "the job file (TOML)")->required();
+    auto* jobRunCmd = jobCmd->add_subcommand(
+        "run",
+        "run a job on one box, or on the job's boxes at once; its log gets a line a "
+        "board and one that closes the run");
+    jobRunCmd->add_option("FILE", jobRun.file, "the job file (TOML)")->required();
+    jobRunCmd->add_option("--boxes", jobRun.boxes, "over the job's own boxes: auto, sim:N or ports")
+        ->option_text("auto|sim:N|PORT,...");
+    jobRunCmd->add_option("--jobs", jobRun.jobs, "at most N boxes at a time (default: all)")
+        ->check(CLI::Range(1, kMaxGangBoxes))
+        ->option_text("N");
+    jobRunCmd->add_flag("--one-box", jobRun.oneBox)->group("");
+    auto* jobNewCmd =
+        jobCmd->add_subcommand("new", "write a job file for an image, with its SHA-256 filled in");
+    jobNewCmd->add_option("--mcu", jobNew.mcu, "the target part, as o8rprog mcus lists it")
+        ->option_text("PART")
+        ->required();
+    jobNewCmd->add_option("IMAGE", jobNew.file, kImageFileHelp)->required();
+    jobNewCmd
+        ->add_option("-o,--output", jobNew.output,
+                     "the job file to write (default: IMAGE's name with .job.toml, here)")
+        ->option_text("FILE");
+    jobNewCmd->add_option("--name", jobNew.name, "the job's name (default: the image's)")
+        ->option_text("TEXT");
+    jobNewCmd
+        ->add_option("--steps", jobNew.steps,
+                     "the steps in order (default: erase,program,verify); erase [all|BLOCK...], "
+                     "blank-check [START-END], program, verify")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->option_text("LIST");
+    jobNewCmd->add_option("--job-log", jobNew.log, "the CSV log the job's runs append to")
+        ->option_text("FILE");
+    jobNewCmd
+        ->add_option("--boxes", jobNew.boxes,
+                     "the boxes the job runs on at once: auto, sim:N or ports")
+        ->option_text("auto|sim:N|PORT,...");
+    jobNewCmd->add_option("--start", jobNew.start, "what starts a board in the operator view")
+        ->check(CLI::IsMember({"button", "on-plug"}))
+        ->option_text("button|on-plug");
+    AddSerialOptions(*jobNewCmd, jobNew.serial);
 
     // Only the program's own help carries the notes below.
     app.footer(HelpFooter());
@@ -385,6 +467,8 @@ int RunCommandLine(int argc, char** argv) {
     // Global options may also follow the command.
     for (CLI::App* sub : app.get_subcommands({})) {
         sub->fallthrough();
+        for (CLI::App* nested : sub->get_subcommands({}))
+            nested->fallthrough();
     }
 
     // gang's COMMAND and what follows it are for each box's o8rprog.
@@ -407,9 +491,9 @@ int RunCommandLine(int argc, char** argv) {
     }
 
     if (app.get_subcommands().empty()) {
-        std::cerr
-            << "A command is required: mcus, image, detect, program, erase, blank-check, "
-               "read, load, query, update, doctor or gang\nRun with --help for more information.\n";
+        std::cerr << "A command is required: mcus, image, detect, program, erase, blank-check, "
+                     "read, load, query, update, doctor, gang or job\nRun with --help for more "
+                     "information.\n";
         return kExitUsage;
     }
 
@@ -421,6 +505,34 @@ int RunCommandLine(int argc, char** argv) {
             return kExitUsage;
         }
     }
+    // The same ending for every command's failure that is not its own.
+    const auto guarded = [](const std::function<int()>& run) {
+        try {
+            return run();
+        } catch (const UsageError& e) {
+            std::cerr << e.what() << "\nRun with --help for more information.\n";
+            NoteFailure("UsageError", e.what());
+            return kExitUsage;
+        } catch (const ShownFailure& e) {
+            NoteFailure("Failed", e.what());
+            return kExitFailure;
+        } catch (const std::exception& e) {
+            std::cerr << "o8rprog: " << e.what() << '\n';
+            NoteFailure("Failed", e.what());
+            return kExitFailure;
+        }
+    };
+    // A job keeps its own records: a line a board and one closing the run.
+    if (*jobCmd) {
+        return guarded([&] {
+            CheckOutputFiles(global, false);
+            if (*jobCheckCmd)
+                return RunJobCheck(global, jobCheck);
+            if (*jobRunCmd)
+                return RunJobRun(global, jobRun);
+            return RunJobNew(global, jobNew);
+        });
+    }
     // Only one command runs: its part and image are the ones given.
     CommandNames names;
     names.command = app.get_subcommands().front()->get_name();
@@ -428,7 +540,7 @@ int RunCommandLine(int argc, char** argv) {
     names.file = image.file + program.file + load.file + update.file;
     BeginRecord(global, names);
 
-    try {
+    return guarded([&] {
         CheckOutputFiles(global, false);
         if (*mcus)
             return RunMcus(global);
@@ -452,19 +564,8 @@ int RunCommandLine(int argc, char** argv) {
             return RunUpdate(global, update);
         if (*doctor)
             return RunDoctor(global);
-    } catch (const UsageError& e) {
-        std::cerr << e.what() << "\nRun with --help for more information.\n";
-        NoteFailure("UsageError", e.what());
         return kExitUsage;
-    } catch (const ShownFailure& e) {
-        NoteFailure("Failed", e.what());
-        return kExitFailure;
-    } catch (const std::exception& e) {
-        std::cerr << "o8rprog: " << e.what() << '\n';
-        NoteFailure("Failed", e.what());
-        return kExitFailure;
-    }
-    return kExitUsage;
+    });
 }
 
 }  // namespace o8r::cli

@@ -30,17 +30,45 @@ struct GlobalOptions {
     std::string log;                    // CSV file a line per run is appended to
     bool progressLines = false;         // progress as "@o8r" lines on stderr, for gang
     std::string simSerial;              // the USB serial number the simulated box reports
+    std::uint64_t serialIndex = 0;      // for gang: this box's place, for --serial-start
+};
+
+// A serial number for each board: where it goes and where it comes from.
+struct SerialOptions {
+    std::string at;  // ADDR:LEN[:FORMAT]; empty: no serial number
+    std::optional<std::uint64_t> start;
+    std::uint64_t step = 1;
+    std::string counter;  // a file holding the next number
+    std::string list;     // a file with one number a line
+    bool overwrite = false;
 };
 
 struct ImageOptions {
     std::string mcu;
     std::string file;
+    SerialOptions serial;
 };
 
 struct ProgramOptions {
     std::string mcu;
     std::string file;
     bool verify = false;
+    SerialOptions serial;
+};
+
+struct JobOptions {
+    std::string file;     // check, run: the job; new: the image
+    std::string boxes;    // run: over the job's boxes
+    int jobs = 0;         // run: boxes at a time
+    bool oneBox = false;  // run: this o8rprog is one box of the job's gang
+    // new: what the job names
+    std::string mcu;
+    std::string output;
+    std::string name;
+    std::vector<std::string> steps;
+    std::string log;
+    std::string start;
+    SerialOptions serial;
 };
 
 struct EraseOptions {

@@ -6,13 +6,26 @@
 #include "cli/ExitStatus.h"
 #include "cli/PartCommand.h"
 #include "cli/ProgramPath.h"
+#include "cli/SerialChoice.h"
 #include "core/image/ImageFile.h"
 #include "core/model/Messages.h"
 
 namespace o8r::cli {
 
 int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
-    return RunOnPart(global, options.mcu, {}, [&](CommandSession& box) {
+    const auto serial = ChooseSerial(options.serial);
+    PartChecks checks;
+    // Where the number goes is judged before a number is taken.
+    checks.options = [&](const std::vector<std::string>&, const SelectedPart& part) {
+        if (serial)
+            CheckSerialPlace(*serial, part.map, FullPath(options.file), global.base);
+    };
+    return RunOnPart(global, options.mcu, checks, [&](CommandSession& box) {
+        if (serial) {
+            SessionTarget target = box.Box().Target();
+            target.serial = TakeBoardSerial(*serial, global.serialIndex);
+            box.Box().SetTarget(std::move(target));
+        }
         if (!box.Report(box.Box().Program(FullPath(options.file), box.Hooks()))) {
             return kExitFailure;
         }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
 namespace o8r::cli {
 
 namespace {
@@ -40,39 +42,6 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     return length;
 }
 
-class JsonObject {
-  public:
-    JsonObject& Raw(std::string_view key, std::string_view value) {
-        m_text += m_text.size() == 1 ? "" : ",";
-        m_text += JsonString(key);
-        m_text += ':';
-        m_text += value;
-        return *this;
-    }
-    JsonObject& Text(std::string_view key, std::string_view value) {
-        return Raw(key, JsonString(value));
-    }
-    JsonObject& Number(std::string_view key, std::uint64_t value) {
-        return Raw(key, std::to_string(value));
-    }
-    JsonObject& Bool(std::string_view key, bool value) {
-        return Raw(key, value ? "true" : "false");
-    }
-    template <typename T>
-    JsonObject& Optional(std::string_view key, const std::optional<T>& value) {
-        if (!value)
-            return Raw(key, "null");
-        if constexpr (std::is_same_v<T, std::string>)
-            return Text(key, *value);
-        else
-            return Number(key, *value);
-    }
-    std::string Close() { return m_text + '}'; }
-
-  private:
-    std::string m_text = "{";
-};
-
 std::string Seconds(std::uint64_t ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%llu.%03u", static_cast<unsigned long long>(ms / 1000),
@@ -90,86 +59,91 @@ std::string OptionalText(const std::optional<T>& value) {
         return std::to_string(*value);
 }
 
+// "erase=Completed;program=TimeOut": each step and its ending.
+std::string StepsText(const std::vector<std::pair<std::string, std::string>>& steps) {
+    std::string text;
+    for (const auto& [step, outcome] : steps)
+        text += (text.empty() ? "" : ";") + step + "=" + outcome;
+    return text;
+}
+
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = Utf8Length(text, i);
-            if (length == 0) {
-                out += "\xEF\xBF\xBD";  // U+FFFD
-                ++i;
-            } else {
-                out.append(text.substr(i, length));
-                i += length;
-            }
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            out += text[i++];
             continue;
         }
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        const std::size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
         }
-        ++i;
     }
-    return out + '"';
+    return out;
+}
+
+std::string JsonString(std::string_view text) {
+    return Json(ValidUtf8(text)).dump();
+}
+
+Json RecordObject(const RunRecord& record) {
+    Json image = nullptr;
+    if (!record.imageFile.empty()) {
+        const bool pages = record.pages > 0;
+        image = Json::object();
+        image["file"] = ValidUtf8(record.imageFile);
+        image["size"] = record.imageSize ? Json(*record.imageSize) : Json(nullptr);
+        image["pages"] = record.pages;
+        image["crc32"] = pages ? Json(record.crc32) : Json(nullptr);
+        image["sha256"] = pages ? Json(record.sha256) : Json(nullptr);
+        image["format"] = pages ? Json(record.imageFormat) : Json(nullptr);
+        image["idCode"] = pages && !record.idCode.empty() ? Json(record.idCode) : Json(nullptr);
+    }
+    Json json = Json::object();
+    json["command"] = ValidUtf8(record.command);
+    json["part"] = ValidUtf8(record.part);
+    json["box"] = {{"port", ValidUtf8(record.port)}, {"usbSerial", ValidUtf8(record.usbSerial)}};
+    json["image"] = image;
+    json["start"] = IsoUtc(record.startMs);
+    json["end"] = IsoUtc(record.endMs);
+    json["durationSeconds"] = static_cast<double>(record.durationMs) / 1000.0;
+    json["outcome"] = record.outcome;
+    json["message"] = ValidUtf8(record.message);
+    json["resetFailed"] = record.resetFailed;
+    json["exitStatus"] = record.exitStatus;
+    json["firstFilledAddress"] =
+        record.firstFilledAddress ? Json(*record.firstFilledAddress) : Json(nullptr);
+    json["storedName"] = record.storedName ? Json(ValidUtf8(*record.storedName)) : Json(nullptr);
+    json["bytesRead"] = record.bytesRead ? Json(*record.bytesRead) : Json(nullptr);
+    json["output"] = ValidUtf8(record.output);
+    json["serial"] = nullptr;
+    if (record.serial)
+        json["serial"] = {
+            {"value", *record.serial}, {"at", record.serialAt}, {"bytes", record.serialBytes}};
+    json["job"] = nullptr;
+    if (!record.job.empty()) {
+        Json steps = Json::array();
+        for (const auto& [step, outcome] : record.steps)
+            steps.push_back({{"step", ValidUtf8(step)}, {"outcome", outcome}});
+        json["job"] = {
+            {"file", ValidUtf8(record.job)}, {"sha256", record.jobSha256}, {"steps", steps}};
+        if (record.programmed) {
+            json["job"]["programmed"] = *record.programmed;
+            json["job"]["failed"] = record.failed.value_or(0);
+        }
+    }
+    return json;
 }
 
 std::string RecordJson(const RunRecord& record) {
-    JsonObject box;
-    box.Text("port", record.port).Text("usbSerial", record.usbSerial);
-    std::string image = "null";
-    if (!record.imageFile.empty()) {
-        JsonObject fields;
-        fields.Text("file", record.imageFile).Optional("size", record.imageSize);
-        fields.Number("pages", static_cast<std::uint64_t>(record.pages));
-        if (record.pages > 0) {
-            fields.Text("crc32", record.crc32).Text("sha256", record.sha256);
-            fields.Text("format", record.imageFormat);
-            if (record.idCode.empty())
-                fields.Raw("idCode", "null");
-            else
-                fields.Text("idCode", record.idCode);
-        } else {
-            fields.Raw("crc32", "null").Raw("sha256", "null").Raw("format", "null");
-            fields.Raw("idCode", "null");
-        }
-        image = fields.Close();
-    }
-    JsonObject json;
-    json.Text("command", record.command).Text("part", record.part).Raw("box", box.Close());
-    json.Raw("image", image);
-    json.Text("start", IsoUtc(record.startMs)).Text("end", IsoUtc(record.endMs));
-    json.Raw("durationSeconds", Seconds(record.durationMs));
-    json.Text("outcome", record.outcome).Text("message", record.message);
-    json.Bool("resetFailed", record.resetFailed);
-    json.Number("exitStatus", static_cast<std::uint64_t>(record.exitStatus));
-    json.Optional("firstFilledAddress", record.firstFilledAddress);
-    json.Optional("storedName", record.storedName).Optional("bytesRead", record.bytesRead);
-    json.Text("output", record.output);
-    return json.Close();
+    return RecordObject(record).dump();
 }
 
 std::string CsvField(std::string_view text) {
@@ -192,7 +166,8 @@ std::string CsvField(std::string_view text) {
 std::string CsvHeader() {
     return "command,part,port,usb_serial,image_file,image_size,pages,crc32,sha256,start,end,"
            "duration_s,outcome,message,reset_failed,exit_status,first_filled_address,"
-           "stored_name,bytes_read\n";
+           "stored_name,bytes_read,job,job_sha256,steps,serial,serial_at,serial_bytes,"
+           "programmed,failed\n";
 }
 
 std::string CsvLine(const RunRecord& record) {
@@ -217,6 +192,14 @@ std::string CsvLine(const RunRecord& record) {
         OptionalText(record.firstFilledAddress),
         OptionalText(record.storedName),
         OptionalText(record.bytesRead),
+        record.job,
+        record.jobSha256,
+        StepsText(record.steps),
+        OptionalText(record.serial),
+        record.serialAt,
+        record.serialBytes,
+        OptionalText(record.programmed),
+        OptionalText(record.failed),
     };
     std::string line;
     for (const std::string& field : fields) {

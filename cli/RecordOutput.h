@@ -7,14 +7,22 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/RunRecord.h"
 
 namespace o8r::cli {
 
-// A JSON string literal, quotes included. Control characters are escaped;
-// valid UTF-8 passes unchanged and each byte of invalid UTF-8 becomes U+FFFD.
+// Objects keep their fields in the order they are written.
+using Json = nlohmann::ordered_json;
+
+// Valid UTF-8 passes unchanged; each byte of invalid UTF-8 becomes U+FFFD, so
+// that a name in some other code page still makes valid JSON.
+std::string ValidUtf8(std::string_view text);
+// A JSON string literal, quotes included, control characters escaped.
 std::string JsonString(std::string_view text);
-// The record as one JSON object on one line, without a line end.
+// The record as a JSON object, and as one line of text without a line end.
+Json RecordObject(const RunRecord& record);
 std::string RecordJson(const RunRecord& record);
 
 // One CSV field on one line: CR and LF become spaces; quoted when it holds a

@@ -30,6 +30,21 @@ struct Run {
     std::streambuf* stdoutBuffer = nullptr;
 };
 std::optional<Run> g_run;
+// The closing line of a job's run and its log.
+std::optional<std::pair<std::string, RunRecord>> g_closing;
+
+// The closing line written; a log that cannot take it fails the run.
+int WriteClosingLine(int status) {
+    if (!g_closing)
+        return status;
+    std::string error;
+    if (!AppendToLog(g_closing->first, CsvLine(g_closing->second), error)) {
+        std::cerr << "o8rprog: " << error << '\n';
+        status = kExitFailure;
+    }
+    g_closing.reset();
+    return status;
+}
 
 // Where the box is and what it is called, as far as the system says.
 void NoteBox(const GlobalOptions& global) {
@@ -138,9 +153,13 @@ void BeginRecord(const GlobalOptions& global, const CommandNames& names) {
         g_run->stdoutBuffer = std::cout.rdbuf(g_run->held.rdbuf());
 }
 
+void CloseRun(const std::string& log, const RunRecord& closing) {
+    g_closing.emplace(log, closing);
+}
+
 int FinishRecord(int status) {
     if (!g_run)
-        return status;
+        return WriteClosingLine(status);
     // A gang's Ctrl-C that comes after the operation has ended must not cost
     // the box its record.
     if (g_progressLines)
@@ -176,6 +195,12 @@ int FinishRecord(int status) {
             status = kExitFailure;
             record.exitStatus = status;
         }
+    }
+    const int closed = WriteClosingLine(status);
+    if (closed != status) {
+        ReplaceEnding("Failed", "the job's closing line could not be written to its log");
+        status = closed;
+        record.exitStatus = status;
     }
     if (g_run->json)
         std::cout << RecordJson(record) << '\n' << std::flush;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/Options.h"
+#include "cli/RunRecord.h"
 
 namespace o8r::cli {
 
@@ -30,6 +31,10 @@ void BeginRecord(const GlobalOptions& global, const CommandNames& names);
 // written turns success into failure: a board without its record is not
 // traceable.
 int FinishRecord(int status);
+
+// The line that closes a job's run, appended to `log` after the run's own
+// record (or alone, after a gang) when FinishRecord writes it out.
+void CloseRun(const std::string& log, const RunRecord& closing);
 
 // A failure that ended the run without an operation's result.
 void NoteFailure(std::string_view outcome, const std::string& text);

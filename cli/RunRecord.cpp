@@ -5,8 +5,8 @@
 #include <ctime>
 #include <span>
 
-#include "core/model/Checksums.h"
 #include "core/image/ImageFile.h"
+#include "core/model/Checksums.h"
 
 namespace o8r::cli {
 
@@ -79,6 +79,13 @@ void NoteImagePages(const PageImage& image) {
     record.imageFormat = ImageFormatShortName(image.format);
     const auto id = ImageIdCode(image);
     record.idCode = id ? IdCodeText(*id) : "";
+}
+
+void NoteSerial(const SerialPatch& patch) {
+    RunRecord& record = CurrentRecord();
+    record.serial = patch.value;
+    record.serialAt = SerialPlacementText(patch.placement);
+    record.serialBytes = HexText(patch.bytes);
 }
 
 std::uint64_t NowMs() {

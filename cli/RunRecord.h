@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/image/PageImage.h"
+#include "core/image/SerialNumber.h"
 #include "core/model/Message.h"
 #include "core/model/Outcome.h"
 
@@ -42,6 +45,17 @@ struct RunRecord {
     std::optional<std::string> storedName;            // query
     std::optional<std::uint64_t> bytesRead;           // read
     std::string output;                               // what the command printed on stdout
+    // A job's run: the job file and its SHA-256, each step and how it ended.
+    std::string job;
+    std::string jobSha256;
+    std::vector<std::pair<std::string, std::string>> steps;
+    // The board's serial number, where it went and its bytes (hexadecimal).
+    std::optional<std::uint64_t> serial;
+    std::string serialAt;
+    std::string serialBytes;
+    // The line that closes a job's run: its boards counted.
+    std::optional<std::uint64_t> programmed;
+    std::optional<std::uint64_t> failed;
 };
 
 // The record of this process's run.
@@ -54,6 +68,9 @@ void NoteResult(const OperationResult& result);
 void NoteMessage(const Message& message);
 // Page count and checksums of the image's page records, when it holds any.
 void NoteImagePages(const PageImage& image);
+
+// The serial number the board was given.
+void NoteSerial(const SerialPatch& patch);
 
 // Milliseconds since 1970 on the system clock.
 std::uint64_t NowMs();

@@ -1,5 +1,6 @@
 #include "core/image/SerialNumber.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -130,7 +131,7 @@ std::optional<SerialPatch> MakeSerialPatch(const SerialPlacement& placement, std
         case SerialFormat::BigEndian:
             fits = Digits(value, 256, count, digits);
             if (placement.format == SerialFormat::LittleEndian)
-                digits.assign(digits.rbegin(), digits.rend());
+                std::reverse(digits.begin(), digits.end());
             for (const int byte : digits)
                 patch.bytes.push_back(static_cast<std::uint8_t>(byte));
             break;
