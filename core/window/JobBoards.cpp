@@ -304,6 +304,11 @@ std::vector<std::string> PlannedJob::LastRecords(std::size_t count) const {
 JobBoardRunner::JobBoardRunner(Bridge& bridge, Clock& clock, PlannedJob& job)
     : m_bridge(bridge), m_job(job), m_session(bridge, clock), m_run(m_session, job.Plan()) {}
 
+JobBoardRunner::~JobBoardRunner() {
+    if (m_session.Link().IsOpen())
+        m_session.Release();
+}
+
 bool JobBoardRunner::Attached() {
     if (!m_ended)
         return true;

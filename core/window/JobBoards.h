@@ -59,6 +59,10 @@ class PlannedJob : public OperatorJob {
 class JobBoardRunner : public BoardRunner, private OperationListener {
   public:
     JobBoardRunner(Bridge& bridge, Clock& clock, PlannedJob& job);
+    // The box is let go as closing the window does: held in reset, closed.
+    ~JobBoardRunner() override;
+    JobBoardRunner(const JobBoardRunner&) = delete;
+    JobBoardRunner& operator=(const JobBoardRunner&) = delete;
 
     [[nodiscard]] bool Attached() override;
     void Begin(std::optional<std::uint64_t> serial) override;

@@ -277,7 +277,7 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
     GuiHarness h;
     CProgrammerDlg& w = h.Open();
     const DialogUnits du(w.font());
-    QCOMPARE(w.size(), du.Size(257, 187));
+    QCOMPARE(w.Client()->size(), du.Size(257, 187));
     struct Place {
         ControlId id;
         int x, y, width, height;
