@@ -561,7 +561,12 @@ bool CProgrammerDlg::OpenJobFile(const std::string& path) {
     OperatorWindow view(std::move(setup), clock, this);
     m_operatorView = &view;
     hide();
-    view.resize(view.sizeHint().expandedTo(QSize(640, 600)));
+    // As large as the job needs, within the screen: the log takes what is left.
+    QSize room = screen()->availableGeometry().size() - QSize(16, 48);
+    view.resize(view.sizeHint()
+                    .expandedTo(QSize(640, 600))
+                    .boundedTo(room)
+                    .expandedTo(view.minimumSizeHint()));
     if (m_operatorViewHook)
         m_operatorViewHook(view);
     view.exec();

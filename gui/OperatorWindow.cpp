@@ -34,6 +34,22 @@ QFont Sized(QFont font, double factor, bool bold) {
     return font;
 }
 
+// A failure's text may hold a path or a checksum longer than a tile is wide:
+// long words may break after every sixteenth character.
+QString Breakable(const QString& text) {
+    QString out;
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > 16) {
+            out += QChar(0x200B);
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
 void Paint(QLabel* label, QColor& shown, const QColor& background) {
     // A style sheet is costly to apply: only when the colour changes.
     if (shown == background)
@@ -100,17 +116,18 @@ void OperatorWindow::Build() {
 
     m_start = new QPushButton(QStringLiteral("Start"), this);
     m_start->setFont(Sized(font(), 2.4, true));
-    m_start->setMinimumHeight(m_start->fontMetrics().height() * 2);
+    m_start->setMinimumHeight(m_start->fontMetrics().height() * 3 / 2);
     m_start->setAutoDefault(false);
     m_start->setToolTip(QStringLiteral("Program the next board (Space, Enter or F5)"));
     connect(m_start, &QPushButton::clicked, this, [this] { OnStart(); });
     layout->addWidget(m_start);
     // The keys reach the window: no control takes the focus from it.
     m_start->setFocusPolicy(Qt::NoFocus);
-    // A tile per box, two to a row.
+    // A tile per box: up to four in a row, so that four boxes fit a short screen.
     auto* tiles = new QGridLayout;
     const auto& states = m_setup.controller->Tiles();
-    const int columns = states.size() > 1 ? 2 : 1;
+    const int columns =
+        states.size() <= 4 ? static_cast<int>(states.size()) : (states.size() <= 8 ? 4 : 6);
     for (std::size_t i = 0; i < states.size(); ++i) {
         auto* frame = new QFrame(this);
         frame->setFrameShape(QFrame::StyledPanel);
@@ -123,12 +140,18 @@ void OperatorWindow::Build() {
         tile.banner->setFont(Sized(font(), states.size() > 1 ? 1.8 : 2.6, true));
         tile.banner->setAlignment(Qt::AlignCenter);
         tile.banner->setWordWrap(true);
-        tile.banner->setMinimumHeight(tile.banner->fontMetrics().height() * 2);
+        tile.banner->setMinimumHeight(tile.banner->fontMetrics().height() * 3 / 2);
+        tile.reason = new QLabel(frame);
+        tile.reason->setWordWrap(true);
+        tile.reason->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        tile.reason->setMinimumHeight(tile.reason->fontMetrics().lineSpacing() * 3);
+        tile.reason->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         tile.progress = new QProgressBar(frame);
         tile.progress->setRange(0, 100);
         tile.detail = new QLabel(frame);
         inside->addWidget(tile.title);
         inside->addWidget(tile.banner);
+        inside->addWidget(tile.reason);
         inside->addWidget(tile.progress);
         inside->addWidget(tile.detail);
         tiles->addWidget(frame, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
@@ -149,7 +172,7 @@ void OperatorWindow::Build() {
     m_log->setFont(FixedPitchFont(9));
     m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_log->setFocusPolicy(Qt::NoFocus);
-    m_log->setMinimumHeight(m_log->fontMetrics().lineSpacing() * 8);
+    m_log->setMinimumHeight(m_log->fontMetrics().lineSpacing() * 4);
     layout->addWidget(m_log, 1);
 }
 
@@ -207,10 +230,12 @@ void OperatorWindow::Refresh() {
                 Paint(tile.banner, tile.shown, kPassColour);
                 break;
             case State::Failed:
-                tile.banner->setText(FromUtf8(state.banner));
+                tile.banner->setText(QStringLiteral("FAIL"));
                 Paint(tile.banner, tile.shown, kFailColour);
                 break;
         }
+        tile.reason->setText(state.state == State::Failed ? Breakable(FromUtf8(state.banner))
+                                                          : QString());
         tile.progress->setValue(state.percent);
         QString detail = state.serial ? QStringLiteral("Serial %1").arg(*state.serial) : QString();
         if (!state.activity.empty())

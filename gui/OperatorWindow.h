@@ -47,6 +47,7 @@ class OperatorWindow : public QDialog {
     QtWindowTimers& Timers() { return m_timers; }
     // The widgets of box `index`'s tile.
     QLabel* Banner(std::size_t index) const { return m_tiles.at(index).banner; }
+    QLabel* Reason(std::size_t index) const { return m_tiles.at(index).reason; }
     QProgressBar* TileProgress(std::size_t index) const { return m_tiles.at(index).progress; }
     QLabel* Counters() const { return m_counters; }
     QLabel* NextSerial() const { return m_nextSerial; }
@@ -66,6 +67,7 @@ class OperatorWindow : public QDialog {
     struct TileWidgets {
         QLabel* title = nullptr;
         QLabel* banner = nullptr;
+        QLabel* reason = nullptr;  // a failure's text, under its banner
         QProgressBar* progress = nullptr;
         QLabel* detail = nullptr;
         QColor shown;  // the banner's colour as last painted
