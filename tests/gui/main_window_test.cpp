@@ -308,7 +308,7 @@ void MainWindowTest::geometryFollowsTheTemplateInDialogUnits() {
     }
     // The picture lies beneath every other control.
     QWidget* picture = w.Control(IDC_PICTURE);
-    QCOMPARE(w.children().indexOf(picture), 0);
+    QCOMPARE(w.Client()->children().indexOf(picture), 0);
 
     // Tab order is template order: from the Program button on.
     QVERIFY(h.PlugBox());
