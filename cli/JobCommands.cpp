@@ -196,6 +196,17 @@ int RunJobRun(const GlobalOptions& global, const JobOptions& options) {
         for (const std::string& problem : checked->problems)
             std::cerr << "o8rprog: " << options.file << ": " << problem << '\n';
         std::cerr << "o8rprog: the job is refused; no box was touched\n";
+        // The refusal is recorded too, in the job's log where it has one.
+        GlobalOptions own = global;
+        if (checked->job && !checked->job->log.empty())
+            own.log = checked->job->log;
+        BeginRecord(own, CommandNames{"job run", checked->job ? checked->job->part : "",
+                                      checked->job ? checked->job->image : ""});
+        if (checked->job) {
+            CurrentRecord().job = checked->job->path;
+            CurrentRecord().jobSha256 = checked->job->sha256;
+        }
+        NoteFailure("JobRefused", checked->problems.front());
         return kExitFailure;
     }
     const Job& job = *checked->job;

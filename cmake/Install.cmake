@@ -28,6 +28,8 @@ if(WIN32)
     endforeach()
     install(FILES ${PROJECT_SOURCE_DIR}/data/MCUType.mcu ${PROJECT_SOURCE_DIR}/README.md
                   ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/sample.mot ${PROJECT_SOURCE_DIR}/data/sample.job.toml
+                  ${PROJECT_SOURCE_DIR}/data/serial.txt DESTINATION examples)
     if(TARGET o8r-programmer)
         # Copied beside the programs by o8r_copy_gui_runtime (cmake/Windows.cmake).
         file(GLOB O8R_RUNTIME_DLLS ${O8R_BIN_DIR}/Qt6*.dll ${O8R_BIN_DIR}/lib*.dll)
@@ -45,6 +47,7 @@ endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/MCUType.mcu DESTINATION ${O8R_INSTALL_DATA_SUBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/data/sample.mot ${PROJECT_SOURCE_DIR}/data/firmware-sample.mot
+              ${PROJECT_SOURCE_DIR}/data/sample.job.toml ${PROJECT_SOURCE_DIR}/data/serial.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
               ${O8R_PACKAGING_DIR}/copyright

@@ -15,7 +15,7 @@ _o8rprog() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="mcus image detect program erase blank-check read load query update doctor gang"
+    local commands="mcus image detect program erase blank-check read load query update doctor gang job"
     local global="--box --sim-state --sim-protect --sim-update-mode --sim-fault --sim-realtime
                   --sim-timing --sim-serial --cancel-answer --id --id-text --base --catalogue
                   --trace --json --log --yes --quiet --help --version"
@@ -72,7 +72,9 @@ _o8rprog() {
         case ${words[i]} in
             --box | --sim-state | --sim-protect | --sim-fault | --sim-timing | --sim-serial | \
                 --cancel-answer | --id | --id-text | --base | --catalogue | --trace | --log | \
-                --mcu | --range | --blocks | -o | --output | --format | --boxes | --jobs)
+                --mcu | --range | --blocks | -o | --output | --format | --boxes | --jobs | \
+                --serial | --serial-start | --serial-step | --serial-counter | --serial-list | \
+                --steps | --job-log | --name | --start)
                 ((i++))
                 ;;
             -*) ;;
@@ -103,9 +105,23 @@ _o8rprog() {
             fi
             return
             ;;
+        job)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--boxes --jobs --mcu -o --steps --job-log --name --start \
+                    --serial --serial-start --serial-step --serial-counter --serial-list \
+                    --serial-overwrite --help" -- "$cur"))
+            elif [[ $prev == job ]]; then
+                COMPREPLY=($(compgen -W "check run new" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -f -- "$cur"))
+            fi
+            return
+            ;;
         detect) options="--all" ;;
-        image | load) options="--mcu" ;;
-        program) options="--mcu --verify" ;;
+        image) options="--mcu --serial --serial-overwrite" ;;
+        load) options="--mcu" ;;
+        program) options="--mcu --verify --serial --serial-start --serial-step --serial-counter
+            --serial-list --serial-overwrite" ;;
         erase) options="--mcu --blocks --all" ;;
         blank-check) options="--mcu --range" ;;
         read) options="--mcu --range --output --format --dump" ;;

@@ -22,8 +22,9 @@ if(TARGET o8rprog)
         list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/progress_bar\\.sh$")
     endif()
     if(WIN32)
-        # gang starts its boxes' programs as POSIX child processes.
-        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/gang[a-z_]*\\.sh$")
+        # gang (and a job's run on several boxes) starts its boxes' programs
+        # as POSIX child processes.
+        list(FILTER O8R_CLI_CASES EXCLUDE REGEX "/(gang[a-z_]*|job)\\.sh$")
     endif()
     if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
         # doctor checks a real box through Linux's sysfs, devices and groups;

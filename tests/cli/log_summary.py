@@ -25,9 +25,20 @@ keep = ["command", "part", "port", "usb_serial", "image_file", "image_size", "pa
         "stored_name", "bytes_read"]
 if sys.argv[2:] == ["--sorted"]:
     records.sort(key=lambda r: (r[2], r[3], r[0]))
+# A job's fields, where a line has them; which box took which serial number
+# changes from run to run, so the numbers are listed apart, in order.
+job_keys = ["job", "steps", "serial_at", "programmed", "failed"]
+serials = []
 for record in records:
     if len(record) != len(header):
         print("a line of %d fields: %r" % (len(record), record))
         continue
     fields = dict(zip(header, record))
-    print(" | ".join(fields[k] for k in keep))
+    if fields.get("serial"):
+        fields.update(crc32="(with the serial)", sha256="(with the serial)")
+    extra = ["%s=%s" % (k, fields[k]) for k in job_keys if fields.get(k)]
+    print(" | ".join([fields[k] for k in keep] + extra))
+    if fields.get("serial"):
+        serials.append(int(fields["serial"]))
+if serials:
+    print("serials: %s" % " ".join(str(s) for s in sorted(serials)))

@@ -14,18 +14,23 @@ json_run() {
     printf 'exit %d\n\n' "$status" >>"$transcript"
 }
 
-# gang_run ARGS...: o8rprog --json gang ARGS, as json_run; the boxes' lines on
-# stderr come in the order the boxes end, so they are sorted (and their
-# times masked), the summary kept last.
-gang_run() {
-    { printf '$ o8rprog --json gang'; printf ' %q' "$@"; printf ' | json_summary\n'; } >>"$transcript"
-    run_program --json gang "$@" </dev/null >"$work/.json" 2>"$work/.err"
+# boxes_run ARGS...: o8rprog --json ARGS for several boxes (gang, a job's
+# run), as json_run; the boxes' lines on stderr come in the order the boxes
+# end, so they are sorted (and their times masked), the summary kept last.
+boxes_run() {
+    { printf '$ o8rprog --json'; printf ' %q' "$@"; printf ' | json_summary\n'; } >>"$transcript"
+    run_program --json "$@" </dev/null >"$work/.json" 2>"$work/.err"
     local status=$?
     python3 "$here/json_summary.py" <"$work/.json" >>"$transcript" 2>&1
     sed -E 's/[0-9]+\.[0-9] s /N s /' "$work/.err" | head -n -1 | sort | sed 's/^/stderr| /' \
         >>"$transcript"
     tail -n 1 "$work/.err" | sed 's/^/stderr| /' >>"$transcript"
     printf 'exit %d\n\n' "$status" >>"$transcript"
+}
+
+# gang_run ARGS...: boxes_run gang ARGS.
+gang_run() {
+    boxes_run gang "$@"
 }
 
 # log_summary FILE [--sorted]: the log as log_summary.py shows it.
