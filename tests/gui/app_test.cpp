@@ -137,8 +137,9 @@ void AppTest::textOnlyRequests() {
                  c.textOnly);
     }
     const QString help = CProgrammerApp::HelpText();
-    for (const char* word : {"--simulate", "--port", "--sim-fault", "--sim-protect",
-                             "--sim-update-mode", "--sim-state", "--catalogue", "--job", "cts-stuck"}) {
+    for (const char* word :
+         {"--simulate", "--port", "--sim-fault", "--sim-protect", "--sim-update-mode",
+          "--sim-state", "--catalogue", "--job", "cts-stuck"}) {
         QVERIFY2(help.contains(word), word);
     }
 }
