@@ -24,6 +24,8 @@ constexpr std::size_t kLogPort = 2;
 constexpr std::size_t kLogOutcome = 12;
 constexpr std::size_t kLogMessage = 13;
 constexpr std::size_t kLogSerial = 22;
+// A job without a log keeps this session's records, enough for the view.
+constexpr std::size_t kSessionRecords = 20;
 
 std::uint64_t NowMs() {
     using namespace std::chrono;
@@ -265,6 +267,9 @@ bool PlannedJob::Record(const std::string& box, const BoardOutcome& outcome, std
     if (job.log.empty()) {
         // No log named: the records of this session are shown all the same.
         m_shown.push_back(ShownRecord(CsvFields(line)));
+        if (m_shown.size() > 2 * kSessionRecords)
+            m_shown.erase(m_shown.begin(),
+                          m_shown.begin() + static_cast<std::ptrdiff_t>(kSessionRecords));
         return true;
     }
     std::ifstream existing(PathFromUtf8(job.log), std::ios::binary | std::ios::ate);
