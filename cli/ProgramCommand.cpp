@@ -22,9 +22,7 @@ int RunProgram(const GlobalOptions& global, const ProgramOptions& options) {
     };
     return RunOnPart(global, options.mcu, checks, [&](CommandSession& box) {
         if (serial) {
-            SessionTarget target = box.Box().Target();
-            target.serial = TakeBoardSerial(*serial, global.serialIndex);
-            box.Box().SetTarget(std::move(target));
+            box.Box().SetSerial(TakeBoardSerial(*serial, global.serialIndex));
         }
         if (!box.Report(box.Box().Program(FullPath(options.file), box.Hooks()))) {
             return kExitFailure;

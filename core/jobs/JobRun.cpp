@@ -38,9 +38,8 @@ void JobRun::Begin(const OperationHooks& hooks, std::optional<SerialPatch> seria
     m_range = 0;
     m_operationBegun = false;
     m_running = true;
-    SessionTarget target = m_plan.target;
-    target.serial = std::move(serial);
-    m_session.SetTarget(std::move(target));
+    m_session.SetTarget(m_plan.target);
+    m_session.SetSerial(std::move(serial));
     if (auto changed = ImageChanged(m_plan.job)) {
         m_result.steps.push_back({"image", "Refused", {}});
         Finish(false, *changed);
@@ -112,9 +111,7 @@ void JobRun::Finish(bool passed, std::string message) {
     m_running = false;
     m_result.passed = passed;
     m_result.message = std::move(message);
-    SessionTarget target = m_session.Target();
-    target.serial.reset();
-    m_session.SetTarget(std::move(target));
+    m_session.SetSerial(std::nullopt);
 }
 
 BoardResult JobRun::Run(const OperationHooks& hooks, std::optional<SerialPatch> serial) {

@@ -116,6 +116,8 @@ class BoxSession {
     BoxSession(Bridge& bridge, Clock& clock, PageImage* image = nullptr);
 
     void SetTarget(SessionTarget target) { m_target = std::move(target); }
+    // The serial number of the board about to be programmed; nothing: none.
+    void SetSerial(std::optional<SerialPatch> serial) { m_target.serial = std::move(serial); }
     [[nodiscard]] const SessionTarget& Target() const { return m_target; }
     // The image the last Program, Load or Update loaded: its page records as sent.
     [[nodiscard]] const PageImage& Image() const { return *m_image; }
