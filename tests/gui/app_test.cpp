@@ -58,7 +58,7 @@ void AppTest::boxChoices() {
     QCOMPARE(catalogue->catalogue, std::string("/tmp/parts.mcu"));
     auto job = Parse({"--job", "/tmp/line.toml", "--simulate"}, error);
     QVERIFY(job);
-    QCOMPARE(job->job, std::string("/tmp/line.toml"));
+    QCOMPARE(job->job, QDir::toNativeSeparators("/tmp/line.toml").toStdString());
 
     auto full = Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f",
                        "--sim-fault", "cts-stuck", "--sim-fault", "wrong-answer:3", "--sim-state",

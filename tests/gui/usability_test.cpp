@@ -90,7 +90,8 @@ void UsabilityTest::readWindowFitsAShortScreen() {
 
 void UsabilityTest::fileDialogsStartAtTheLastFileOfTheirKind() {
     GuiHarness h;
-    const QString root = QString::fromStdString(h.settingsDir.Path().string());
+    const QString root =
+        QDir::fromNativeSeparators(QString::fromStdString(h.settingsDir.Path().string()));
     struct Case {
         FileKind kind;
         const char* file;
