@@ -137,8 +137,9 @@ TEST(SerialSourceTest, ListIsUsedUpAndRemembersWhatWasTaken) {
 // A job in `dir` for the rig's part and image, with `extra` lines added.
 std::string JobFor(const ScratchDir& dir, const std::string& image, const std::string& extra) {
     std::string error;
-    return dir.Write("job.toml", "part = \"R5F212A8SN\"\nimage = \"" + image +
-                                     "\"\nimage_sha256 = \"" + *FileSha256(image, error) + "\"\n" +
+    // A literal string: a Windows path's backslashes are no escapes there.
+    return dir.Write("job.toml", "part = \"R5F212A8SN\"\nimage = '" + image +
+                                     "'\nimage_sha256 = \"" + *FileSha256(image, error) + "\"\n" +
                                      extra);
 }
 
