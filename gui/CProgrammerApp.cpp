@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -55,7 +56,13 @@ struct Options {
                        "what the program allows) or fast."),
         QStringLiteral("PROFILE")};
 
+    QCommandLineOption job{
+        QStringLiteral("job"),
+        QStringLiteral("Open this production job in the operator view at start-up."),
+        QStringLiteral("FILE")};
+
     void AddTo(QCommandLineParser& parser) const {
+        parser.addOption(job);
         parser.addOption(simulate);
         parser.addOption(port);
         parser.addOption(simProtect);
@@ -139,6 +146,14 @@ std::optional<CProgrammerApp::Arguments> CProgrammerApp::ParseArguments(
         result.catalogue = parser.value(options.catalogue).toUtf8().toStdString();
         if (result.catalogue.empty()) {
             error = QStringLiteral("--catalogue needs the name of a file.");
+            return std::nullopt;
+        }
+    }
+
+    if (parser.isSet(options.job)) {
+        result.job = QDir::toNativeSeparators(parser.value(options.job)).toUtf8().toStdString();
+        if (result.job.empty()) {
+            error = QStringLiteral("--job needs the name of a job file.");
             return std::nullopt;
         }
     }
@@ -280,8 +295,28 @@ int CProgrammerApp::Run() {
     } else if (!arguments->catalogue.empty()) {
         m_window->SetCataloguePath(arguments->catalogue);
     }
+    // The boxes a job names: with --simulate each is a simulated box of its
+    // own (with the switches given, without the state file); else "sim:N"
+    // is simulated and any other name is a serial port.
+    m_window->SetBoxMaker(
+        [this, base = arguments->box](const std::string& name, std::string& problem) {
+            BoxChoice choice;
+            if (base.kind == BoxChoice::Kind::Sim || name.rfind("sim:", 0) == 0) {
+                choice.kind = BoxChoice::Kind::Sim;
+                if (base.kind == BoxChoice::Kind::Sim)
+                    choice.sim = base.sim;
+            } else {
+                choice.kind = BoxChoice::Kind::Serial;
+                choice.port = name;
+            }
+            return MakeBridge(choice, m_clock, problem);
+        });
     m_window->InitDialog();
     ExitAfterFirstPaintIfAsked(*m_window);
+    if (!arguments->job.empty()) {
+        QTimer::singleShot(0, m_window.get(),
+                           [this, job = arguments->job] { m_window->OpenJobFile(job); });
+    }
     m_window->exec();
     // The window releases the box on its way out; then the simulated box's
     // state is written back, and a state that was lost fails the run.
@@ -305,7 +340,7 @@ void CProgrammerApp::EndOnSignal(int signalNumber) {
     // window may be inside a message box's loop, so the process ends here
     // rather than unwinding through it.
     if (m_window)
-        static_cast<QDialog*>(m_window.get())->reject();
+        m_window->CloseWithoutAsking();
     std::string error;
     if (m_bridge != nullptr && !SaveBoxState(*m_bridge, error)) {
         std::fprintf(stderr, "o8r-programmer: the simulated box's state was not saved: %s\n",

@@ -33,6 +33,7 @@ class CProgrammerApp : public QApplication {
         bool helpRequested = false;
         bool versionRequested = false;
         std::string catalogue;  // --catalogue; empty: look in the usual places
+        std::string job;        // --job: opened in the operator view
     };
     // The command line (the program's name first) as a box choice; nullopt
     // with an error text for an unknown option or a bad value.

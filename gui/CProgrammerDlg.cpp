@@ -1,8 +1,13 @@
 #include "gui/CProgrammerDlg.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,8 +15,11 @@
 #include <QTreeWidget>
 #include <functional>
 
+#include "bridges/BridgeFactory.h"
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
+#include "core/window/SharedState.h"
+#include "gui/OperatorWindow.h"
 #include "gui/QtDialogUnits.h"
 #include "gui/QtPicture.h"
 #include "gui/QtPrompts.h"
@@ -136,7 +144,10 @@ CProgrammerDlg::CProgrammerDlg(Bridge& bridge, Clock& clock, QtPrompts& prompts,
       m_timers(clock),
       m_busyClock(clock, m_timers, *this),
       m_controller(bridge, m_busyClock, *this, prompts),
-      m_programDirectory(std::move(programDirectory)) {
+      m_programDirectory(std::move(programDirectory)),
+      m_bridge(bridge),
+      m_prompts(prompts) {
+    UseApplicationViewStyle();
     setWindowTitle(QString::fromLatin1(text::kMainWindowCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -156,10 +167,22 @@ CProgrammerDlg::~CProgrammerDlg() {
 
 void CProgrammerDlg::CreateControls() {
     const DialogUnits du(font());
-    setFixedSize(du.Size(kWidth, kHeight));
+    // The menu bar above, the template's controls below it in a client area
+    // of the template's size.
+    m_menuBar = new QMenuBar(this);
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("&File"));
+    m_openJob = file->addAction(QStringLiteral("Open &job..."));
+    m_openJob->setShortcut(QKeySequence::Open);
+    connect(m_openJob, &QAction::triggered, this, [this] { ChooseJob(); });
+    m_client = new QWidget(this);
+    m_client->setFixedSize(du.Size(kWidth, kHeight));
+    const int barHeight = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, m_client->width(), barHeight);
+    m_client->move(0, barHeight);
+    setFixedSize(m_client->width(), m_client->height() + barHeight);
 
     auto commandButton = [&](int id, int x, int y) {
-        auto* button = new QPushButton(this);
+        auto* button = new QPushButton(m_client);
         PlaceControl(button, id, du, x, y, 25, 25);
         button->setIconSize(QSize(32, 32));
         // Enter must not press a command.
@@ -170,7 +193,7 @@ void CProgrammerDlg::CreateControls() {
         m_controls[id] = button;
     };
     auto label = [&](int id, const char* text, Qt::Alignment align, int x, int y, int w) {
-        auto* caption = new QLabel(QString::fromLatin1(text), this);
+        auto* caption = new QLabel(QString::fromLatin1(text), m_client);
         PlaceControl(caption, id, du, x, y, w, 8);
         caption->setAlignment(align | Qt::AlignVCenter);
         caption->hide();
@@ -187,7 +210,7 @@ void CProgrammerDlg::CreateControls() {
     commandButton(IdNumber(IDC_BLANK_CHECK), 5, 147);
     label(IdNumber(IDC_READ_LABEL), text::kLabelRead, Qt::AlignHCenter, 5, 100, 24);
 
-    m_progress = new QProgressBar(this);
+    m_progress = new QProgressBar(m_client);
     PlaceControl(m_progress, IdNumber(IDC_PROGRESS), du, 51, 174, 195, 8);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
@@ -195,7 +218,7 @@ void CProgrammerDlg::CreateControls() {
     m_progress->hide();
     m_controls[IdNumber(IDC_PROGRESS)] = m_progress;
 
-    m_status = new QLabel(this);
+    m_status = new QLabel(m_client);
     PlaceControl(m_status, IdNumber(IDC_STATUS), du, 43, 174, 209, 8);
     m_status->setAlignment(Qt::AlignCenter);
     m_controls[IdNumber(IDC_STATUS)] = m_status;
@@ -203,7 +226,7 @@ void CProgrammerDlg::CreateControls() {
     commandButton(IdNumber(IDC_LOAD), 5, 110);
     label(IdNumber(IDC_LOAD_LABEL), text::kLabelLoad, Qt::AlignHCenter, 5, 135, 24);
 
-    auto* list = new McuList(this);
+    auto* list = new McuList(m_client);
     m_list = list;
     PlaceControl(m_list, IdNumber(IDC_MCU_LIST), du, 119, 5, 133, 161);
     m_list->setHeaderHidden(true);
@@ -222,7 +245,7 @@ void CProgrammerDlg::CreateControls() {
     list->onDoubleClick = [this] { OnListDoubleClick(); };
     m_controls[IdNumber(IDC_MCU_LIST)] = m_list;
 
-    m_tree = new QTreeWidget(this);
+    m_tree = new QTreeWidget(m_client);
     PlaceControl(m_tree, IdNumber(IDC_MCU_TREE), du, 35, 5, 84, 161);
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
@@ -238,12 +261,12 @@ void CProgrammerDlg::CreateControls() {
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { OnTreeSelectionChanged(); });
     m_controls[IdNumber(IDC_MCU_TREE)] = m_tree;
 
-    m_picture = new QtPicture(PictureResource(IdNumber(IDB_BACKGROUND)), this);
+    m_picture = new QtPicture(PictureResource(IdNumber(IDB_BACKGROUND)), m_client);
     PlaceControl(m_picture, IdNumber(IDC_PICTURE), du, 5, 5, 247, 177);
     m_controls[IdNumber(IDC_PICTURE)] = m_picture;
 
     // The first control of the template lies on top, the picture beneath all.
-    const QObjectList templateOrder = children();
+    const QObjectList templateOrder = m_client->children();
     for (QObject* child : templateOrder) {
         if (auto* widget = qobject_cast<QWidget*>(child))
             widget->lower();
@@ -265,7 +288,7 @@ void CProgrammerDlg::CreateControls() {
         });
     }
 
-    FitControlsToText(*this);
+    FitControlsToText(*m_client);
 
     SetButtonIcon(IDC_PROGRAM, IDI_PROGRAM);
     SetButtonIcon(IDC_ERASE, IDI_ERASE);
@@ -427,7 +450,34 @@ void CProgrammerDlg::ReleaseLink() {
     m_controller.CloseLink();
 }
 
+void CProgrammerDlg::SetBusy(bool busy) {
+    if (busy == m_busyCursor)
+        return;
+    m_busyCursor = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void CProgrammerDlg::CloseWindow() {
+    // After the handler that ended the operation has returned.
+    QMetaObject::invokeMethod(
+        this, [this] { reject(); }, Qt::QueuedConnection);
+}
+
 void CProgrammerDlg::reject() {
+    // An operation under way is stopped first, or waited for, as the user says.
+    if (!m_linkReleased &&
+        m_controller.OnCloseRequested() != ProgrammerController::CloseAnswer::CloseNow) {
+        return;
+    }
+    CloseWithoutAsking();
+}
+
+void CProgrammerDlg::CloseWithoutAsking() {
+    SetBusy(false);
     ReleaseLink();
     // The window's timers end with it.
     m_timers.Stop(TIMER_DEVICE_POLL);
@@ -441,6 +491,96 @@ void CProgrammerDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CProgrammerDlg::ChooseJob() {
+    if (m_controller.Busy())
+        return;
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open job"), QString(),
+                                     QStringLiteral("Job files (*.toml);;All files (*)"));
+    if (!path.isEmpty())
+        OpenJobFile(QDir::toNativeSeparators(path).toUtf8().toStdString());
+}
+
+void CProgrammerDlg::ShowJobProblem(const std::string& text) {
+    m_prompts.ShowMessage(
+        Message{text, text::kCaptionError, MsgIcon::Error, MsgButtons::Ok, Owner::MainWindow});
+}
+
+bool CProgrammerDlg::OpenJobFile(const std::string& path) {
+    if (m_controller.Busy())
+        return false;
+    OpenedJob opened = OpenJob(path, g_cataloguePath);
+    if (!opened.plan) {
+        std::string text = "The job " + path + " cannot be run:";
+        for (const std::string& problem : opened.problems)
+            text += "\n- " + problem;
+        ShowJobProblem(text);
+        return false;
+    }
+    std::string error;
+    std::vector<std::string> names = JobBoxNames(opened.plan->job.boxes, error);
+    if (names.empty()) {
+        ShowJobProblem(error);
+        return false;
+    }
+    if (names.size() == 1 && names.front() == "auto") {
+        const auto found = FindBoxes(error);
+        if (!found || found->empty()) {
+            ShowJobProblem(found ? "No programmer found for the job's boxes = \"auto\"." : error);
+            return false;
+        }
+        names.clear();
+        for (const FoundBox& box : *found)
+            names.push_back(box.port);
+    }
+
+    // The window lets go of its box: the job's boxes are the view's alone.
+    m_controller.CloseLink();
+    OperatorSetup setup;
+    setup.job = std::make_unique<PlannedJob>(std::move(*opened.plan), names);
+    std::vector<std::unique_ptr<BoardRunner>> runners;
+    Clock& clock = m_timers.TheClock();
+    for (const std::string& name : names) {
+        Bridge* bridge = &m_bridge;
+        if (!name.empty() && m_boxMaker) {
+            std::unique_ptr<Bridge> made = m_boxMaker(name, error);
+            if (!made) {
+                ShowJobProblem(name + ": " + error);
+                ResumeAfterJob();
+                return false;
+            }
+            bridge = made.get();
+            setup.ownedBridges.push_back(std::move(made));
+        }
+        runners.push_back(std::make_unique<JobBoardRunner>(*bridge, clock, *setup.job));
+    }
+    setup.controller = std::make_unique<OperatorController>(*setup.job, std::move(runners));
+
+    OperatorWindow view(std::move(setup), clock, this);
+    m_operatorView = &view;
+    hide();
+    // As large as the job needs, within the screen: the log takes what is left.
+    QSize room = screen()->availableGeometry().size() - QSize(16, 48);
+    view.resize(view.sizeHint()
+                    .expandedTo(QSize(640, 600))
+                    .boundedTo(room)
+                    .expandedTo(view.minimumSizeHint()));
+    if (m_operatorViewHook)
+        m_operatorViewHook(view);
+    view.exec();
+    m_operatorView = nullptr;
+    show();
+    ResumeAfterJob();
+    return true;
+}
+
+void CProgrammerDlg::ResumeAfterJob() {
+    // Found afresh by the next poll, as if just plugged in.
+    g_lastDeviceCount = -1;
+    m_controller.ShowCommandButtons(0);
+    m_timers.Start(this, TIMER_DEVICE_POLL, 200, [this](TimerId id) { m_controller.OnTimer(id); });
 }
 
 }  // namespace o8r

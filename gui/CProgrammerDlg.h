@@ -6,7 +6,9 @@
 // shows what it is told and passes on what the user does.
 
 #include <QDialog>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -15,13 +17,16 @@
 #include "gui/QtBusyClock.h"
 #include "gui/QtWindowTimers.h"
 
+class QAction;
 class QLabel;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
 namespace o8r {
 
+class OperatorWindow;
 class QtPicture;
 class QtPrompts;
 
@@ -71,9 +76,31 @@ class CProgrammerDlg : public QDialog, public MainView {
     void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
     void SetUpMcuListColumns() override;
     void SetMcuListRows(const std::vector<McuListRow>& rows) override;
+    void SetBusy(bool busy) override;
+    void CloseWindow() override;
+
+    // Makes the bridge of a box a job names ("sim:2", a port), or nullptr with
+    // the reason. A job of one unnamed box runs on the window's own bridge.
+    using BoxMaker =
+        std::function<std::unique_ptr<Bridge>(const std::string& name, std::string& error)>;
+    void SetBoxMaker(BoxMaker maker) { m_boxMaker = std::move(maker); }
+    // File > Open job: reads, checks and plans the job, then runs the operator
+    // view over its boxes until the user leaves it. False (after a message)
+    // when the job cannot run.
+    bool OpenJobFile(const std::string& path);
+    // Called with the operator view once it is built, before it runs (tests).
+    void SetOperatorViewHook(std::function<void(OperatorWindow&)> hook) {
+        m_operatorViewHook = std::move(hook);
+    }
+    QWidget* Client() const { return m_client; }
+    QMenuBar* MenuBar() const { return m_menuBar; }
+
+    // Ends the window at once, a running operation with it (on a signal).
+    void CloseWithoutAsking();
 
   protected:
-    // Escape and the close box release the programmer, then end the window.
+    // Escape and the close box release the programmer, then end the window;
+    // while an operation runs they ask first.
     void reject() override;
     // Enter does nothing here: the window has no default command.
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,6 +113,9 @@ class CProgrammerDlg : public QDialog, public MainView {
     int FirstSelectedListRow() const;
     void RefreshToolTip(int buttonId);
     void ReleaseLink();
+    void ChooseJob();
+    void ShowJobProblem(const std::string& text);
+    void ResumeAfterJob();
 
     QtWindowTimers m_timers;
     QtBusyClock m_busyClock;
@@ -94,6 +124,15 @@ class CProgrammerDlg : public QDialog, public MainView {
     std::string m_cataloguePath;
     bool m_initialised = false;
     bool m_linkReleased = false;
+    bool m_busyCursor = false;
+    Bridge& m_bridge;
+    QtPrompts& m_prompts;
+    BoxMaker m_boxMaker;
+    std::function<void(OperatorWindow&)> m_operatorViewHook;
+    OperatorWindow* m_operatorView = nullptr;
+    QWidget* m_client = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QAction* m_openJob = nullptr;
 
     std::map<int, QWidget*> m_controls;
     std::map<int, int> m_buttonIcons;

@@ -4,9 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QTreeView>
 
+#include "gui/QtFileMemory.h"
 #include "gui/QtWindowTimers.h"
 #include "gui/dialogs/AddressRangeDialog.h"
 #include "gui/dialogs/BaseAddressDialog.h"
@@ -116,12 +120,14 @@ std::optional<std::string> QtPrompts::ChooseSaveFile(Owner owner, const FileDial
     return ChooseFile(owner, spec, true);
 }
 
-std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSpec& spec,
-                                                 bool forSaving) {
-    if (m_fileChooser)
-        return m_fileChooser(owner, spec, forSaving);
+QtFileMemory& QtPrompts::FileMemory() {
+    if (!m_fileMemory)
+        m_fileMemory = std::make_shared<QtFileMemory>();
+    return *m_fileMemory;
+}
 
-    QFileDialog dialog(OwnerWindow(owner), FromLocal(spec.title));
+void SetUpFileDialog(QFileDialog& dialog, const FileDialogSpec& spec, const QString& start,
+                     bool forSaving) {
     // The label already names its pattern ("Motorola Format(*.mot)"); Qt shows it as it stands.
     QStringList filters{FromLocal(spec.filterLabel) + QStringLiteral(" (") +
                         FromLocal(spec.pattern) + QStringLiteral(")")};
@@ -157,13 +163,48 @@ std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSp
         // exist; the loader then reports that it cannot open it.
         dialog.setFileMode(QFileDialog::AnyFile);
     }
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty())
-        return std::nullopt;
-    // The core takes paths as UTF-8 with the platform's own separators.
-    return QDir::toNativeSeparators(files.front()).toUtf8().toStdString();
+    if (!start.isEmpty()) {
+        const QFileInfo place(start);
+        if (place.isDir()) {
+            dialog.setDirectory(place.absoluteFilePath());
+        } else {
+            dialog.setDirectory(place.absolutePath());
+            dialog.selectFile(place.fileName());
+        }
+    }
+    // Wide enough for the name, size, type and date columns of Qt's own
+    // dialog ("1,0 KiB" rather than "1,0...tes").
+    const QFontMetrics metrics(dialog.font());
+    const QSize wanted(metrics.averageCharWidth() * 110, metrics.height() * 30);
+    dialog.resize(dialog.size().expandedTo(wanted));
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        list->header()->setStretchLastSection(false);
+        list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < list->header()->count(); ++column)
+            list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
+std::optional<std::string> QtPrompts::ChooseFile(Owner owner, const FileDialogSpec& spec,
+                                                 bool forSaving) {
+    const QString start = FileMemory().StartPath(spec.kind);
+    std::optional<std::string> chosen;
+    if (m_fileChooser) {
+        chosen = m_fileChooser(owner, spec, forSaving);
+    } else {
+        QFileDialog dialog(OwnerWindow(owner), FromLocal(spec.title));
+        SetUpFileDialog(dialog, spec, start, forSaving);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty())
+            return std::nullopt;
+        // The core takes paths as UTF-8 with the platform's own separators.
+        chosen = QDir::toNativeSeparators(files.front()).toUtf8().toStdString();
+    }
+    if (chosen && !chosen->empty())
+        FileMemory().Remember(spec.kind, QString::fromUtf8(chosen->c_str()));
+    return chosen;
 }
 
 DialogResult QtPrompts::RunModal(QDialog& dialog, Owner owner) {

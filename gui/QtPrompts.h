@@ -13,15 +13,18 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/operations/Prompts.h"
 
 class QDialog;
+class QFileDialog;
 
 namespace o8r {
 
+class QtFileMemory;
 class QtWindowTimers;
 
 class QtPrompts : public Prompts {
@@ -41,6 +44,9 @@ class QtPrompts : public Prompts {
     void SetMessageHook(MessageHook hook) { m_messageHook = std::move(hook); }
     void SetFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
     void SetDialogHook(DialogHook hook) { m_dialogHook = std::move(hook); }
+    // Where the file dialogs start; the user's settings unless another is given.
+    void SetFileMemory(std::shared_ptr<QtFileMemory> memory) { m_fileMemory = std::move(memory); }
+    QtFileMemory& FileMemory();
 
     // The window that owns boxes of `owner` while it is open; the main window
     // stands in for any window that is not open.
@@ -70,7 +76,13 @@ class QtPrompts : public Prompts {
     MessageHook m_messageHook;
     FileChooser m_fileChooser;
     DialogHook m_dialogHook;
+    std::shared_ptr<QtFileMemory> m_fileMemory;
 };
+
+// Sets up a file dialog for `spec`: its filters, the start folder or file
+// `start` (empty: the dialog's own), and a size that shows its columns whole.
+void SetUpFileDialog(QFileDialog& dialog, const FileDialogSpec& spec, const QString& start,
+                     bool forSaving);
 
 // Texts between the core (bytes in the local 8-bit encoding, as file paths and
 // the system's messages are) and Qt.

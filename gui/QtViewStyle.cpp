@@ -1,9 +1,11 @@
 #include "gui/QtViewStyle.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleOptionViewItem>
+#include <QTreeView>
 #include <algorithm>
 
 namespace o8r {
@@ -29,7 +31,11 @@ void QtViewStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
             return;
         }
         if (element == PE_IndicatorBranch) {
-            DrawBranch(*option, *painter);
+            DrawBranch(*option, *painter, widget);
+            return;
+        }
+        if (element == PE_FrameFocusRect) {
+            DrawFocus(*option, *painter, widget);
             return;
         }
     }
@@ -69,7 +75,42 @@ void QtViewStyle::DrawCheck(const QStyleOption& option, QPainter& painter) const
     painter.restore();
 }
 
-void QtViewStyle::DrawBranch(const QStyleOption& option, QPainter& painter) const {
+void QtViewStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                              const QWidget* widget) const {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    // A button with the focus shows it whatever the platform style does,
+    // and differently from the frame of the default button.
+    if (element == CE_PushButton && option && painter && (option->state & State_HasFocus)) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(*option);
+        focus.rect = subElementRect(SE_PushButtonFocusRect, option, widget);
+        DrawFocus(focus, *painter, widget);
+    }
+}
+
+void QtViewStyle::DrawFocus(const QStyleOption& option, QPainter& painter,
+                            const QWidget* widget) const {
+    // Inside a list or tree the frame takes the view's text colour (yellow on
+    // the dark blue); elsewhere the highlight colour, which differs from the
+    // frame of a default button.
+    const QWidget* view = widget;
+    while (view && !qobject_cast<const QAbstractItemView*>(view))
+        view = view->parentWidget();
+    const QColor ink = view ? view->palette().color(QPalette::Text)
+                            : option.palette.color(QPalette::Normal, QPalette::Highlight);
+    const qreal width = view ? 1.0 : 2.0;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(ink, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    const qreal inset = width / 2;
+    painter.drawRect(QRectF(option.rect)
+                         .adjusted(inset, inset, -inset - (view ? 1 : 0), -inset - (view ? 1 : 0)));
+    painter.restore();
+}
+
+void QtViewStyle::DrawBranch(const QStyleOption& option, QPainter& painter,
+                             const QWidget* widget) const {
     const QColor ink = option.palette.color(QPalette::Text);
     const QColor line = Mix(ink, option.palette.color(QPalette::Base));
     const QRectF r = option.rect;
@@ -80,8 +121,15 @@ void QtViewStyle::DrawBranch(const QStyleOption& option, QPainter& painter) cons
 
     painter.save();
     painter.setPen(QPen(line, 1, Qt::DotLine));
-    // Up to the parent, or to the sibling above.
-    if (option.state & (State_Item | State_Sibling | State_Children | State_Open))
+    // Up to the parent, or to the sibling above; the first item at the root
+    // has neither.
+    bool firstAtRoot = false;
+    if (const auto* tree = qobject_cast<const QTreeView*>(widget);
+        tree && (option.state & State_Item)) {
+        const QModelIndex index = tree->indexAt(r.center().toPoint());
+        firstAtRoot = index.isValid() && !index.parent().isValid() && index.row() == 0;
+    }
+    if (!firstAtRoot && (option.state & (State_Item | State_Sibling | State_Children | State_Open)))
         painter.drawLine(QPointF(midX, r.top()), QPointF(midX, midY - half));
     // On to the siblings below.
     if (option.state & State_Sibling)
@@ -105,6 +153,11 @@ void QtViewStyle::DrawBranch(const QStyleOption& option, QPainter& painter) cons
             painter.drawLine(QPointF(midX, box.top() + 2), QPointF(midX, box.bottom() - 2));
     }
     painter.restore();
+}
+
+void UseApplicationViewStyle() {
+    if (dynamic_cast<QtViewStyle*>(QApplication::style()) == nullptr)
+        QApplication::setStyle(new QtViewStyle);
 }
 
 void UseViewStyle(QAbstractItemView* view) {

@@ -283,13 +283,24 @@ TEST(FirmwareUpdateTest, EveryFailureEndsTheUpdateWithItsOwnMessage) {
         c.arrange(run);
         run.Update(kLoaderStart, PatternBytes(0x2000));
 
-        EXPECT_EQ(run.h.prompts.messages,
-                  std::vector<Message>{MainMsg(c.message, "ERROR", c.icon)});
+        // A failure once the file was chosen asks for a replug and goes back
+        // to the start view; one before it leaves the button usable.
+        const bool afterFile = c.icon != MsgIcon::Error;
+        const std::string message =
+            afterFile
+                ? c.message + "\nUnplug the programmer and plug it in again, then update again."
+                : c.message;
+        EXPECT_EQ(run.h.prompts.messages, std::vector<Message>{MainMsg(message, "ERROR", c.icon)});
         EXPECT_EQ(run.WritesAfterLastMessage(), 0u);
         EXPECT_FALSE(run.BoxWasReset());
         EXPECT_NE(run.h.view.StatusText(), kCompletedStatus);
-        // Only a failure before the file was chosen leaves the button usable.
-        EXPECT_EQ(run.h.view.Enabled(IDC_LOAD), c.icon == MsgIcon::Error);
+        EXPECT_EQ(run.h.view.Enabled(IDC_LOAD), !afterFile);
+        EXPECT_EQ(run.h.view.Shown(IDC_LOAD), !afterFile);
+        EXPECT_EQ(run.h.view.Shown(IDC_PICTURE), afterFile);
+        if (afterFile) {
+            EXPECT_EQ(run.h.view.StatusText(), "");
+            EXPECT_FALSE(ControllerTestAccess::m_link(run.h.controller).IsOpen());
+        }
         EXPECT_NE(run.h.view.progressHistory.empty() ? -1 : run.h.view.progressHistory.back(), 100);
     }
 }

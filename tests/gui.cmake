@@ -11,7 +11,10 @@ if(TARGET o8r_gui)
     target_link_libraries(o8r_gui_test_support PUBLIC o8r_gui o8r_test_support Qt6::Test
                           PRIVATE o8r_warnings)
 
-    set(O8R_GUI_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
+    # A desktop's screen, 1920 x 1080, rather than the platform's small default,
+    # so that windows are placed as they are on such a screen at every scale.
+    set(O8R_GUI_TEST_ENVIRONMENT
+        "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/gui/screen-1080.json;QT_LOGGING_RULES=qt.qpa.*=false")
     file(GLOB O8R_GUI_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/*_test.cpp)
     if(MINGW)
         o8r_copy_gui_runtime(${CMAKE_CURRENT_BINARY_DIR})

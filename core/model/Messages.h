@@ -44,6 +44,14 @@ inline constexpr char kStatusSelectedSuffix[] = ".";
 inline constexpr char kStatusClickToUpdate[] = "Click to update firmware";
 inline constexpr char kStatusWaitErasing[] = "Please wait for erasing...";
 inline constexpr char kStatusUpdateCompleted[] = "Update completed. Please reset Programmer";
+// While the box is reset and the handshake runs, before an operation's first command.
+inline constexpr char kStatusConnecting[] = "Connecting to the programmer...";
+
+// Closing the main window while an operation runs.
+inline constexpr char kCloseWhileRunning[] = "An operation is running. Stop it and close?";
+// Added to the message of a failed firmware update: the box must start afresh.
+inline constexpr char kReplugAfterUpdate[] =
+    "Unplug the programmer and plug it in again, then update again.";
 
 // Catalogue and programmer detection.
 inline constexpr char kMcuFileMissing[] = "Can not find MCU file!";

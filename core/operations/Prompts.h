@@ -11,6 +11,9 @@
 
 namespace o8r {
 
+// Which files a dialog picks: each kind starts in the folder of its own last file.
+enum class FileKind { Image, Firmware, ReadData };
+
 struct FileDialogSpec {
     std::string title;             // "Select open file" / "Save file"
     std::string filterLabel;       // "Motorola Format(*.mot)"
@@ -24,6 +27,7 @@ struct FileDialogSpec {
         std::string defaultExtension;
     };
     std::vector<Filter> otherFilters{};
+    FileKind kind = FileKind::Image;
 };
 
 class IdCodeEntry;

@@ -181,7 +181,8 @@ void ReadSession::Save() {
                        text::kMotPattern,
                        text::kMotDefaultExtension,
                        {{text::kIntelHexFilterLabel, text::kIntelHexPattern, ".hex"},
-                        {text::kBinaryFilterLabel, text::kBinaryPattern, ".bin"}}});
+                        {text::kBinaryFilterLabel, text::kBinaryPattern, ".bin"}},
+                       FileKind::ReadData});
     if (!chosen || chosen->empty())
         return;
     if (SaveReadData(m_prompts, *chosen, m_range.start, m_data) != SaveResult::Saved)

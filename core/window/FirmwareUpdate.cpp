@@ -28,11 +28,9 @@ void ProgrammerController::RunFirmwareUpdate() {
         m_view.ShowControl(IDC_PROGRESS, true);
     };
     callbacks.progress = [this](int percent) { m_view.SetProgress(percent); };
-    // After a failure the window stays as it is; the message asks for a reset
-    // of the box, whose fresh detection restores the view.
     const Outcome outcome = RunLoaderExchange(m_link, g_state.image, callbacks);
     if (outcome != Outcome::Completed) {
-        ShowOutcome(Operation::Update, outcome);
+        UpdateFailed(outcome);
         return;
     }
 
@@ -44,6 +42,30 @@ void ProgrammerController::RunFirmwareUpdate() {
     m_view.ShowControl(IDC_STATUS, true);
     m_view.EnableControl(IDC_LOAD, true);
     m_view.EnableControl(IDC_LOAD_LABEL, true);
+}
+
+void ProgrammerController::UpdateFailed(Outcome outcome) {
+    OperationResult result;
+    result.operation = Operation::Update;
+    result.outcome = outcome;
+    std::vector<Message> messages = MessagesFor(result);
+    if (!messages.empty())
+        messages.back().text += std::string("\n") + text::kReplugAfterUpdate;
+    for (const Message& message : messages)
+        m_prompts.ShowMessage(message);
+
+    // The start view: the picture and an empty status line, nothing to press.
+    // The handle is closed (the loader is not reset); unplugged and plugged in
+    // again, the box is found anew by the poll.
+    ShowCommandButtons(0);
+    m_view.ShowControl(IDC_PICTURE, true);
+    m_view.ShowControl(IDC_PROGRESS, false);
+    m_view.SetProgress(0);
+    m_view.SetControlText(IDC_STATUS, "");
+    m_view.ShowControl(IDC_STATUS, true);
+    m_view.ShowControl(IDC_MCU_TREE, false);
+    m_view.ShowControl(IDC_MCU_LIST, false);
+    m_link.CloseHandle();
 }
 
 }  // namespace o8r

@@ -31,6 +31,11 @@ class MainView {
     // Inserts the property list's two columns (empty headings, 100 pixels each).
     virtual void SetUpMcuListColumns() = 0;
     virtual void SetMcuListRows(const std::vector<McuListRow>& rows) = 0;
+
+    // The window waits for the box and takes no clicks (a busy cursor).
+    virtual void SetBusy(bool /*busy*/) {}
+    // Ends the window as its close box does, once the running handler has returned.
+    virtual void CloseWindow() {}
 };
 
 }  // namespace o8r

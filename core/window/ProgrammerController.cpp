@@ -62,6 +62,11 @@ void ProgrammerController::OnTimer(TimerId timerId) {
 }
 
 void ProgrammerController::OnTreeSelectionChanged(const std::string& itemText) {
+    // The part chosen goes with the list that showed it: after a switch of
+    // series nothing is selected until a part of the new list is clicked, and
+    // the status line asks for that click.
+    g_selectedMcu.clear();
+    SetMemoryMap(MemoryMap{});
     m_listRows.clear();
     m_view.SetMcuListRows(m_listRows);
     const CatalogueRead file = ReadCatalogueFile(g_cataloguePath);

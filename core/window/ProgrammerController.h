@@ -47,6 +47,12 @@ class ProgrammerController : private OperationListener {
     // Escape or the close box: holds the box in reset, closes it and stops the
     // window's timers; the host then ends the window. The only way out.
     void CloseLink();
+    // The close box while an operation may run. CloseNow: nothing runs, or the
+    // user agreed to stop it and it was cancelled; Stay: the user said No;
+    // CloseWhenEnded: it cannot be cancelled, and the view's CloseWindow()
+    // comes when it has ended.
+    enum class CloseAnswer { CloseNow, Stay, CloseWhenEnded };
+    [[nodiscard]] CloseAnswer OnCloseRequested();
     // Holds the box in reset, restores the idle window and waits for the box;
     // false when it stays busy, after "Please reset programmer!" when asked to.
     bool ResetProgrammer(bool askWhenStuck = true);
@@ -71,6 +77,8 @@ class ProgrammerController : private OperationListener {
 
     // Engine state, readable by front ends and tests.
     bool OperationRunning() const { return m_operationRunning; }
+    // An operation is under way on the box (Erase included), or waits to close the window.
+    bool Busy() const { return m_session.Running(); }
     bool UpdateMode() const { return m_updateMode; }
     bool WaitingReply() const { return m_session.AwaitingAnswer(); }
     Operation CurrentOperation() const { return m_operation; }
@@ -104,6 +112,13 @@ class ProgrammerController : private OperationListener {
     // Stops TIMER_OPERATION for a question, and restarts it after a No.
     MsgAnswer AskToCancel(Operation operation);
     void RunFirmwareUpdate();
+    // A failed firmware update leaves the box's loader in an unknown state:
+    // the message asks for a replug, and the window shows its start view
+    // until the box is detected afresh.
+    void UpdateFailed(Outcome outcome);
+    // The busy look while the box is reset and the handshake runs.
+    void ShowConnecting();
+    void EndConnecting();
     // Read: the read-data window steps the read, then the box is reset.
     void RunReadWindow();
 
@@ -119,6 +134,8 @@ class ProgrammerController : private OperationListener {
     Operation m_operation = Operation::Program;
     std::int32_t m_progressPercent = 0;
     bool m_phaseRan = false;                       // the operation reached its exchanges
+    bool m_connecting = false;                     // the busy look of a connect is shown
+    bool m_closeWhenEnded = false;                 // the window closes when the operation ends
     std::optional<OperationResult> m_shownEnding;  // shown as the operation ended
 
     Bridge& m_bridge;

@@ -22,7 +22,8 @@ bool ProgrammerController::SelectAndLoadFile() {
                               "",
                               {{text::kIntelHexFilterLabel, text::kIntelHexPattern, ""},
                                {text::kBinaryFilterLabel, text::kBinaryPattern, ""},
-                               {text::kAllFilesFilterLabel, "*", ""}}};
+                               {text::kAllFilesFilterLabel, "*", ""}},
+                              m_updateMode ? FileKind::Firmware : FileKind::Image};
     const std::optional<std::string> chosen = m_prompts.ChooseOpenFile(Owner::MainWindow, spec);
     if (!chosen)
         return false;

@@ -65,6 +65,7 @@ void ProgrammerController::OnOperationTimer() {
 }
 
 void ProgrammerController::Drive(Pending pending) {
+    EndConnecting();
     while (pending == Pending::Question)
         pending = AnswerQuestion();
     if (pending == Pending::Ended) {
@@ -168,19 +169,45 @@ void ProgrammerController::Progress(int percent) {
 void ProgrammerController::Resetting() {
     StopOperationTimer();
     RestoreIdleView();
+    // A reset before the exchanges begins a connect, which takes a slow box
+    // seconds: the window says so and takes no clicks meanwhile.
+    if (!m_phaseRan && m_session.Running())
+        ShowConnecting();
+}
+
+void ProgrammerController::ShowConnecting() {
+    m_connecting = true;
+    m_view.SetBusy(true);
+    EnableCommandButtons(false);
+    m_view.SetControlText(IDC_STATUS, text::kStatusConnecting);
+}
+
+void ProgrammerController::EndConnecting() {
+    if (!m_connecting)
+        return;
+    m_connecting = false;
+    m_view.SetBusy(false);
+    EnableCommandButtons(true);
+    m_view.SetControlText(IDC_STATUS, text::SelectedStatus(g_selectedMcu));
 }
 
 void ProgrammerController::Finished(const OperationResult& result) {
     // While the ending is shown nothing more is stepped; an ending shown before
     // the closing reset still shows the running operation around it.
     StopOperationTimer();
+    EndConnecting();
     m_shownEnding = result;
     ShowResult(result);
 }
 
 void ProgrammerController::OperationEnded() {
     StopOperationTimer();
+    EndConnecting();
     m_operationRunning = false;
+    if (m_closeWhenEnded) {
+        m_closeWhenEnded = false;
+        m_view.CloseWindow();
+    }
     const OperationResult& result = m_session.Result();
     // A reset that found the box busy after the ending was shown (or after
     // the read window closed) asks for a reset by hand, once.
@@ -211,6 +238,30 @@ void ProgrammerController::CancelRunning() {
         return;
     if (m_session.Cancel())
         OperationEnded();
+}
+
+ProgrammerController::CloseAnswer ProgrammerController::OnCloseRequested() {
+    if (!m_session.Running() || m_closeWhenEnded)
+        return m_closeWhenEnded ? CloseAnswer::Stay : CloseAnswer::CloseNow;
+    const bool timer = m_operationTimer;
+    StopOperationTimer();
+    m_pausedAt = m_clock.Now();
+    const MsgAnswer answer =
+        m_prompts.ShowMessage(Message{text::kCloseWhileRunning, text::kCaptionWarning,
+                                      MsgIcon::Question, MsgButtons::YesNo, Owner::MainWindow});
+    if (answer == MsgAnswer::Yes && m_session.Cancel()) {
+        OperationEnded();
+        return CloseAnswer::CloseNow;
+    }
+    // Time spent on the question is not the box's.
+    m_session.DiscountWait(m_clock.Now() - m_pausedAt);
+    if (timer)
+        StartOperationTimer();
+    if (answer != MsgAnswer::Yes)
+        return CloseAnswer::Stay;
+    // An erase or a verify read-back runs to its end; then the window closes.
+    m_closeWhenEnded = true;
+    return CloseAnswer::CloseWhenEnded;
 }
 
 void ProgrammerController::StartOperationTimer() {

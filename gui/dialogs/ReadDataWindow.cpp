@@ -4,7 +4,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeView>
+#include <algorithm>
 
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
@@ -86,6 +89,16 @@ ReadDataWindow::ReadDataWindow(ReadSession& session, QtWindowTimers& timers, QWi
     FitColumnsToContents(*m_dump);
     FitControlsToText(*this);
 
+    // The template's size is where the window starts; it may be made smaller
+    // (a screen too short for it) or larger, the dump taking the room.
+    m_templateSize = size();
+    m_dumpMargins = QMargins(0, 0, width() - m_dump->geometry().right() - 1,
+                             height() - m_dump->geometry().bottom() - 1);
+    m_buttonFromRight = width() - m_button->x();
+    m_barGap = m_button->x() - m_progress->geometry().right() - 1;
+    setMinimumSize(m_templateSize.width() / 2, m_dump->y() + m_templateSize.height() / 4);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
     connect(m_button, &QPushButton::clicked, this, [this] { m_session.OnButton(); });
 
     // Opening: icon 160, progress 0, and the read timer starts.
@@ -135,6 +148,49 @@ void ReadDataWindow::RowsChanged(std::size_t firstChanged) {
 void ReadDataWindow::Close(DialogResult dialogResult) {
     const int result = IdNumber(dialogResult);
     done(result);
+}
+
+void ReadDataWindow::FitInto(const QRect& available) {
+    // The frame around the window: as the window system has it once shown,
+    // else as the style draws one.
+    QSize frame = frameGeometry().size() - size();
+    if (isVisible() == false || frame.isEmpty()) {
+        const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+        frame = frame.expandedTo(QSize(2 * border, title + 2 * border));
+    }
+    const QSize room = (available.size() - frame).expandedTo(minimumSize());
+    resize(m_templateSize.boundedTo(room));
+    const QSize outer = size() + frame;
+    QPoint at = frameGeometry().topLeft();
+    at.setX(std::clamp(at.x(), available.left(),
+                       std::max(available.left(), available.right() + 1 - outer.width())));
+    at.setY(std::clamp(at.y(), available.top(),
+                       std::max(available.top(), available.bottom() + 1 - outer.height())));
+    move(at);
+}
+
+void ReadDataWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_fitted)
+        return;
+    m_fitted = true;
+    if (QScreen* where = screen())
+        FitInto(where->availableGeometry());
+}
+
+void ReadDataWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (m_templateSize.isEmpty())
+        return;
+    // The button keeps to the right edge, the bar and the status text reach
+    // up to it, and the dump fills the rest.
+    m_button->move(width() - m_buttonFromRight, m_button->y());
+    const int barWidth = std::max(1, m_button->x() - m_barGap - m_progress->x());
+    m_progress->resize(barWidth, m_progress->height());
+    m_status->resize(std::max(m_status->width(), barWidth), m_status->height());
+    m_dump->resize(std::max(1, width() - m_dumpMargins.right() - m_dump->x()),
+                   std::max(1, height() - m_dumpMargins.bottom() - m_dump->y()));
 }
 
 void ReadDataWindow::reject() {

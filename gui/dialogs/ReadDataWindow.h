@@ -5,6 +5,8 @@
 // and afterwards saves the data. ReadSession runs the read; this window shows it.
 
 #include <QDialog>
+#include <QMargins>
+#include <QSize>
 
 #include "core/operations/ReadSession.h"
 
@@ -42,7 +44,14 @@ class ReadDataWindow : public QDialog, public ReadView {
     void RowsChanged(std::size_t firstChanged) override;
     void Close(DialogResult result) override;
 
+    // The window within `available` (a screen's available geometry): its
+    // template size where that fits, else as much as fits, the dump taking
+    // the room; placed so that its frame lies inside.
+    void FitInto(const QRect& available);
+
   protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // Escape and the close box: the session decides whether the window closes.
     void reject() override;
 
@@ -55,6 +64,12 @@ class ReadDataWindow : public QDialog, public ReadView {
     QProgressBar* m_progress;
     QLabel* m_status;
     int m_buttonIcon = 0;
+    // The template's size and the distances the layout keeps when resized.
+    QSize m_templateSize;
+    QMargins m_dumpMargins;  // right and bottom: from the dump to the window's edges
+    int m_buttonFromRight = 0;
+    int m_barGap = 0;  // from the progress bar's right end to the button
+    bool m_fitted = false;
 };
 
 }  // namespace o8r

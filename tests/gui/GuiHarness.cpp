@@ -5,11 +5,13 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "core/model/Ids.h"
 #include "core/window/SharedState.h"
+#include "gui/QtFileMemory.h"
 #include "support/SimRig.h"
 #include "support/TestData.h"
 
@@ -17,6 +19,9 @@ namespace o8r::test {
 
 GuiHarness::GuiHarness(SimOptions options) : box(clock, std::move(options)) {
     ResetSharedState();
+    // The file dialogs remember their folders in a settings file of the test's
+    // own, never in the user's settings.
+    prompts.SetFileMemory(std::make_shared<QtFileMemory>(SettingsFile()));
     prompts.SetMessageHook([this](const Message& message) {
         messages.push_back(message);
         if (onMessage)
@@ -48,6 +53,11 @@ GuiHarness::GuiHarness(SimOptions options) : box(clock, std::move(options)) {
 GuiHarness::~GuiHarness() {
     m_window.reset();
     ExpectNoViolations(box);
+}
+
+std::unique_ptr<QSettings> GuiHarness::SettingsFile() const {
+    return std::make_unique<QSettings>(QString::fromStdString(settingsDir.File("settings.ini")),
+                                       QSettings::IniFormat);
 }
 
 SimOptions GuiHarness::Unplugged() {

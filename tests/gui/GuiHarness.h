@@ -21,6 +21,9 @@
 #include "gui/CProgrammerDlg.h"
 #include "gui/QtPrompts.h"
 #include "sim/SimulatedBox.h"
+#include "support/ScratchDir.h"
+
+class QSettings;
 
 class QTreeWidgetItem;
 
@@ -42,6 +45,10 @@ class GuiHarness {
 
     // No box attached until Plug().
     static SimOptions Unplugged();
+
+    // Settings of this harness alone (the remembered folders of the file dialogs).
+    ScratchDir settingsDir;
+    std::unique_ptr<QSettings> SettingsFile() const;
 
     VirtualClock clock;
     SimulatedBox box;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
@@ -42,6 +43,18 @@ void CheckLabel(QStringList& unfit, const QLabel& label) {
     const int margin = label.margin();
     const QRect room = label.contentsRect().adjusted(margin, margin, -margin, -margin);
     const QString text = label.textFormat() == Qt::RichText ? QString() : label.text();
+    if (label.wordWrap()) {
+        // Every word on a line of its own at worst, and all the lines in the height.
+        for (const QString& word :
+             text.split(QRegularExpression(QStringLiteral("[\\s\\x{200B}]+"))))
+            Check(unfit, Name(label), word, TextWidth(label.font(), word), room.width());
+        const QRect wrapped =
+            QFontMetrics(label.font())
+                .boundingRect(QRect(0, 0, room.width(), 100000), Qt::TextWordWrap, text);
+        Check(unfit, Name(label) + QStringLiteral(" (height)"), text, wrapped.height(),
+              room.height());
+        return;
+    }
     Check(unfit, Name(label), text, TextWidth(label.font(), text), room.width());
     const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
     const QFontMetrics metrics(label.font());

@@ -56,6 +56,9 @@ void AppTest::boxChoices() {
     auto catalogue = Parse({"--catalogue", "/tmp/parts.mcu", "--simulate"}, error);
     QVERIFY(catalogue);
     QCOMPARE(catalogue->catalogue, std::string("/tmp/parts.mcu"));
+    auto job = Parse({"--job", "/tmp/line.toml", "--simulate"}, error);
+    QVERIFY(job);
+    QCOMPARE(job->job, QDir::toNativeSeparators("/tmp/line.toml").toStdString());
 
     auto full = Parse({"--simulate", "--sim-update-mode", "--sim-protect", "0011223344556f",
                        "--sim-fault", "cts-stuck", "--sim-fault", "wrong-answer:3", "--sim-state",
@@ -85,6 +88,8 @@ void AppTest::refusals_data() {
     QTest::newRow("port without a name") << QStringList{"--port", ""} << "--port needs";
     QTest::newRow("catalogue without a name")
         << QStringList{"--catalogue", ""} << "--catalogue needs the name of a file.";
+    QTest::newRow("job without a name")
+        << QStringList{"--job", ""} << "--job needs the name of a job file.";
     QTest::newRow("sim switch without simulate")
         << QStringList{"--sim-fault", "cts-stuck"} << "--sim-fault needs --simulate.";
     QTest::newRow("state without simulate")
@@ -132,8 +137,9 @@ void AppTest::textOnlyRequests() {
                  c.textOnly);
     }
     const QString help = CProgrammerApp::HelpText();
-    for (const char* word : {"--simulate", "--port", "--sim-fault", "--sim-protect",
-                             "--sim-update-mode", "--sim-state", "--catalogue", "cts-stuck"}) {
+    for (const char* word :
+         {"--simulate", "--port", "--sim-fault", "--sim-protect", "--sim-update-mode",
+          "--sim-state", "--catalogue", "--job", "cts-stuck"}) {
         QVERIFY2(help.contains(word), word);
     }
 }

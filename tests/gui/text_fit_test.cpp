@@ -8,11 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "GuiHarness.h"
+#include "OperatorRig.h"
 #include "TextFit.h"
 #include "core/model/Ids.h"
 #include "core/model/Messages.h"
@@ -99,6 +101,7 @@ class TextFitTest : public QObject {
     void eraseDialogRowsAndTheirChecks();
     void addressDialogAndReadWindow();
     void fileLoadingDialog();
+    void operatorViewOneBoxAndFour();
 };
 
 void TextFitTest::initTestCase() {
@@ -278,6 +281,43 @@ void TextFitTest::fileLoadingDialog() {
     h.Click(IDC_PROGRAM);
     QVERIFY(seen);
     QVERIFY(h.WaitForMessage("Program successfully completed."));
+}
+
+void TextFitTest::operatorViewOneBoxAndFour() {
+    {
+        GuiHarness h;
+        h.Open();
+        QVERIFY(h.PlugBox());
+        OperatorRig rig(h);
+        QVERIFY(rig.Run([&](OperatorWindow& view) {
+            EXPECT_FITS(view, "operator view, ready");
+            QVERIFY(OperatorRig::StartAndFinish(view));
+            EXPECT_FITS(view, "operator view, a pass");
+            Photograph(view, "operator-view-pass");
+            // The image changes behind the job: the next board fails.
+            rig.dir.Write("app.mot", "S00600004844521B\nS9030000FC\n");
+            QVERIFY(OperatorRig::StartAndFinish(view));
+            EXPECT_FITS(view, "operator view, a failure");
+            Photograph(view, "operator-view-fail");
+        }));
+    }
+    {
+        GuiHarness h;
+        h.Open();
+        OperatorRig rig(h, "sim:4", {2});
+        QVERIFY(rig.Run([&](OperatorWindow& view) {
+            QVERIFY(OperatorRig::StartAndFinish(view));
+            EXPECT_FITS(view, "operator view, four boxes");
+            // Four boxes fit a 1920x1080 screen at this scale.
+            const QSize screen = view.screen()->availableGeometry().size();
+            QVERIFY2(view.frameGeometry().height() <= screen.height() &&
+                         view.frameGeometry().width() <= screen.width(),
+                     qPrintable(QStringLiteral("%1x%2")
+                                    .arg(view.frameGeometry().width())
+                                    .arg(view.frameGeometry().height())));
+            Photograph(view, "operator-view-four");
+        }));
+    }
 }
 
 QTEST_MAIN(TextFitTest)

@@ -117,4 +117,14 @@ void RecordingMainView::SetMcuListRows(const std::vector<McuListRow>& rows) {
     log.push_back("rows " + std::to_string(rows.size()));
 }
 
+void RecordingMainView::SetBusy(bool on) {
+    busy = on;
+    log.push_back(std::string("busy ") + (on ? "1" : "0"));
+}
+
+void RecordingMainView::CloseWindow() {
+    ++closeRequests;
+    log.push_back("close");
+}
+
 }  // namespace o8r::test

@@ -64,6 +64,8 @@ class RecordingMainView : public MainView {
     void FillMcuTree(const std::vector<McuTreeGroup>& groups) override;
     void SetUpMcuListColumns() override;
     void SetMcuListRows(const std::vector<McuListRow>& rows) override;
+    void SetBusy(bool on) override;
+    void CloseWindow() override;
 
     const ControlState& Control(ControlId id) const;
     bool Shown(ControlId id) const { return Control(id).shown; }
@@ -76,10 +78,13 @@ class RecordingMainView : public MainView {
     std::vector<int> progressHistory;
     std::vector<McuTreeGroup> tree;
     bool listColumnsSetUp = false;
+    bool busy = false;
+    int closeRequests = 0;
     std::vector<McuListRow> listRows;
     TimerSchedule timers;
     // One line per call: "show 1020 1", "enable 1001 0", "text 1024 Please select MCU",
-    // "icon 1001 160", "progress 25", "start 112 1", "stop 112", "tree 2", "columns", "rows 3".
+    // "icon 1001 160", "progress 25", "start 112 1", "stop 112", "tree 2", "columns", "rows 3",
+    // "busy 1", "close".
     std::vector<std::string> log;
 
     void ClearLog() { log.clear(); }
