@@ -1,5 +1,7 @@
 #include "cli/RecordOutput.h"
 
+#include "platform/AppendFile.h"
+
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -40,31 +42,6 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
         if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
             return 0;
     return length;
-}
-
-std::string Seconds(std::uint64_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu.%03u", static_cast<unsigned long long>(ms / 1000),
-                  static_cast<unsigned>(ms % 1000));
-    return text;
-}
-
-template <typename T>
-std::string OptionalText(const std::optional<T>& value) {
-    if (!value)
-        return {};
-    if constexpr (std::is_same_v<T, std::string>)
-        return *value;
-    else
-        return std::to_string(*value);
-}
-
-// "erase=Completed;program=TimeOut": each step and its ending.
-std::string StepsText(const std::vector<std::pair<std::string, std::string>>& steps) {
-    std::string text;
-    for (const auto& [step, outcome] : steps)
-        text += (text.empty() ? "" : ";") + step + "=" + outcome;
-    return text;
 }
 
 }  // namespace
@@ -144,70 +121,6 @@ Json RecordObject(const RunRecord& record) {
 
 std::string RecordJson(const RunRecord& record) {
     return RecordObject(record).dump();
-}
-
-std::string CsvField(std::string_view text) {
-    // Every record stays on one line of the file: a line break becomes a space.
-    std::string flat(text);
-    for (char& c : flat)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    if (flat.find_first_of(",\"") == std::string::npos)
-        return flat;
-    std::string out = "\"";
-    for (char c : flat) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + '"';
-}
-
-std::string CsvHeader() {
-    return "command,part,port,usb_serial,image_file,image_size,pages,crc32,sha256,start,end,"
-           "duration_s,outcome,message,reset_failed,exit_status,first_filled_address,"
-           "stored_name,bytes_read,job,job_sha256,steps,serial,serial_at,serial_bytes,"
-           "programmed,failed\n";
-}
-
-std::string CsvLine(const RunRecord& record) {
-    const bool image = !record.imageFile.empty();
-    const std::string fields[] = {
-        record.command,
-        record.part,
-        record.port,
-        record.usbSerial,
-        record.imageFile,
-        image ? OptionalText(record.imageSize) : "",
-        image ? std::to_string(record.pages) : "",
-        record.crc32,
-        record.sha256,
-        IsoUtc(record.startMs),
-        IsoUtc(record.endMs),
-        Seconds(record.durationMs),
-        record.outcome,
-        record.message,
-        record.resetFailed ? "yes" : "no",
-        std::to_string(record.exitStatus),
-        OptionalText(record.firstFilledAddress),
-        OptionalText(record.storedName),
-        OptionalText(record.bytesRead),
-        record.job,
-        record.jobSha256,
-        StepsText(record.steps),
-        OptionalText(record.serial),
-        record.serialAt,
-        record.serialBytes,
-        OptionalText(record.programmed),
-        OptionalText(record.failed),
-    };
-    std::string line;
-    for (const std::string& field : fields) {
-        if (&field != &fields[0])
-            line += ',';
-        line += CsvField(field);
-    }
-    return line + '\n';
 }
 
 bool AppendToLog(const std::string& path, const std::string& line, std::string& error) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// A run's record written out: one JSON object (--json) and one CSV line
-// (--log). Both carry the same fields.
+// A run's record written out: one JSON object (--json), and its CSV line
+// appended to the log (--log). Both carry the same fields.
 
 #include <string>
 #include <string_view>
@@ -25,27 +25,9 @@ std::string JsonString(std::string_view text);
 Json RecordObject(const RunRecord& record);
 std::string RecordJson(const RunRecord& record);
 
-// One CSV field on one line: CR and LF become spaces; quoted when it holds a
-// comma or a quote (quotes doubled).
-std::string CsvField(std::string_view text);
-// The log's header and a record's line, each ending in LF.
-std::string CsvHeader();
-std::string CsvLine(const RunRecord& record);
-
 // Appends `line` to the log at `path` with a single write on a file opened for
 // appending, the header first when the file is new or empty, and a line end
 // first when its last line lacks one. False with a reason.
 bool AppendToLog(const std::string& path, const std::string& line, std::string& error);
-
-// Why `path` cannot be an output file of the run: "a FIFO", "a folder", "a
-// device", or empty when it is a regular file or not there yet. With
-// `streams`, devices (/dev/null, /dev/stderr) and FIFOs that a process reads
-// are taken too. Never blocks, never creates anything.
-std::string NotAnOutputFile(const std::string& path, bool streams);
-
-// Platform part: opens `path` for appending (creating it), writes `header`
-// when the file is empty and then `line`, each with one write. False with a reason.
-bool AppendLines(const std::string& path, const std::string& header, const std::string& line,
-                 std::string& error);
 
 }  // namespace o8r::cli

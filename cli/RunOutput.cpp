@@ -13,6 +13,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ProgressEvents.h"
 #include "cli/RecordOutput.h"
+#include "platform/AppendFile.h"
 #include "cli/RunRecord.h"
 #include "platform/Utf8Path.h"
 

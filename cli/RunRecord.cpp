@@ -1,32 +1,12 @@
 #include "cli/RunRecord.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <span>
 
 #include "core/image/ImageFile.h"
 #include "core/model/Checksums.h"
 
 namespace o8r::cli {
-
-namespace {
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(std::int64_t days, int& year, unsigned& month, unsigned& day) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned mp = (5 * dayOfYear + 2) / 153;
-    day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
-
-}  // namespace
 
 RunRecord& CurrentRecord() {
     static RunRecord record;
@@ -86,34 +66,6 @@ void NoteSerial(const SerialPatch& patch) {
     record.serial = patch.value;
     record.serialAt = SerialPlacementText(patch.placement);
     record.serialBytes = HexText(patch.bytes);
-}
-
-std::uint64_t NowMs() {
-    using namespace std::chrono;
-    return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
-}
-
-std::uint64_t SteadyMs() {
-    using namespace std::chrono;
-    return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-std::string IsoUtc(std::uint64_t ms) {
-    const auto seconds = static_cast<std::int64_t>(ms / 1000);
-    std::int64_t days = seconds / 86400;
-    std::int64_t rest = seconds % 86400;
-    int year = 1970;
-    unsigned month = 1;
-    unsigned day = 1;
-    CivilFromDays(days, year, month, day);
-    // Room for any year the compiler can imagine, so nothing is ever cut.
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", year, month, day,
-                  static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                  static_cast<int>(rest % 60), static_cast<int>(ms % 1000));
-    return text;
 }
 
 }  // namespace o8r::cli

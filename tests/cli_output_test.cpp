@@ -10,6 +10,7 @@
 
 #include "cli/Gang.h"
 #include "cli/RecordOutput.h"
+#include "platform/AppendFile.h"
 #include "cli/RunRecord.h"
 #include "core/model/Checksums.h"
 #include "support/ScratchDir.h"

@@ -117,6 +117,11 @@ TEST(OperatorTest, AFailedBoardIsCountedShownAndLogged) {
     EXPECT_NE(log.find("sim:2"), std::string::npos);
     // The failure ends its board first: it is the older record.
     EXPECT_NE(line.controller->LogTail()[0].find("sim:2  #1001  FAIL"), std::string::npos);
+    line.controller.reset();  // the view left: its run is closed, as o8rprog closes one
+    const std::string closed = ReadWholeFile(line.dir.File("line.csv"));
+    EXPECT_NE(closed.find("\njob end,R5F212A8SN,"), std::string::npos);
+    EXPECT_NE(closed.find("1 of 2 boards programmed,no,1,,,,"), std::string::npos) << closed;
+    EXPECT_EQ(closed.substr(closed.size() - 5), ",1,1\n") << "programmed, failed";
 }
 
 TEST(OperatorTest, PluggingABoxInStartsABoardOnlyWhenTheJobSaysSo) {

@@ -4,21 +4,20 @@
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <sstream>
 
 #include "core/catalogue/Catalogue.h"
+#include "core/model/Checksums.h"
 #include "core/model/Messages.h"
+#include "core/model/RunRecord.h"
+#include "platform/AppendFile.h"
 #include "platform/Utf8Path.h"
 
 namespace o8r {
 
 namespace {
 
-// The columns of o8rprog's log, so that both front ends keep one log.
-constexpr char kLogHeader[] =
-    "command,part,port,usb_serial,image_file,image_size,pages,crc32,sha256,start,end,"
-    "duration_s,outcome,message,reset_failed,exit_status,first_filled_address,"
-    "stored_name,bytes_read,job,job_sha256,steps,serial,serial_at,serial_bytes,"
-    "programmed,failed";
+// Columns of the log the view shows (CsvHeader names them all).
 constexpr std::size_t kLogEnd = 10;
 constexpr std::size_t kLogPort = 2;
 constexpr std::size_t kLogOutcome = 12;
@@ -26,44 +25,6 @@ constexpr std::size_t kLogMessage = 13;
 constexpr std::size_t kLogSerial = 22;
 // A job without a log keeps this session's records, enough for the view.
 constexpr std::size_t kSessionRecords = 20;
-
-std::uint64_t NowMs() {
-    using namespace std::chrono;
-    return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
-}
-
-// 2026-12-07T12:46:20.123Z
-std::string IsoUtc(std::uint64_t ms) {
-    using namespace std::chrono;
-    const sys_time<milliseconds> at{milliseconds(ms)};
-    const auto day = floor<days>(at);
-    const year_month_day date{day};
-    const hh_mm_ss time{at - day};
-    char text[32];
-    std::snprintf(
-        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
-    return text;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\r' || c == '\n') {
-            out += ' ';
-            continue;
-        }
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + '"';
-}
 
 std::vector<std::string> CsvFields(const std::string& line) {
     std::vector<std::string> fields(1);
@@ -88,16 +49,6 @@ std::vector<std::string> CsvFields(const std::string& line) {
         }
     }
     return fields;
-}
-
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0xF];
-    }
-    return text;
 }
 
 // A record as the view lists it: "12:46:20  sim:1  1000  PASS".
@@ -178,7 +129,8 @@ std::vector<std::string> JobBoxNames(const std::string& boxes, std::string& erro
     return names;
 }
 
-PlannedJob::PlannedJob(JobPlan plan, std::vector<std::string> boxes) : m_plan(std::move(plan)) {
+PlannedJob::PlannedJob(JobPlan plan, std::vector<std::string> boxes)
+    : m_plan(std::move(plan)), m_openedMs(NowMs()) {
     m_facts.name = m_plan.job.name;
     m_facts.part = m_plan.job.part;
     m_facts.imageName = FileName(m_plan.job.image);
@@ -217,74 +169,67 @@ std::optional<SerialPatch> PlannedJob::Patch(std::uint64_t serial, std::string& 
 
 bool PlannedJob::Record(const std::string& box, const BoardOutcome& outcome, std::string& error) {
     const Job& job = m_plan.job;
-    const std::uint64_t end = NowMs();
-    const std::uint64_t start = outcome.startMs != 0 ? outcome.startMs : end;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(end - start) / 1000.0);
-    std::string serialAt;
-    std::string serialBytes;
+    RunRecord record;
+    record.command = "job run";
+    record.part = job.part;
+    record.port = box.empty() ? "box" : box;
+    record.imageFile = job.image;
+    record.pages = m_plan.imagePages;
+    record.endMs = NowMs();
+    record.startMs = outcome.startMs != 0 ? outcome.startMs : record.endMs;
+    record.durationMs = record.endMs - record.startMs;
+    record.outcome =
+        outcome.passed ? "Completed" : (outcome.outcome.empty() ? "Failed" : outcome.outcome);
+    record.message = outcome.passed ? text::kProgramCompleted : outcome.message;
+    record.exitStatus = outcome.passed ? 0 : 1;
+    record.job = job.path;
+    record.jobSha256 = job.sha256;
+    std::string step;
+    for (std::istringstream steps(outcome.steps); std::getline(steps, step, ';');) {
+        const std::size_t equals = step.rfind('=');
+        record.steps.emplace_back(step.substr(0, equals),
+                                  equals == std::string::npos ? "" : step.substr(equals + 1));
+    }
     if (outcome.serial && job.serial) {
-        serialAt = SerialPlacementText(job.serial->placement);
+        record.serial = *outcome.serial;
+        record.serialAt = SerialPlacementText(job.serial->placement);
         std::string ignored;
         if (const auto patch = Patch(*outcome.serial, ignored))
-            serialBytes = Hex(patch->bytes);
+            record.serialBytes = HexText(patch->bytes);
     }
-    const std::string fields[] = {
-        "job run",
-        job.part,
-        box.empty() ? "box" : box,
-        "",
-        job.image,
-        "",
-        std::to_string(m_plan.imagePages),
-        "",
-        "",
-        IsoUtc(start),
-        IsoUtc(end),
-        seconds,
-        outcome.passed ? "Completed" : (outcome.outcome.empty() ? "Failed" : outcome.outcome),
-        outcome.passed ? text::kProgramCompleted : outcome.message,
-        "no",
-        outcome.passed ? "0" : "1",
-        "",
-        "",
-        "",
-        job.path,
-        job.sha256,
-        outcome.steps,
-        outcome.serial ? std::to_string(*outcome.serial) : "",
-        serialAt,
-        serialBytes,
-        "",
-        "",
-    };
-    std::string line;
-    for (const std::string& field : fields) {
-        if (&field != &fields[0])
-            line += ',';
-        line += CsvField(field);
-    }
+    const std::string line = CsvLine(record);
     if (job.log.empty()) {
         // No log named: the records of this session are shown all the same.
-        m_shown.push_back(ShownRecord(CsvFields(line)));
+        m_shown.push_back(ShownRecord(CsvFields(line.substr(0, line.size() - 1))));
         if (m_shown.size() > 2 * kSessionRecords)
             m_shown.erase(m_shown.begin(),
                           m_shown.begin() + static_cast<std::ptrdiff_t>(kSessionRecords));
         return true;
     }
-    std::ifstream existing(PathFromUtf8(job.log), std::ios::binary | std::ios::ate);
-    const bool fresh = !existing || existing.tellg() <= 0;
-    existing.close();
-    // One write of the whole record, the header first on a new log.
-    std::string block = (fresh ? std::string(kLogHeader) + "\n" : std::string()) + line + "\n";
-    std::ofstream out(PathFromUtf8(job.log), std::ios::binary | std::ios::app);
-    out.write(block.data(), static_cast<std::streamsize>(block.size()));
-    out.flush();
-    if (!out) {
-        error = "cannot append to " + job.log;
-        return false;
-    }
-    return true;
+    // The same log o8rprog appends to, shared with it safely.
+    return AppendLines(job.log, CsvHeader(), line, error);
+}
+
+void PlannedJob::CloseRun(int passed, int failed) {
+    if (m_plan.job.log.empty())
+        return;
+    RunRecord closing;
+    closing.command = "job end";
+    closing.part = m_plan.job.part;
+    closing.job = m_plan.job.path;
+    closing.jobSha256 = m_plan.job.sha256;
+    closing.startMs = m_openedMs;
+    closing.endMs = NowMs();
+    closing.durationMs = closing.endMs - closing.startMs;
+    closing.programmed = static_cast<std::uint64_t>(passed);
+    closing.failed = static_cast<std::uint64_t>(failed);
+    closing.outcome = failed == 0 ? "Completed" : "Failed";
+    closing.message = std::to_string(passed) + " of " + std::to_string(passed + failed) +
+                      (passed + failed == 1 ? " board" : " boards") + " programmed";
+    closing.exitStatus = failed == 0 ? 0 : 1;
+    // Nobody is left to be told when this fails: the boards' own lines are there.
+    std::string ignored;
+    (void)AppendLines(m_plan.job.log, CsvHeader(), CsvLine(closing), ignored);
 }
 
 std::vector<std::string> PlannedJob::LastRecords(std::size_t count) const {

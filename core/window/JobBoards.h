@@ -44,12 +44,14 @@ class PlannedJob : public OperatorJob {
     [[nodiscard]] std::optional<std::uint64_t> TakeSerial(std::string& error) override;
     [[nodiscard]] bool Record(const std::string& box, const BoardOutcome& outcome,
                               std::string& error) override;
+    void CloseRun(int passed, int failed) override;
     [[nodiscard]] std::vector<std::string> LastRecords(std::size_t count) const override;
     // The serial number's bytes for a board, as the engine writes them.
     [[nodiscard]] std::optional<SerialPatch> Patch(std::uint64_t serial, std::string& error) const;
 
   private:
     JobPlan m_plan;
+    std::uint64_t m_openedMs = 0;  // when the view opened the job: its run begins
     OperatorJobFacts m_facts;
     std::uint64_t m_boardIndex = 0;    // boards given a number from a start this session
     std::vector<std::string> m_shown;  // records of a job without a log of its own

@@ -21,6 +21,11 @@ OperatorController::OperatorController(OperatorJob& job,
     m_logTail = m_job.LastRecords(kLogLines);
 }
 
+OperatorController::~OperatorController() {
+    if (m_passed + m_failed > 0)
+        m_job.CloseRun(m_passed, m_failed);
+}
+
 int OperatorController::Start() {
     m_notice.clear();
     int begun = 0;

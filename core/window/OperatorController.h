@@ -32,6 +32,10 @@ class OperatorController {
 
     // One runner per box, in the order of the job's boxes.
     OperatorController(OperatorJob& job, std::vector<std::unique_ptr<BoardRunner>> runners);
+    // Closes the job's run in its log, once a board has run.
+    ~OperatorController();
+    OperatorController(const OperatorController&) = delete;
+    OperatorController& operator=(const OperatorController&) = delete;
 
     // Start (the button, Space, Enter, F5): a board on every box that is
     // attached and not at work. The number of boards begun; with none, Notice() says why.

@@ -63,6 +63,8 @@ class OperatorJob {
     // Appends a board's record to the job's log; false with `error` when it could not.
     [[nodiscard]] virtual bool Record(const std::string& box, const BoardOutcome& outcome,
                                       std::string& error) = 0;
+    // The view's session ends: the line that closes it, with its boards counted.
+    virtual void CloseRun(int passed, int failed) = 0;
     // The last `count` records of the job's log, oldest first, one line each.
     [[nodiscard]] virtual std::vector<std::string> LastRecords(std::size_t count) const = 0;
 };

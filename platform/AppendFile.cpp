@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-#include "cli/RecordOutput.h"
+#include "platform/AppendFile.h"
 #include "platform/Utf8Path.h"
 
 #if defined(_WIN32)
@@ -24,7 +24,7 @@
 #include <cstring>
 #endif
 
-namespace o8r::cli {
+namespace o8r {
 
 #if defined(_WIN32)
 
@@ -194,4 +194,4 @@ std::string NotAnOutputFile(const std::string& path, bool streams) {
     return streams ? std::string() : "a device";
 }
 
-}  // namespace o8r::cli
+}  // namespace o8r
