@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/link/SiUsbXpTable.h"
+#include "platform/SystemErrorText.h"
 
 namespace o8r {
 
@@ -48,22 +49,6 @@ std::wstring ProgramFolder() {
         buffer.resize(buffer.size() * 2);
     }
     return std::filesystem::path(buffer).parent_path().wstring();
-}
-
-std::string SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length != 0 && text != nullptr ? std::wstring(text, length) : L"";
-    if (text != nullptr)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.'))
-        message.pop_back();
-    if (message.empty())
-        return "system error " + std::to_string(code);
-    return Narrow(message);
 }
 
 template <typename Fn>
@@ -164,7 +149,7 @@ std::unique_ptr<SiUsbXpBridge> SiUsbXpBridge::Load(std::string& error, const std
         }
     }
     if (library->module == nullptr) {
-        error = SiUsbXpLoadError(Narrow(tried), 0, SystemMessage(failure));
+        error = SiUsbXpLoadError(Narrow(tried), 0, SystemErrorText(failure));
         return nullptr;
     }
 

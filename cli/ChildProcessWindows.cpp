@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "cli/ChildProcess.h"
+#include "platform/SystemErrorText.h"
 #include "platform/Utf8Path.h"
 
 namespace o8r::cli {
@@ -56,22 +57,6 @@ BOOL WINAPI OnGangControl(DWORD event) {
 
 std::wstring Wide(const std::string& utf8) {
     return PathFromUtf8(utf8).wstring();
-}
-
-std::string SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length != 0 && text != nullptr ? std::wstring(text, length) : L"";
-    if (text != nullptr)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.'))
-        message.pop_back();
-    if (message.empty())
-        return "system error " + std::to_string(code);
-    return Utf8FromPath(std::filesystem::path(message));
 }
 
 // One argument as the C runtime's parser reads it back: quoted when it holds
@@ -197,7 +182,7 @@ class WindowsChild final : public ChildProcess {
 bool MakePipe(HANDLE& read, HANDLE& write, std::string& error) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     if (!CreatePipe(&read, &write, &inherit, 0)) {
-        error = "can not make a pipe: " + SystemText(GetLastError());
+        error = "can not make a pipe: " + SystemErrorText(GetLastError());
         return false;
     }
     SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
@@ -234,7 +219,7 @@ std::unique_ptr<ChildProcess> StartChild(const std::string& program,
                 CloseHandle(handle);
     };
     if (nothing == INVALID_HANDLE_VALUE || cancel == nullptr) {
-        error = "can not prepare a box's program: " + SystemText(GetLastError());
+        error = "can not prepare a box's program: " + SystemErrorText(GetLastError());
         closeAll();
         return nullptr;
     }
@@ -263,7 +248,7 @@ std::unique_ptr<ChildProcess> StartChild(const std::string& program,
     const DWORD failure = made ? 0 : GetLastError();
     SetEnvironmentVariableW(L"O8R_CANCEL_EVENT", nullptr);
     if (!made) {
-        error = "can not start " + program + ": " + SystemText(failure);
+        error = "can not start " + program + ": " + SystemErrorText(failure);
         closeAll();
         return nullptr;
     }

@@ -15,7 +15,9 @@
 
 #include "bridges/SiUsbXpBridge.h"
 #include "cli/Doctor.h"
+#include "cli/ProgramPath.h"
 #include "core/link/SiUsbXpTable.h"
+#include "platform/SystemErrorText.h"
 #include "platform/Utf8Path.h"
 
 namespace o8r::cli {
@@ -23,37 +25,6 @@ namespace o8r::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path ProgramFolder() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return fs::path(buffer).parent_path();
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-std::string SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length != 0 && text != nullptr ? std::wstring(text, length) : L"";
-    if (text != nullptr)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.'))
-        message.pop_back();
-    if (message.empty())
-        return "system error " + std::to_string(code);
-    return Utf8FromPath(fs::path(message));
-}
 
 // 32 or 64 from the file's PE header; 0 when it is no Windows library.
 int LibraryBits(const fs::path& path) {
@@ -162,7 +133,8 @@ std::string PortOpenProblem(const std::string&) {
 DoctorFacts GatherDoctorFacts(const std::string&) {
     DoctorFacts facts;
     LibraryFacts library;
-    const fs::path folder = ProgramFolder();
+    // On Windows OwnExecutable is the running program's full name.
+    const fs::path folder = PathFromUtf8(OwnExecutable()).parent_path();
     library.folder = Utf8FromPath(folder);
     library.programBits = static_cast<int>(sizeof(void*) * 8);
     library.withoutDriver = DevicesWithoutDriver();
@@ -176,7 +148,7 @@ DoctorFacts GatherDoctorFacts(const std::string&) {
     library.libraryBits = LibraryBits(path);
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) {
-        library.loadError = SystemText(GetLastError());
+        library.loadError = SystemErrorText(GetLastError());
         facts.library = library;
         return facts;
     }

@@ -24,6 +24,7 @@
 
 #include "core/model/Checksums.h"
 #include "core/model/HexText.h"
+#include "platform/ReadFile.h"
 #include "platform/Utf8Path.h"
 
 namespace o8r {
@@ -35,17 +36,6 @@ namespace fs = std::filesystem;
 const std::set<std::string> kJobKeys = {"name", "part", "image", "image_sha256", "base",  "steps",
                                         "id",   "log",  "boxes", "start",        "serial"};
 const std::set<std::string> kSerialKeys = {"at", "start", "step", "counter", "list", "overwrite"};
-
-std::optional<std::string> ReadBytes(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return text.str();
-}
 
 std::string Sha256Of(std::string_view bytes) {
     Sha256 sha;
@@ -331,7 +321,7 @@ std::optional<JobStep> ParseJobStep(const std::string& text, std::string& error)
 }
 
 JobRead ReadJob(const std::string& path) {
-    const auto bytes = ReadBytes(path);
+    const auto bytes = ReadFileBytes(path);
     if (!bytes) {
         JobRead read;
         read.problems.push_back("cannot read the job file '" + path + "'");
@@ -406,7 +396,7 @@ std::string JobText(const Job& job, const std::string& folder) {
 }
 
 std::optional<std::string> FileSha256(const std::string& path, std::string& error) {
-    const auto bytes = ReadBytes(path);
+    const auto bytes = ReadFileBytes(path);
     if (!bytes) {
         error = "cannot read '" + path + "'";
         return std::nullopt;

@@ -8,6 +8,7 @@
 #include "core/image/SerialNumber.h"
 #include "platform/FileLock.h"
 #include "platform/NewFile.h"
+#include "platform/ReadFile.h"
 #include "platform/Utf8Path.h"
 
 namespace o8r {
@@ -16,17 +17,6 @@ namespace {
 
 // Long enough for a whole gang queueing on one counter.
 constexpr std::chrono::milliseconds kLockWait{10000};
-
-std::optional<std::string> ReadWhole(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return text.str();
-}
 
 std::string Trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t\r\n");
@@ -37,7 +27,7 @@ std::string Trimmed(const std::string& text) {
 
 // The list's numbers as written, in file order: blank lines and # comments skipped.
 std::optional<std::vector<std::string>> ListLines(const std::string& path, std::string& error) {
-    const auto text = ReadWhole(path);
+    const auto text = ReadFileBytes(path);
     if (!text) {
         error = "cannot read the serial list '" + path + "'";
         return std::nullopt;
@@ -89,7 +79,7 @@ std::optional<std::uint64_t> FromCounter(const SerialSource& source, bool take,
     SourceLock lock(source.file, error);
     if (!lock.Held())
         return std::nullopt;
-    const auto text = ReadWhole(source.file);
+    const auto text = ReadFileBytes(source.file);
     if (!text) {
         error = "cannot read the serial counter '" + source.file + "'";
         return std::nullopt;
@@ -124,7 +114,7 @@ std::optional<std::uint64_t> FromList(const SerialSource& source, bool take, std
     if (!lines)
         return std::nullopt;
     const std::string usedPath = UsedListPath(source.file);
-    const std::string used = ReadWhole(usedPath).value_or("");
+    const std::string used = ReadFileBytes(usedPath).value_or("");
     std::set<std::string> taken;
     std::istringstream in(used);
     for (std::string line; std::getline(in, line);)
