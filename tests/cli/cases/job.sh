@@ -16,7 +16,7 @@ note "Four boards at once: each reads back its own number."
 boxes_run --sim-state box.state job run line.job.toml
 for n in 1 2 3 4; do
     run_program --box sim --sim-state "box.state.$n" read --mcu R5F212A8SN --range 13FF0-13FF3 \
-        --dump 2>/dev/null | tail -n 1
+        --dump 2>/dev/null | tr -d '\r' | tail -n 1
 done | sort >numbers.txt
 run cat numbers.txt
 note "The second box fails; its number is spent, and the next run goes on after it."
