@@ -4,6 +4,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "core/protocol/ForwardingBridge.h"
 #include "platform/Utf8Path.h"
 #include "sim/SimulatedBox.h"
 #include "sim/StateFileLock.h"
@@ -21,10 +22,10 @@ namespace o8r {
 namespace {
 
 // A simulated box that lives in a state file between runs.
-class PersistentSimBox final : public Bridge, public ViolationSource {
+class PersistentSimBox final : public ForwardingBridge, public ViolationSource {
   public:
     PersistentSimBox(Clock& clock, const SimOptions& options, std::string path)
-        : m_box(clock, options), m_path(std::move(path)) {}
+        : ForwardingBridge(m_box), m_box(clock, options), m_path(std::move(path)) {}
 
     ~PersistentSimBox() override {
         // A file that could not be read is left as it is, never overwritten.
@@ -62,50 +63,6 @@ class PersistentSimBox final : public Bridge, public ViolationSource {
         return m_box.SaveState(m_path, error);
     }
 
-    BridgeStatus GetDeviceCount(std::uint32_t& count) override {
-        return m_box.GetDeviceCount(count);
-    }
-    BridgeStatus Open(std::uint32_t deviceIndex, DeviceHandle& handle) override {
-        return m_box.Open(deviceIndex, handle);
-    }
-    BridgeStatus Close(DeviceHandle handle) override { return m_box.Close(handle); }
-    BridgeStatus Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
-                      std::uint32_t& got) override {
-        return m_box.Read(handle, buffer, wanted, got);
-    }
-    BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t count,
-                       std::uint32_t& written) override {
-        return m_box.Write(handle, buffer, count, written);
-    }
-    BridgeStatus FlushBuffers(DeviceHandle handle, std::uint8_t flushTransmit,
-                              std::uint8_t flushReceive) override {
-        return m_box.FlushBuffers(handle, flushTransmit, flushReceive);
-    }
-    BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override {
-        return m_box.SetTimeouts(readMs, writeMs);
-    }
-    BridgeStatus CheckRxQueue(DeviceHandle handle, std::uint32_t& bytesQueued,
-                              std::uint32_t& queueStatus) override {
-        return m_box.CheckRxQueue(handle, bytesQueued, queueStatus);
-    }
-    BridgeStatus SetBaudRate(DeviceHandle handle, std::uint32_t baud) override {
-        return m_box.SetBaudRate(handle, baud);
-    }
-    BridgeStatus SetLineControl(DeviceHandle handle, std::uint16_t lineControl) override {
-        return m_box.SetLineControl(handle, lineControl);
-    }
-    BridgeStatus SetFlowControl(DeviceHandle handle, std::uint8_t ctsMask, std::uint8_t rtsMask,
-                                std::uint8_t dtrMask, std::uint8_t dsrMask, std::uint8_t dcdMask,
-                                bool xonXoff) override {
-        return m_box.SetFlowControl(handle, ctsMask, rtsMask, dtrMask, dsrMask, dcdMask, xonXoff);
-    }
-    BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override {
-        return m_box.GetModemStatus(handle, status);
-    }
-    BridgeStatus WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
-                               std::uint64_t maxWaitNs) override {
-        return m_box.WaitForAnswer(handle, signal, maxWaitNs);
-    }
     std::vector<std::string> TakeNewViolations() override { return m_box.TakeNewViolations(); }
 
   private:

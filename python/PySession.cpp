@@ -16,6 +16,7 @@
 #include "core/operations/FileLoadJob.h"
 #include "core/operations/IdCodeEntry.h"
 #include "core/operations/Prompts.h"
+#include "core/protocol/ForwardingBridge.h"
 #include "sim/SimFaults.h"
 #include "sim/SimOptions.h"
 
@@ -52,61 +53,34 @@ class KeptPrompts final : public Prompts {
 // The box as the session sees it, with a look at Python's signals on every
 // call: a long wait on the box still notices a Ctrl-C, since the engine
 // never waits longer than 10 ms at a time while it can be cancelled.
-class WatchedBridge final : public Bridge {
+class WatchedBridge final : public ForwardingBridge {
   public:
-    WatchedBridge(Bridge& inner, PySession& owner) : m_inner(inner), m_owner(owner) {}
+    WatchedBridge(Bridge& inner, PySession& owner) : ForwardingBridge(inner), m_owner(owner) {}
     BridgeStatus GetDeviceCount(std::uint32_t& count) override {
         m_owner.LookAtSignals();
-        return m_inner.GetDeviceCount(count);
+        return ForwardingBridge::GetDeviceCount(count);
     }
-    BridgeStatus Open(std::uint32_t index, DeviceHandle& handle) override {
-        return m_inner.Open(index, handle);
-    }
-    BridgeStatus Close(DeviceHandle handle) override { return m_inner.Close(handle); }
     BridgeStatus Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t wanted,
                       std::uint32_t& got) override {
         m_owner.LookAtSignals();
-        return m_inner.Read(handle, buffer, wanted, got);
-    }
-    BridgeStatus Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t count,
-                       std::uint32_t& written) override {
-        return m_inner.Write(handle, buffer, count, written);
-    }
-    BridgeStatus FlushBuffers(DeviceHandle handle, std::uint8_t transmit,
-                              std::uint8_t receive) override {
-        return m_inner.FlushBuffers(handle, transmit, receive);
-    }
-    BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override {
-        return m_inner.SetTimeouts(readMs, writeMs);
+        return ForwardingBridge::Read(handle, buffer, wanted, got);
     }
     BridgeStatus CheckRxQueue(DeviceHandle handle, std::uint32_t& queued,
                               std::uint32_t& status) override {
         m_owner.LookAtSignals();
-        return m_inner.CheckRxQueue(handle, queued, status);
-    }
-    BridgeStatus SetBaudRate(DeviceHandle handle, std::uint32_t baud) override {
-        return m_inner.SetBaudRate(handle, baud);
-    }
-    BridgeStatus SetLineControl(DeviceHandle handle, std::uint16_t lineControl) override {
-        return m_inner.SetLineControl(handle, lineControl);
-    }
-    BridgeStatus SetFlowControl(DeviceHandle handle, std::uint8_t cts, std::uint8_t rts,
-                                std::uint8_t dtr, std::uint8_t dsr, std::uint8_t dcd,
-                                bool xonXoff) override {
-        return m_inner.SetFlowControl(handle, cts, rts, dtr, dsr, dcd, xonXoff);
+        return ForwardingBridge::CheckRxQueue(handle, queued, status);
     }
     BridgeStatus GetModemStatus(DeviceHandle handle, std::uint8_t& status) override {
         m_owner.LookAtSignals();
-        return m_inner.GetModemStatus(handle, status);
+        return ForwardingBridge::GetModemStatus(handle, status);
     }
     BridgeStatus WaitForAnswer(DeviceHandle handle, AnswerSignal signal,
                                std::uint64_t maxWaitNs) override {
         m_owner.LookAtSignals();
-        return m_inner.WaitForAnswer(handle, signal, maxWaitNs);
+        return ForwardingBridge::WaitForAnswer(handle, signal, maxWaitNs);
     }
 
   private:
-    Bridge& m_inner;
     PySession& m_owner;
 };
 
